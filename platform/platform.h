@@ -1,0 +1,123 @@
+// The one boundary between the production and the operating system. Everything above it is
+// portable C++; each backend (win32, sdl, headless) implements all of these functions in its
+// own folder, and an executable links exactly one backend.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// File names as the platform spells them: UTF-16 on Windows, bytes elsewhere.
+using NativeString = std::filesystem::path::string_type;
+using NativeChar = NativeString::value_type;
+
+// ---- Display modes --------------------------------------------------------------------------
+
+struct DisplayMode {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint32_t bitsPerPixel = 0;
+    std::uint32_t refreshRate = 0;
+};
+
+// Every mode of the primary display, in the platform's enumeration order.
+std::vector<DisplayMode> listDisplayModes();
+
+// Records the desktop's current mode (once), then switches to enumerated mode `index` for full
+// screen; index -1 asks for the current settings. True exactly when the switch succeeded.
+bool applyDisplayMode(int index);
+
+// Puts back the desktop mode recorded by applyDisplayMode and shows the cursor again.
+void restoreDesktopMode();
+
+// Ends the process at once with `code`: no static destructors run, and threads still working
+// (the song render) are stopped with it.
+[[noreturn]] void exitProcess(int code);
+
+// ---- The window and its OpenGL context ------------------------------------------------------
+
+enum class WindowEventKind { Destroy, Close, KeyDown, Other };
+
+struct WindowEvent {
+    WindowEventKind kind = WindowEventKind::Other;
+    int key = 0;  // virtual key code for KeyDown; 27 is Escape
+};
+
+inline constexpr int kEscapeKey = 27;
+
+struct WindowSpec {
+    int width = 1280;        // client area in pixels
+    int height = 720;
+    std::uint8_t colorBits = 32;
+    bool fullScreen = false; // popup over the whole screen with the cursor hidden, else framed
+    // Decides, for each event the window receives, whether it ends the main loop.
+    bool (*eventEndsLoop)(const WindowEvent&) = nullptr;
+};
+
+// Creates the one window, hidden, and sets its pixel format. False when no window was made.
+bool createWindow(const WindowSpec& spec);
+
+// Creates an OpenGL compatibility context on the window and makes it current. False on failure.
+bool createGlContext();
+
+// Looks up an OpenGL entry point in the current context; null when the driver lacks it.
+void* getGlProcAddress(const char* name);
+
+void showWindow();
+void swapBuffers();
+
+// ---- Messages -------------------------------------------------------------------------------
+
+enum class MessageStatus { None, Quit, Taken };
+
+// Takes one pending message without waiting. Quit once an event has ended the loop.
+MessageStatus takeMessage();
+
+// Hands the message taken last to the window's event handling.
+void dispatchMessage();
+
+// A modal box with one OK button, owned by the desktop. Returns when it is dismissed.
+void showMessageBox(std::string_view text, std::string_view caption);
+
+// ---- Audio ----------------------------------------------------------------------------------
+
+// Opens the default audio output for 44,100 Hz stereo float frames and starts playing the
+// `frameCount` interleaved frames at `frames` once, front to back. False when there is no device.
+bool startAudioPlayback(const float* frames, std::uint32_t frameCount);
+
+// Frames played since playback started, stopping at the buffer's end; nothing when unknown.
+std::optional<std::uint32_t> audioPlayPosition();
+
+// ---- Folder watch ---------------------------------------------------------------------------
+
+inline constexpr std::uint32_t kFileActionModified = 3;
+
+struct FolderChange {
+    std::uint32_t action = 0;  // kFileActionModified for a content change
+    NativeString name;         // as the platform reports it: relative, with sub-folder parts
+};
+
+enum class FolderPollStatus { Pending, Completed, Failed };
+
+struct FolderPoll {
+    FolderPollStatus status = FolderPollStatus::Pending;
+    // The first change of a completed request; absent when the request carried none.
+    std::optional<FolderChange> change;
+};
+
+struct FolderWatch;  // backend state
+
+// Opens `folder` for change listing, including its sub-folders. Null when it cannot be opened.
+FolderWatch* openFolderWatch(const NativeString& folder);
+
+// Issues one request for content changes (size or last-write time). False when refused.
+bool requestFolderChanges(FolderWatch* watch);
+
+// Asks, without waiting, whether the outstanding request has completed.
+FolderPoll pollFolderChanges(FolderWatch* watch);
+
+}  // namespace platform

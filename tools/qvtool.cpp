@@ -1,0 +1,43 @@
+// qvtool: the command-line companion of the production. It dispatches on its first argument to
+// the sub-commands that the tools/qvtool_*.cpp files register.
+#include "tools/qvtool_command.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+std::vector<QvtoolCommand>& commandTable() {
+    static std::vector<QvtoolCommand> table;
+    return table;
+}
+
+void printUsage() {
+    std::vector<QvtoolCommand> commands = commandTable();
+    std::sort(commands.begin(), commands.end(),
+              [](const QvtoolCommand& a, const QvtoolCommand& b) { return std::strcmp(a.name, b.name) < 0; });
+    std::fprintf(stderr, "usage: qvtool COMMAND [ARGS]\ncommands:\n");
+    for (const QvtoolCommand& command : commands) std::fprintf(stderr, "  qvtool %s\n", command.usage);
+}
+
+}  // namespace
+
+const QvtoolCommand& registerQvtoolCommand(const QvtoolCommand& command) {
+    commandTable().push_back(command);
+    return command;
+}
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        printUsage();
+        return 2;
+    }
+    for (const QvtoolCommand& command : commandTable()) {
+        if (std::strcmp(command.name, argv[1]) == 0) return command.run(argc - 1, argv + 1);
+    }
+    std::fprintf(stderr, "qvtool: unknown command '%s'\n", argv[1]);
+    printUsage();
+    return 2;
+}
