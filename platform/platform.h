@@ -15,6 +15,12 @@ namespace platform {
 using NativeString = std::filesystem::path::string_type;
 using NativeChar = NativeString::value_type;
 
+// ---- Start -----------------------------------------------------------------------------------
+
+// Prepares windowing: registers the window class (Win32) or starts the video subsystem (SDL).
+// False: the production cannot open a window and ends without a message.
+bool registerWindowClass();
+
 // ---- Display modes --------------------------------------------------------------------------
 
 struct DisplayMode {

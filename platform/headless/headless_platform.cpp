@@ -35,6 +35,7 @@ EGLDisplay openSurfacelessDisplay() {
 
 }  // namespace
 
+bool registerWindowClass() { return true; }
 std::vector<DisplayMode> listDisplayModes() { return {}; }
 bool applyDisplayMode(int) { return false; }
 void restoreDesktopMode() {}

@@ -95,6 +95,8 @@ void SDLCALL feedAudio(void* userData, Uint8* stream, int length) {
 
 }  // namespace
 
+bool registerWindowClass() { return ensureVideo(); }
+
 std::vector<DisplayMode> listDisplayModes() {
     std::vector<DisplayMode> modes;
     if (!ensureVideo()) return modes;

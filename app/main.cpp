@@ -1,0 +1,52 @@
+// Process entry: take over the screen, open the window and its OpenGL context, run start-up
+// and the main loop, then put the desktop back and end the process.
+#include "app/display_mode.h"
+#include "app/main_loop.h"
+#include "app/window_events.h"
+#include "gl/screen_size.h"
+#include "platform/platform.h"
+#include "show/audio_clock.h"
+#include "show/director.h"
+#include "show/startup.h"
+
+namespace {
+
+[[noreturn]] void endProduction(bool fullScreen) {
+    if (fullScreen) platform::restoreDesktopMode();
+    platform::exitProcess(0);
+}
+
+}  // namespace
+
+int main() {
+    if (!platform::registerWindowClass()) return 0;
+
+    const std::vector<platform::DisplayMode> modes = platform::listDisplayModes();
+    const ModeChoice choice = chooseDisplayMode(modes);
+    screenWidth = choice.width;
+    screenHeight = choice.height;
+    screenBits = choice.bits;
+    const bool fullScreen = platform::applyDisplayMode(choice.index);
+
+    platform::WindowSpec spec;
+    spec.width = screenWidth;
+    spec.height = screenHeight;
+    spec.colorBits = screenBits;
+    spec.fullScreen = fullScreen;
+    spec.eventEndsLoop = windowEventEndsLoop;
+    if (!platform::createWindow(spec)) {
+        platform::showMessageBox("Can't create window", "Ulverror");
+        endProduction(fullScreen);
+    }
+    if (!platform::createGlContext()) {
+        platform::showMessageBox("Can't create an OpenGL context", "Ulverror");
+        endProduction(fullScreen);
+    }
+    platform::showWindow();
+
+    if (startUp()) {
+        runMainLoop(MainLoopHooks{audioIsPlaying, platform::takeMessage, platform::dispatchMessage,
+                                  drawFrame, platform::swapBuffers});
+    }
+    endProduction(fullScreen);
+}

@@ -1,0 +1,14 @@
+#include "app/window_events.h"
+
+bool windowEventEndsLoop(const platform::WindowEvent& event) {
+    switch (event.kind) {
+        case platform::WindowEventKind::Destroy:
+        case platform::WindowEventKind::Close:
+            return true;
+        case platform::WindowEventKind::KeyDown:
+            return event.key == platform::kEscapeKey;
+        case platform::WindowEventKind::Other:
+            return false;
+    }
+    return false;
+}
