@@ -1,0 +1,34 @@
+// One fragment-stage program built from one source text, and the file reader that feeds it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "gl/gl_base.h"
+
+// Owns one OpenGL program name; kNoProgram owns nothing. Move-only, and always held through a
+// std::shared_ptr made by std::make_shared, so that replacing the program in place (hot reload)
+// reaches every holder. Holders read `program` at every use and never keep the number.
+struct Shader {
+    static constexpr std::uint32_t kNoProgram = 0xFFFFFFFF;
+
+    std::uint32_t program = kNoProgram;
+
+    Shader() = default;
+    // Builds a separable program from one NUL-terminated source. A non-empty info log (errors
+    // or warnings) is shown in a message box captioned "Test"; the program is kept either way,
+    // and its link status is never queried.
+    Shader(GLenum stage, const char* source);
+    Shader(Shader&& other) noexcept;
+    // Takes the other's program, leaving it empty, then deletes the program held before.
+    Shader& operator=(Shader&& other) noexcept;
+    Shader(const Shader&) = delete;
+    Shader& operator=(const Shader&) = delete;
+    ~Shader();
+};
+
+// The whole file as stored (binary, no line-end translation). No value when the file is
+// missing, cannot be read, or is empty.
+std::optional<std::string> readFile(const std::filesystem::path& path);

@@ -1,0 +1,38 @@
+// The one place where shader files become programs: file name -> shared Shader, plus the
+// folder watch that recompiles a loaded file when it is saved.
+#pragma once
+
+#include <map>
+#include <memory>
+
+#include "platform/platform.h"
+#include "shaders/directory_watcher.h"
+#include "shaders/shader.h"
+
+struct ShaderLibrary {
+    DirectoryWatcher watcher;  // holds the folder text used to form file paths
+    // Keys are the names exactly as loaded (case-sensitive, sub-folder parts kept), ordered by
+    // unsigned code unit. Entries are only ever added and always point at the same Shader.
+    std::map<platform::NativeString, std::shared_ptr<Shader>> shaders;
+
+    // Opens the folder for watching at once; the folder text ends in the path separator.
+    explicit ShaderLibrary(platform::NativeString folderText);
+
+    // Reads folder + separator + name on every call. An unreadable, missing or empty file gives
+    // an empty handle, even when the name has an entry. Otherwise the entry's Shader, compiled
+    // as a fragment program the first time the name is loaded (its log may show a message box).
+    std::shared_ptr<Shader> load(platform::NativeString name);
+
+    // Drains the watcher: every loaded file reported as changed is read again and rebuilt into
+    // its existing Shader, so each holder draws with the new program from now on. A failed
+    // build replaces the working program too; a file that reads as empty keeps the old one.
+    void reloadChanged();
+
+    // folder + separator + name; with the folder text's own trailing separator the path holds
+    // two in a row, which path parsing reads as one.
+    platform::NativeString pathOf(const platform::NativeString& name) const;
+};
+
+// The production's library on the resource folder, built during static initialisation, so the
+// folder is opened before the entry point runs.
+extern ShaderLibrary shaderLibrary;
