@@ -1,0 +1,86 @@
+// The in-memory scene: the meshes packed into the scene data texture, the cameras and the lights,
+// plus the two values the show writes every frame. There is one scene for the whole process.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "gl/gl_helpers.h"
+
+// A column-major 4x4 matrix, handed to OpenGL untransposed.
+using Matrix4 = std::array<float, 16>;
+
+inline constexpr Matrix4 kIdentityMatrix = {1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f,
+                                            0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f};
+
+// One mesh's place in the scene data texture (texel indices) and its animation.
+struct Mesh {
+    std::int32_t vertex_offset = 0;
+    std::int32_t face_offset = 0;
+    std::int32_t bvh_offset = 0;
+    // Holds the mesh's block size in floats while it is packed, its face count afterwards.
+    std::int32_t face_count = 0;
+    std::int32_t surface0_offset = 0;
+    std::int32_t surface1_offset = 0;
+    Matrix4 transform = kIdentityMatrix;  // the transform currently shown
+    std::vector<Matrix4> transforms;      // one per frame at 60 frames per second
+};
+
+// A camera pose recorded for one frame; the last 24 bytes of the record are kept as they stand.
+struct CameraFrame {
+    std::array<float, 3> position{};
+    std::array<float, 3> direction{};
+    std::array<float, 3> up{};
+    float fov = 0.0f;
+    std::array<std::uint32_t, 6> unused{};
+};
+static_assert(sizeof(CameraFrame) == 64);
+
+struct Camera {
+    std::array<float, 3> position{};
+    std::array<float, 3> direction{};  // need not be normalised
+    std::array<float, 3> up{};         // need not be normalised nor orthogonal to direction
+    float fov = 0.0f;                  // full field of view in degrees
+    float param1 = 0.0f;
+    float param2 = 0.0f;
+    std::vector<CameraFrame> frames;
+};
+
+// A light pose recorded for one frame.
+struct LightFrame {
+    std::array<float, 3> position{};
+    std::array<float, 3> direction{};
+    std::array<float, 3> up{};
+    float param0 = 0.0f;
+    float range = 0.0f;
+    float intensity = 0.0f;
+    std::array<float, 4> color{};
+};
+static_assert(sizeof(LightFrame) == 64);
+
+struct Light {
+    std::array<float, 3> position{};
+    std::array<float, 3> direction{};
+    std::array<float, 3> up{};
+    float param1 = 0.0f;
+    float param0 = 0.0f;  // replaced by the frames
+    float param2 = 0.0f;
+    float range = 0.0f;
+    float intensity = 0.0f;  // multiplies the colour
+    float param5 = 0.0f;
+    std::array<float, 4> color{};  // red, green, blue and a fourth value
+    std::vector<LightFrame> frames;
+};
+
+struct Scene {
+    Texture texture;  // the scene data texture; -1 until the scene is loaded
+    std::vector<Mesh> meshes;
+    std::vector<Camera> cameras;
+    std::vector<Light> lights;
+    std::int32_t frame = 0;         // frame index of the current moment, at 60 frames per second
+    std::array<float, 4> flash{};  // RGBA flash colour
+};
+
+// The one scene of the process, empty until start-up loads it.
+extern Scene theScene;

@@ -1,0 +1,410 @@
+// The CPU side of the scene loader: reading, checking, hierarchy building and packing. Nothing
+// here touches OpenGL, so the command-line tool and the fuzzer use it as it stands.
+#include "scene/scene_loader.h"
+
+#include <bit>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <utility>
+
+#include "scene/bvh.h"
+#include "scene/scene_pack.h"
+
+static_assert(std::endian::native == std::endian::little, "the scene file is read in place as little-endian");
+
+namespace {
+
+// Larger files are refused rather than read: no valid scene comes near this.
+constexpr std::uint64_t kMaxSceneFileBytes = std::uint64_t{1} << 30;
+constexpr int kMaxSceneTextureSide = 16384;
+
+constexpr std::uint64_t kFaceBytes = 16;
+constexpr std::uint64_t kPositionBytes = 12;
+constexpr std::uint64_t kExtraBytes = 4;
+constexpr std::uint64_t kSurfaceRecordBytes = 16;
+constexpr std::uint64_t kTransformBytes = 64;
+constexpr std::uint64_t kCameraBytes = 52;
+constexpr std::uint64_t kLightBytes = 80;
+constexpr std::uint64_t kFrameBytes = 64;
+
+[[gnu::format(printf, 1, 2)]] std::string format(const char* pattern, ...) {
+    va_list arguments;
+    va_start(arguments, pattern);
+    va_list copy;
+    va_copy(copy, arguments);
+    const int length = std::vsnprintf(nullptr, 0, pattern, copy);
+    va_end(copy);
+    std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+    if (length > 0) std::vsnprintf(text.data(), text.size() + 1, pattern, arguments);
+    va_end(arguments);
+    return text;
+}
+
+using Bytes = const unsigned char*;
+
+// Reading position in the file; every read checks what remains first.
+struct Cursor {
+    Bytes bytes = nullptr;
+    std::uint64_t size = 0;
+    std::uint64_t at = 0;
+};
+
+std::uint64_t remaining(const Cursor& cursor) { return cursor.size - cursor.at; }
+
+// The next count records of recordSize bytes, or null (cursor unmoved) when the file is too short.
+// The count is compared before anything is multiplied, so no count can overflow.
+Bytes take(Cursor& cursor, std::uint64_t count, std::uint64_t recordSize) {
+    if (count > remaining(cursor) / recordSize) return nullptr;
+    Bytes start = cursor.bytes + cursor.at;
+    cursor.at += count * recordSize;
+    return start;
+}
+
+std::uint32_t u32At(Bytes bytes) {
+    std::uint32_t value;
+    std::memcpy(&value, bytes, 4);
+    return value;
+}
+
+float f32At(Bytes bytes, std::size_t index = 0) {
+    float value;
+    std::memcpy(&value, bytes + 4 * index, 4);
+    return value;
+}
+
+std::array<float, 3> vec3At(Bytes bytes) { return {f32At(bytes, 0), f32At(bytes, 1), f32At(bytes, 2)}; }
+
+// Parsing state shared by the steps of one load.
+struct Load {
+    std::string name;  // the file as messages show it
+    Cursor cursor;
+    std::vector<std::string> trace;
+};
+
+std::string tooShort(const Load& load, const std::string& what, std::uint64_t count, std::uint64_t recordSize) {
+    return format("%s: file too short at offset %llu for %s: %llu bytes needed, %llu remain", load.name.c_str(),
+                  static_cast<unsigned long long>(load.cursor.at), what.c_str(),
+                  static_cast<unsigned long long>(count * recordSize),
+                  static_cast<unsigned long long>(remaining(load.cursor)));
+}
+
+// Reads one u32 field, or says which field the file ends in.
+std::optional<std::string> readCount(Load& load, const std::string& what, std::uint32_t& value) {
+    Bytes bytes = take(load.cursor, 1, 4);
+    if (bytes == nullptr) return tooShort(load, what, 1, 4);
+    value = u32At(bytes);
+    return std::nullopt;
+}
+
+// Takes count records of recordSize bytes that belong to owner, or says what does not fit.
+std::optional<std::string> readBlock(Load& load, const std::string& owner, const char* records, std::uint64_t count,
+                                     std::uint64_t recordSize, Bytes& block) {
+    block = take(load.cursor, count, recordSize);
+    if (block != nullptr) return std::nullopt;
+    return tooShort(load, format("%s, %llu %s", owner.c_str(), static_cast<unsigned long long>(count), records), count,
+                    recordSize);
+}
+
+// Where the parts of one mesh record lie in the file.
+struct MeshRecord {
+    std::uint32_t faceCount = 0;
+    std::uint32_t vertexCount = 0;
+    std::uint32_t transformCount = 0;
+    Bytes faces = nullptr;
+    Bytes positions = nullptr;
+    Bytes extras = nullptr;
+    Bytes surface0 = nullptr;
+    Bytes surface1 = nullptr;
+    Bytes transforms = nullptr;
+};
+
+std::optional<std::string> readMeshRecord(Load& load, std::size_t index, MeshRecord& mesh) {
+    const std::string label = format("mesh %zu", index);
+    std::uint32_t ignored = 0;
+    std::optional<std::string> error = readCount(load, label + " (first word)", ignored);
+    if (!error) error = readCount(load, label + " face count", mesh.faceCount);
+    if (!error) error = readBlock(load, label, "faces", mesh.faceCount, kFaceBytes, mesh.faces);
+    if (!error) error = readCount(load, label + " vertex count", mesh.vertexCount);
+    if (!error) error = readBlock(load, label, "vertex positions", mesh.vertexCount, kPositionBytes, mesh.positions);
+    if (!error) error = readBlock(load, label, "vertex extras", mesh.vertexCount, kExtraBytes, mesh.extras);
+    if (!error) error = readBlock(load, label, "surface records 0", mesh.faceCount, kSurfaceRecordBytes, mesh.surface0);
+    if (!error) error = readBlock(load, label, "surface records 1", mesh.faceCount, kSurfaceRecordBytes, mesh.surface1);
+    if (!error) error = readCount(load, label + " transform count", mesh.transformCount);
+    if (!error) error = readBlock(load, label, "transforms", mesh.transformCount, kTransformBytes, mesh.transforms);
+    return error;
+}
+
+// Every face must name vertices and surface records that the mesh has.
+std::optional<std::string> checkFaces(const Load& load, std::size_t index, const MeshRecord& mesh) {
+    for (std::uint32_t n = 0; n < mesh.faceCount; ++n) {
+        Bytes face = mesh.faces + kFaceBytes * n;
+        for (int corner = 0; corner < 3; ++corner) {
+            const std::uint32_t vertex = u32At(face + 4 * corner);
+            if (vertex >= mesh.vertexCount) {
+                return format("%s: mesh %zu, face %u uses vertex %u of %u", load.name.c_str(), index, n, vertex,
+                              mesh.vertexCount);
+            }
+        }
+        const std::uint32_t surface = u32At(face + 12) >> 16;
+        if (surface >= mesh.faceCount) {
+            return format("%s: mesh %zu, face %u uses surface record %u of %u", load.name.c_str(), index, n,
+                          surface, mesh.faceCount);
+        }
+    }
+    return std::nullopt;
+}
+
+MeshBuildRecord makeBuildRecord(const MeshRecord& mesh) {
+    MeshBuildRecord record;
+    record.faces.resize(mesh.faceCount);
+    if (mesh.faceCount > 0) std::memcpy(record.faces.data(), mesh.faces, kFaceBytes * mesh.faceCount);
+    record.positions.resize(mesh.vertexCount);
+    if (mesh.vertexCount > 0) std::memcpy(record.positions.data(), mesh.positions, kPositionBytes * mesh.vertexCount);
+    return record;
+}
+
+void traceMesh(Load& load, std::size_t index, const PackedMesh& packed, const MeshBuildRecord& record,
+               const Mesh& mesh) {
+    const int i = static_cast<int>(index);
+    load.trace.push_back(format("Mesh %d: vertex_offset=%d, face_offset=%d, bvh_offset=%d, mesh_size=%d\n", i,
+                                packed.vertex_offset, packed.face_offset, packed.bvh_offset, packed.mesh_size));
+    load.trace.push_back(format("Mesh %d: vertices=%zu, faces=%zu, bvh=%zu\n", i, record.positions.size(),
+                                record.faces.size(), record.nodes.size()));
+    load.trace.push_back("Transform matrix:\n");
+    const Matrix4& m = mesh.transform;
+    for (int row = 0; row < 4; ++row) {
+        load.trace.push_back(format("  [%.4f, %.4f, %.4f, %.4f]\n", m[4 * row], m[4 * row + 1], m[4 * row + 2],
+                                    m[4 * row + 3]));
+    }
+}
+
+// Builds, checks against the capacity and packs one mesh at offset; offset then moves past it.
+std::optional<std::string> packMeshRecord(Load& load, std::size_t index, const MeshRecord& source,
+                                          std::span<float> texels, std::size_t& offset, Mesh& mesh) {
+    MeshBuildRecord record = makeBuildRecord(source);
+    buildMeshBvh(record);
+    const std::uint64_t end = offset + meshBlockFloats(source.vertexCount, source.faceCount, record.nodes.size());
+    if (end > texels.size()) {
+        return format("%s: mesh %zu ends at texel %llu, beyond the %zu texels of the scene texture", load.name.c_str(),
+                      index, static_cast<unsigned long long>(end / 4), texels.size() / 4);
+    }
+    const PackedMesh packed = packMesh(record, texels, offset);
+    writeVertexExtras(texels, packed, source.extras, source.vertexCount);
+    const PackedSurfaces surfaces = writeSurfaceBlocks(texels, record, packed, offset, source.surface0, source.surface1);
+    mesh.vertex_offset = packed.vertex_offset;
+    mesh.face_offset = packed.face_offset;
+    mesh.bvh_offset = packed.bvh_offset;
+    mesh.face_count = static_cast<std::int32_t>(source.faceCount);
+    mesh.surface0_offset = surfaces.surface0_offset;
+    mesh.surface1_offset = surfaces.surface1_offset;
+    offset = surfaces.nextOffset;
+
+    mesh.transforms.resize(source.transformCount);
+    if (source.transformCount > 0) {
+        std::memcpy(mesh.transforms.data(), source.transforms, kTransformBytes * source.transformCount);
+        mesh.transform = mesh.transforms.front();
+    }
+    traceMesh(load, index, packed, record, mesh);
+    return std::nullopt;
+}
+
+std::optional<std::string> readMeshes(Load& load, SceneData& data) {
+    std::uint32_t count = 0;
+    if (auto error = readCount(load, "the mesh count", count)) return error;
+    if (count > kMaxSceneMeshes) {
+        return format("%s: %u meshes, the scene holds at most %zu", load.name.c_str(), count, kMaxSceneMeshes);
+    }
+    data.meshes.reserve(count);
+    std::size_t offset = 0;
+    for (std::size_t index = 0; index < count; ++index) {
+        MeshRecord source;
+        std::optional<std::string> error = readMeshRecord(load, index, source);
+        if (!error) error = checkFaces(load, index, source);
+        Mesh mesh;
+        if (!error) error = packMeshRecord(load, index, source, data.texels, offset, mesh);
+        if (error) return error;
+        data.meshes.push_back(std::move(mesh));
+    }
+    data.texelsUsed = offset / 4;
+    return std::nullopt;
+}
+
+Camera cameraFrom(Bytes record) {
+    Camera camera;
+    camera.fov = f32At(record, 0);
+    camera.param1 = f32At(record, 1);
+    camera.param2 = f32At(record, 2);
+    camera.position = vec3At(record + 12);
+    camera.direction = vec3At(record + 24);
+    camera.up = vec3At(record + 36);
+    return camera;
+}
+
+void traceCamera(Load& load, std::size_t index, const Camera& c) {
+    load.trace.push_back(format("Camera %d: frames %d position=(%.4f, %.4f, %.4f), direction=(%.4f, %.4f, %.4f), "
+                                "up=(%.4f, %.4f, %.4f), fov=%.2f\n",
+                                static_cast<int>(index), static_cast<int>(c.frames.size()), c.position[0],
+                                c.position[1], c.position[2], c.direction[0], c.direction[1], c.direction[2],
+                                c.up[0], c.up[1], c.up[2], c.fov));
+}
+
+std::optional<std::string> readCameras(Load& load, SceneData& data) {
+    std::uint32_t count = 0;
+    if (auto error = readCount(load, "the camera count", count)) return error;
+    if (count > remaining(load.cursor) / kCameraBytes) {
+        return tooShort(load, format("%u cameras", count), count, kCameraBytes);
+    }
+    data.cameras.reserve(count);
+    for (std::size_t index = 0; index < count; ++index) {
+        Bytes record = nullptr;
+        std::uint32_t frameCount = 0;
+        Bytes frames = nullptr;
+        const std::string label = format("camera %zu", index);
+        std::optional<std::string> error = readBlock(load, label, "pose record", 1, kCameraBytes - 4, record);
+        if (!error) error = readCount(load, label + " frame count", frameCount);
+        if (!error) error = readBlock(load, label, "frames", frameCount, kFrameBytes, frames);
+        if (error) return error;
+        Camera camera = cameraFrom(record);
+        camera.frames.resize(frameCount);
+        if (frameCount > 0) std::memcpy(camera.frames.data(), frames, kFrameBytes * frameCount);
+        traceCamera(load, index, camera);
+        data.cameras.push_back(std::move(camera));
+    }
+    return std::nullopt;
+}
+
+Light lightFrom(Bytes record) {
+    Light light;
+    light.param0 = f32At(record, 0);
+    light.param1 = f32At(record, 1);
+    light.param2 = f32At(record, 2);
+    light.range = f32At(record, 3);
+    light.intensity = f32At(record, 4);
+    light.param5 = f32At(record, 5);
+    light.color = {f32At(record, 6), f32At(record, 7), f32At(record, 8), f32At(record, 9)};
+    light.position = vec3At(record + 40);
+    light.direction = vec3At(record + 52);
+    light.up = vec3At(record + 64);
+    return light;
+}
+
+void traceLight(Load& load, std::size_t index, const Light& l) {
+    load.trace.push_back(format("Light %d: position=(%.4f, %.4f, %.4f), direction=(%.4f, %.4f, %.4f), "
+                                "up=(%.4f, %.4f, %.4f), range=%.2f\n",
+                                static_cast<int>(index), l.position[0], l.position[1], l.position[2],
+                                l.direction[0], l.direction[1], l.direction[2], l.up[0], l.up[1], l.up[2], l.range));
+}
+
+std::optional<std::string> readLights(Load& load, SceneData& data) {
+    std::uint32_t count = 0;
+    if (auto error = readCount(load, "the light count", count)) return error;
+    if (count > remaining(load.cursor) / kLightBytes) {
+        return tooShort(load, format("%u lights", count), count, kLightBytes);
+    }
+    data.lights.reserve(count);
+    for (std::size_t index = 0; index < count; ++index) {
+        Bytes record = nullptr;
+        std::uint32_t frameCount = 0;
+        Bytes frames = nullptr;
+        const std::string label = format("light %zu", index);
+        std::optional<std::string> error = readBlock(load, label, "pose record", 1, kLightBytes - 4, record);
+        if (!error) error = readCount(load, label + " frame count", frameCount);
+        if (!error) error = readBlock(load, label, "frames", frameCount, kFrameBytes, frames);
+        if (error) return error;
+        Light light = lightFrom(record);
+        light.frames.resize(frameCount);
+        if (frameCount > 0) std::memcpy(light.frames.data(), frames, kFrameBytes * frameCount);
+        traceLight(load, index, light);
+        data.lights.push_back(std::move(light));
+    }
+    return std::nullopt;
+}
+
+void traceUsage(Load& load, int side, std::size_t texelsUsed) {
+    const std::size_t capacity = static_cast<std::size_t>(side) * static_cast<std::size_t>(side);
+    const float percent = static_cast<float>(texelsUsed * 4) / static_cast<float>(capacity * 4) * 100.0f;
+    load.trace.push_back(
+        format("Texture %d Total texels used: %zu / %zu  %f%% used\n", side, texelsUsed, capacity, percent));
+}
+
+std::optional<std::vector<char>> readFileBytes(const std::filesystem::path& path, std::string* why) {
+    auto fail = [&](std::string reason) -> std::optional<std::vector<char>> {
+        if (why != nullptr) *why = displayName(path) + ": " + reason;
+        return std::nullopt;
+    };
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) return fail("the file does not exist");
+    if (!std::filesystem::is_regular_file(status)) return fail("not a regular file");
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return fail("the file cannot be opened");
+    in.seekg(0, std::ios::end);
+    const std::streamoff length = in.tellg();
+    if (length < 0) return fail("the file cannot be read");
+    if (length == 0) return fail("the file is empty");
+    if (static_cast<std::uint64_t>(length) > kMaxSceneFileBytes) {
+        return fail(format("the file has %llu bytes, more than the %llu a scene file may have",
+                           static_cast<unsigned long long>(length), static_cast<unsigned long long>(kMaxSceneFileBytes)));
+    }
+    in.seekg(0, std::ios::beg);
+    std::vector<char> bytes(static_cast<std::size_t>(length));
+    in.read(bytes.data(), length);
+    if (in.gcount() != length) return fail("the file cannot be read");
+    return bytes;
+}
+
+}  // namespace
+
+void discardTraceLine(std::string_view) {}
+
+std::string displayName(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::optional<std::vector<char>> readWholeFile(const std::filesystem::path& path) {
+    return readFileBytes(path, nullptr);
+}
+
+std::optional<std::vector<char>> readSceneFile(const std::filesystem::path& path, std::string& message) {
+    return readFileBytes(path, &message);
+}
+
+std::optional<std::string> buildSceneData(SceneData& data, std::span<const char> file,
+                                          const std::filesystem::path& name, int side, const TraceSink& sink) {
+    Load load;
+    load.name = displayName(name);
+    if (side < 1 || side > kMaxSceneTextureSide) {
+        return format("%s: scene texture side %d is outside 1 to %d", load.name.c_str(), side, kMaxSceneTextureSide);
+    }
+    if (file.empty()) return load.name + ": the file is empty";
+    load.cursor = Cursor{reinterpret_cast<Bytes>(file.data()), file.size(), 0};
+
+    SceneData loaded;
+    loaded.texels.assign(static_cast<std::size_t>(side) * static_cast<std::size_t>(side) * 4, 0.0f);
+    std::optional<std::string> error = readMeshes(load, loaded);
+    if (!error) error = readCameras(load, loaded);
+    if (!error) error = readLights(load, loaded);
+    if (error) return error;
+
+    traceUsage(load, side, loaded.texelsUsed);
+    data = std::move(loaded);
+    if (sink) {
+        for (const std::string& line : load.trace) sink(line);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> checkSceneFitsTimeline(const SceneData& data, const std::filesystem::path& name) {
+    // The show's timeline names meshes up to 23, cameras up to 4 and lights up to 6.
+    constexpr std::size_t kMeshes = 24, kCameras = 5, kLights = 7;
+    if (data.meshes.size() >= kMeshes && data.cameras.size() >= kCameras && data.lights.size() >= kLights) {
+        return std::nullopt;
+    }
+    return format("%s: the show needs at least %zu meshes, %zu cameras and %zu lights; the file has %zu, %zu and %zu",
+                  displayName(name).c_str(), kMeshes, kCameras, kLights, data.meshes.size(), data.cameras.size(),
+                  data.lights.size());
+}
