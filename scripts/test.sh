@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: unit, gl (headless EGL on Mesa) and e2e (the whole
+# production under Xvfb); then the unit tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the Windows cross build, and a bounded fuzzing run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+jobs=$(nproc)
+
+echo "== build"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j "$jobs"
+
+echo "== tests"
+ctest --test-dir build --output-on-failure -j 1
+
+echo "== unit tests under ASan + UBSan"
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=ON >/dev/null
+cmake --build build-sanitize -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-sanitize --output-on-failure -L unit
+
+echo "== Windows cross build"
+cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
+cmake --build build-windows -j "$jobs" --target quorvale
+test -s build-windows/quorvale.exe
+echo "built build-windows/quorvale.exe"
+
+if [ -x tests/scene/fuzz/run_fuzzer.sh ]; then
+  echo "== scene loader fuzzing"
+  tests/scene/fuzz/run_fuzzer.sh "${QV_FUZZ_SECONDS:-60}" build-fuzz
+fi
+echo "== all passed"

@@ -1,0 +1,55 @@
+# Shared helpers of the end-to-end tests: each test runs the real production under Xvfb from a
+# private copy of the resources folder. Sourced by the test scripts, which run inside xvfb-run.
+set -euo pipefail
+
+QUORVALE=${QUORVALE:?path of the production}
+SOURCE_DIR=${SOURCE_DIR:?repository root}
+WORK_DIR=$(mktemp -d)
+trap 'stop_show; rm -rf "$WORK_DIR"' EXIT
+cp -r "$SOURCE_DIR/resources" "$WORK_DIR/resources"
+SHOW_PID=""
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+start_show() {
+  (cd "$WORK_DIR" && exec "$QUORVALE") >"$WORK_DIR/show.log" 2>&1 &
+  SHOW_PID=$!
+}
+
+stop_show() {
+  if [ -n "$SHOW_PID" ] && kill -0 "$SHOW_PID" 2>/dev/null; then
+    kill -KILL "$SHOW_PID" 2>/dev/null || true  # the production traps SIGTERM
+  fi
+}
+
+# Waits until the production's window is mapped.
+wait_for_window() {
+  local deadline=$((SECONDS + ${1:-30}))
+  while [ $SECONDS -lt $deadline ]; do
+    if xdotool search --onlyvisible --name '^Quorvale$' >/dev/null 2>&1; then return 0; fi
+    kill -0 "$SHOW_PID" 2>/dev/null || fail "the production ended before its window appeared: $(cat "$WORK_DIR/show.log")"
+    sleep 0.2
+  done
+  fail "no window within ${1:-30} s"
+}
+
+# Waits for the production to end and checks its exit status is 0.
+wait_for_exit() {
+  local deadline=$((SECONDS + $1)) status
+  while [ $SECONDS -lt $deadline ]; do
+    if ! kill -0 "$SHOW_PID" 2>/dev/null; then
+      set +e; wait "$SHOW_PID"; status=$?; set -e
+      SHOW_PID=""
+      [ "$status" -eq 0 ] || fail "exit status $status; log: $(cat "$WORK_DIR/show.log")"
+      return 0
+    fi
+    sleep 0.2
+  done
+  fail "the production did not end within $1 s"
+}
+
+# Prints the colour of the screen pixel at x y as "r,g,b" (0-255).
+pixel_at() {
+  import -window root "$WORK_DIR/screen.png" 2>/dev/null
+  convert "$WORK_DIR/screen.png" -format "%[fx:int(255*p{$1,$2}.r)],%[fx:int(255*p{$1,$2}.g)],%[fx:int(255*p{$1,$2}.b)]" info:
+}

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Saving test.glsl while the production runs changes the frames that follow.
+source "$(dirname "$0")/e2e_lib.sh"
+
+solid_colour_shader() {
+  cat <<GLSL
+#version 450
+layout(location = 0) uniform vec4 frame;
+out vec4 colour;
+void main() { colour = vec4($1, 1.0); }
+GLSL
+}
+
+wait_for_pixel() {
+  local expected=$1 deadline=$((SECONDS + 20)) seen=""
+  while [ $SECONDS -lt $deadline ]; do
+    seen=$(pixel_at 100 100)
+    [ "$seen" = "$expected" ] && return 0
+    sleep 0.5
+  done
+  fail "pixel is $seen, expected $expected"
+}
+
+solid_colour_shader "1.0, 0.0, 0.0" > "$WORK_DIR/resources/test.glsl"
+start_show
+wait_for_window 30
+wait_for_pixel "255,0,0"
+solid_colour_shader "0.0, 1.0, 0.0" > "$WORK_DIR/resources/test.glsl"
+wait_for_pixel "0,255,0"
+echo "the edited shader showed in the following frames"
+xdotool mousemove 20 20 key Escape
+wait_for_exit 20
