@@ -42,7 +42,13 @@ inline constexpr int kGlApiEntryCount = 21;
 // The process-wide table; empty until loadGlApi runs.
 extern GlApi glApi;
 
-// Fills glApi in table order from the current context, then turns depth testing off. Returns
-// the names of the entry points the driver lacks that the production calls; the production
-// must not draw when this is not empty.
+using GlProcLookup = void* (*)(const char* name);
+
+// Fills `api` by looking every entry point up in table order. Returns the names of those the
+// lookup lacks that the production calls, in table order.
+std::vector<std::string_view> fillGlApi(GlApi& api, GlProcLookup lookup);
+
+// Fills glApi from the current context, then turns depth testing off. Returns the names of the
+// entry points the driver lacks that the production calls; the production must not draw when
+// this is not empty.
 std::vector<std::string_view> loadGlApi();
