@@ -23,21 +23,6 @@ BvhNode boundFaces(const MeshBuildRecord& record, std::uint32_t start, std::uint
     return node;
 }
 
-// Axes by decreasing extent; of two equal extents the later axis (z before y before x) comes first.
-std::array<int, 3> axisOrder(const BvhNode& node) {
-    const float ex = node.max[0] - node.min[0];
-    const float ey = node.max[1] - node.min[1];
-    const float ez = node.max[2] - node.min[2];
-    if (ex > ey) {
-        if (ey > ez) return {0, 1, 2};
-        if (ex > ez) return {0, 2, 1};
-        return {2, 0, 1};
-    }
-    if (ex > ez) return {1, 0, 2};
-    if (ey > ez) return {1, 2, 0};
-    return {2, 1, 0};
-}
-
 int verticesBelow(const MeshBuildRecord& record, const Face& face, int axis, float mid) {
     return (record.positions[face.index0][axis] < mid) + (record.positions[face.index1][axis] < mid) +
            (record.positions[face.index2][axis] < mid);
@@ -62,6 +47,17 @@ std::uint32_t partitionFaces(MeshBuildRecord& record, std::uint32_t start, std::
 
 }  // namespace
 
+std::array<int, 3> bvhAxisOrder(float ex, float ey, float ez) {
+    if (ex > ey) {
+        if (ey > ez) return {0, 1, 2};
+        if (ex > ez) return {0, 2, 1};
+        return {2, 0, 1};
+    }
+    if (ex > ez) return {1, 0, 2};
+    if (ey > ez) return {1, 2, 0};
+    return {2, 1, 0};
+}
+
 BvhNode buildBvh(MeshBuildRecord& record, std::uint32_t start, std::uint32_t end,
                  std::uint64_t depthBudget, std::uint64_t leafLimit) {
     BvhNode node = boundFaces(record, start, end);
@@ -70,7 +66,9 @@ BvhNode buildBvh(MeshBuildRecord& record, std::uint32_t start, std::uint32_t end
 
     bool accepted = false;
     std::uint32_t meet = start;
-    for (const int axis : axisOrder(node)) {
+    const std::array<int, 3> order =
+        bvhAxisOrder(node.max[0] - node.min[0], node.max[1] - node.min[1], node.max[2] - node.min[2]);
+    for (const int axis : order) {
         const float mid = (node.min[axis] + node.max[axis]) * 0.5f;
         meet = partitionFaces(record, start, end, axis, mid);
         if (depthBudget > 0 && meet != start && meet != end) {

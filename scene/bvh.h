@@ -41,6 +41,10 @@ struct MeshBuildRecord {
 inline constexpr std::uint64_t kBvhDepthBudget = 32;
 inline constexpr std::uint64_t kBvhLeafLimit = 16;
 
+// The axes (0 = x, 1 = y, 2 = z) in the order a node tries them: by decreasing extent, and of two
+// equal extents the later axis first (z before y before x).
+std::array<int, 3> bvhAxisOrder(float ex, float ey, float ez);
+
 // Builds the subtree over faces start to end (inclusive) and returns its root. Interior nodes
 // append their two children to record.nodes; depthBudget bounds the levels below the returned
 // node and ranges of fewer than leafLimit faces become leaves.

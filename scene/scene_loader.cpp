@@ -91,6 +91,13 @@ std::string tooShort(const Load& load, const std::string& what, std::uint64_t co
                   static_cast<unsigned long long>(remaining(load.cursor)));
 }
 
+// A record count that the remaining bytes cannot hold even with every record at its smallest.
+std::string tooManyRecords(const Load& load, std::uint32_t count, const char* records, std::uint64_t smallest) {
+    return format("%s: file too short at offset %llu for %u %s of at least %llu bytes each, %llu bytes remain",
+                  load.name.c_str(), static_cast<unsigned long long>(load.cursor.at), count, records,
+                  static_cast<unsigned long long>(smallest), static_cast<unsigned long long>(remaining(load.cursor)));
+}
+
 // Reads one u32 field, or says which field the file ends in.
 std::optional<std::string> readCount(Load& load, const std::string& what, std::uint32_t& value) {
     Bytes bytes = take(load.cursor, 1, 4);
@@ -255,7 +262,7 @@ std::optional<std::string> readCameras(Load& load, SceneData& data) {
     std::uint32_t count = 0;
     if (auto error = readCount(load, "the camera count", count)) return error;
     if (count > remaining(load.cursor) / kCameraBytes) {
-        return tooShort(load, format("%u cameras", count), count, kCameraBytes);
+        return tooManyRecords(load, count, "cameras", kCameraBytes);
     }
     data.cameras.reserve(count);
     for (std::size_t index = 0; index < count; ++index) {
@@ -302,7 +309,7 @@ std::optional<std::string> readLights(Load& load, SceneData& data) {
     std::uint32_t count = 0;
     if (auto error = readCount(load, "the light count", count)) return error;
     if (count > remaining(load.cursor) / kLightBytes) {
-        return tooShort(load, format("%u lights", count), count, kLightBytes);
+        return tooManyRecords(load, count, "lights", kLightBytes);
     }
     data.lights.reserve(count);
     for (std::size_t index = 0; index < count; ++index) {
