@@ -1,0 +1,474 @@
+#include "synth/song_player.h"
+
+#include <bit>
+#include <cmath>
+#include <limits>
+
+#include "synth/song_tables.h"
+#include "synth/units.h"
+
+namespace synth {
+namespace {
+
+// ------------------------------------------------------------ kill analysis
+//
+// Each stack value of an instrument is a node. zero[n]: envelope units whose
+// silence makes node n exactly zero (an envelope's output, a product with such
+// a value, or a copy of one). moot[n]: envelope units whose silence makes node n
+// irrelevant to everything audible: every use of n ends in a product whose other
+// factor is zero, or feeds only units that are themselves moot. A unit is moot
+// when all its results are; a unit with effects beyond its results (outputs,
+// delays, envelopes, the compressor, `in`) never is, and a send is moot when
+// its target unit and its passed-on value are.
+
+constexpr int kMaxNodes = 4 * kMaxUnitsPerVoice;
+
+struct UnitFlow {
+    int inputs[4] = {};   // top first
+    int inputCount = 0;
+    int outputs[4] = {};  // top first
+    int outputCount = 0;
+};
+
+bool hasOutsideEffects(SuOpcode op) {
+    switch (op) {
+        case SuOpcode::envelope:
+        case SuOpcode::outaux:
+        case SuOpcode::out:
+        case SuOpcode::delay:
+        case SuOpcode::compressor:
+        case SuOpcode::in:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Inputs taken from the stack and results left on it, per unit.
+void stackEffect(SuOpcode op, bool stereo, int& taken, int& left) {
+    const int pair = stereo ? 2 : 1;
+    switch (op) {
+        case SuOpcode::noise: taken = 0; left = 1; break;
+        case SuOpcode::send: taken = 1; left = 1; break;  // a consuming send leaves nothing; fixed below
+        case SuOpcode::oscillator: taken = 0; left = pair; break;
+        case SuOpcode::filter: taken = pair; left = pair; break;
+        case SuOpcode::envelope: taken = 0; left = pair; break;
+        case SuOpcode::mulp: taken = 2 * pair; left = pair; break;
+        case SuOpcode::addp: taken = 2; left = 1; break;
+        case SuOpcode::pan: taken = pair; left = 2; break;
+        case SuOpcode::outaux: taken = 2; left = 0; break;
+        case SuOpcode::distort: taken = 1; left = 1; break;
+        case SuOpcode::delay: taken = pair; left = pair; break;
+        case SuOpcode::add: taken = 2; left = 2; break;
+        case SuOpcode::loadnote: taken = 0; left = 1; break;
+        case SuOpcode::compressor: taken = 2; left = 4; break;
+        case SuOpcode::push: taken = 1; left = 2; break;
+        case SuOpcode::xch: taken = 2; left = 2; break;
+        case SuOpcode::in: taken = 0; left = 2; break;
+        case SuOpcode::out: taken = 2; left = 0; break;
+        case SuOpcode::end: taken = 0; left = 0; break;
+    }
+}
+
+struct FlowGraph {
+    UnitFlow units[kMaxUnitsPerVoice];
+    std::uint64_t zero[kMaxNodes] = {};
+    int nodeCount = 0;
+};
+
+// Builds the nodes of one instrument and their zero sets.
+void buildFlow(const std::uint8_t* opcodes, int unitCount, const bool* sendConsumes, FlowGraph& g) {
+    int stack[16];
+    int depth = 0;
+    for (int u = 0; u < unitCount; ++u) {
+        const auto op = static_cast<SuOpcode>(opcodes[u] >> 1);
+        const bool stereo = opcodes[u] & 1;
+        UnitFlow& f = g.units[u];
+        int taken = 0;
+        int left = 0;
+        stackEffect(op, stereo, taken, left);
+        if (op == SuOpcode::send && sendConsumes[u]) left = 0;
+        for (int i = 0; i < taken && depth > 0; ++i) f.inputs[f.inputCount++] = stack[--depth];
+        for (int i = 0; i < left && g.nodeCount < kMaxNodes; ++i) f.outputs[i] = g.nodeCount++;
+        f.outputCount = left;
+        // Results pushed bottom first: outputs[left-1] lowest, outputs[0] on top.
+        for (int i = left - 1; i >= 0; --i) stack[depth++] = f.outputs[i];
+
+        auto zeroOf = [&](int inputIndex) { return inputIndex < f.inputCount ? g.zero[f.inputs[inputIndex]] : 0; };
+        switch (op) {
+            case SuOpcode::envelope:
+                for (int i = 0; i < left; ++i) g.zero[f.outputs[i]] = std::uint64_t{1} << u;
+                break;
+            case SuOpcode::mulp:
+                for (int i = 0; i < left; ++i) g.zero[f.outputs[i]] = zeroOf(i) | zeroOf(i + left);
+                break;
+            case SuOpcode::send:
+                if (left == 1) g.zero[f.outputs[0]] = zeroOf(0);
+                break;
+            case SuOpcode::push:
+                g.zero[f.outputs[0]] = g.zero[f.outputs[1]] = zeroOf(0);
+                break;
+            case SuOpcode::xch:
+                g.zero[f.outputs[0]] = zeroOf(1);
+                g.zero[f.outputs[1]] = zeroOf(0);
+                break;
+            case SuOpcode::pan:
+                if (stereo) {
+                    g.zero[f.outputs[0]] = zeroOf(0);
+                    g.zero[f.outputs[1]] = zeroOf(1);
+                } else {
+                    g.zero[f.outputs[0]] = g.zero[f.outputs[1]] = zeroOf(0);
+                }
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+}  // namespace
+
+void computeKillMasks(const std::uint8_t* opcodes, int unitCount, const int* sendTargets, const bool* sendConsumes,
+                      std::uint64_t* killMasks) {
+    std::uint64_t envelopes = 0;
+    for (int u = 0; u < unitCount; ++u) {
+        if (static_cast<SuOpcode>(opcodes[u] >> 1) == SuOpcode::envelope) envelopes |= std::uint64_t{1} << u;
+    }
+    auto targetOf = [&](int u) { return sendTargets[u]; };
+
+    FlowGraph g;
+    buildFlow(opcodes, unitCount, sendConsumes, g);
+
+    // Greatest fixed point: start from "moot whenever any envelope is silent"
+    // and narrow until stable.
+    std::uint64_t mootNode[kMaxNodes];
+    std::uint64_t mootUnit[kMaxUnitsPerVoice];
+    for (int n = 0; n < g.nodeCount; ++n) mootNode[n] = envelopes;
+    for (int u = 0; u < unitCount; ++u) {
+        mootUnit[u] = hasOutsideEffects(static_cast<SuOpcode>(opcodes[u] >> 1)) ? 0 : envelopes;
+    }
+    // Node users: which unit takes node n, at which input index.
+    int userUnit[kMaxNodes];
+    int userInput[kMaxNodes];
+    for (int n = 0; n < g.nodeCount; ++n) userUnit[n] = -1;
+    for (int u = 0; u < unitCount; ++u) {
+        for (int i = 0; i < g.units[u].inputCount; ++i) {
+            userUnit[g.units[u].inputs[i]] = u;
+            userInput[g.units[u].inputs[i]] = i;
+        }
+    }
+
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (int n = 0; n < g.nodeCount; ++n) {
+            const int u = userUnit[n];
+            std::uint64_t moot = 0;
+            if (u >= 0 && !hasOutsideEffects(static_cast<SuOpcode>(opcodes[u] >> 1))) {
+                const UnitFlow& f = g.units[u];
+                const int i = userInput[n];
+                const auto op = static_cast<SuOpcode>(opcodes[u] >> 1);
+                const int target = targetOf(u);
+                const std::uint64_t targetMoot = target >= 0 && target < unitCount ? mootUnit[target] : 0;
+                switch (op) {
+                    case SuOpcode::mulp: {
+                        // Inputs: top pair first; input i pairs with input (i + pair) mod 2pair.
+                        const int pair = f.outputCount;
+                        const int partner = i < pair ? i + pair : i - pair;
+                        moot = g.zero[f.inputs[partner]] | mootNode[f.outputs[i % pair]];
+                        break;
+                    }
+                    case SuOpcode::send:
+                        moot = targetMoot & (f.outputCount ? mootNode[f.outputs[0]] : ~std::uint64_t{0});
+                        break;
+                    case SuOpcode::add:
+                        // a (top) only reaches the sum; b reaches the sum and stays below it.
+                        moot = i == 0 ? mootNode[f.outputs[0]] : mootNode[f.outputs[0]] & mootNode[f.outputs[1]];
+                        break;
+                    case SuOpcode::filter:
+                    case SuOpcode::distort:
+                        moot = mootNode[f.outputs[i]];
+                        break;
+                    case SuOpcode::pan:
+                        moot = f.inputCount == 2 ? mootNode[f.outputs[i]]
+                                                 : mootNode[f.outputs[0]] & mootNode[f.outputs[1]];
+                        break;
+                    default:
+                        moot = envelopes;
+                        for (int o = 0; o < f.outputCount; ++o) moot &= mootNode[f.outputs[o]];
+                        break;
+                }
+            }
+            if (moot != mootNode[n]) {
+                mootNode[n] = moot;
+                changed = true;
+            }
+        }
+        for (int u = 0; u < unitCount; ++u) {
+            const auto op = static_cast<SuOpcode>(opcodes[u] >> 1);
+            if (hasOutsideEffects(op)) continue;
+            const UnitFlow& f = g.units[u];
+            std::uint64_t moot = envelopes;
+            for (int o = 0; o < f.outputCount; ++o) moot &= mootNode[f.outputs[o]];
+            if (op == SuOpcode::send) {
+                const int target = targetOf(u);
+                moot &= target >= 0 && target < unitCount ? mootUnit[target] : 0;
+            }
+            if (f.outputCount == 0 && op != SuOpcode::send) moot = 0;
+            if (moot != mootUnit[u]) {
+                mootUnit[u] = moot;
+                changed = true;
+            }
+        }
+    }
+    for (int u = 0; u < unitCount; ++u) killMasks[u] = mootUnit[u];
+}
+
+namespace {
+
+// --------------------------------------------------------------- compiling
+
+int localTargetUnit(std::uint16_t address) {
+    if (address & 0x8000) return -1;
+    const int word = (address & 0x7FFF) | 8;
+    const int unit = word / kUnitWords - 1;
+    return unit >= 0 ? unit : -1;
+}
+
+void resetCaches(PlayerUnit& unit) {
+    for (float& key : unit.rateKey) key = std::numeric_limits<float>::quiet_NaN();
+    for (double& key : unit.pitchKey) key = std::numeric_limits<double>::quiet_NaN();
+}
+
+// --------------------------------------------------------------- running
+
+double cachedRate(PlayerUnit& unit, const float* params, int i) {
+    if (!(params[i] == unit.rateKey[i])) {
+        unit.rateKey[i] = params[i];
+        unit.rateValue[i] = su_rate(params[i]);
+    }
+    return unit.rateValue[i];
+}
+
+// A unit whose result cannot matter: keeps the stack shape (and the noise
+// sequence) and computes nothing else.
+void skipUnit(const PlayerUnit& unit, SignalStack& stack, std::uint32_t& noiseSeed) {
+    switch (unit.op) {
+        case SuOpcode::noise:
+            noiseSeed *= 16007u;
+            stack.push(0.0);
+            break;
+        case SuOpcode::send:
+            if (unit.sendAddress & 8) stack.pop();
+            break;
+        case SuOpcode::oscillator:
+            stack.push(0.0);
+            if (unit.stereo) stack.push(0.0);
+            break;
+        case SuOpcode::mulp:
+            stack.pop();
+            if (unit.stereo) stack.pop();
+            break;
+        case SuOpcode::addp:
+            stack.pop();
+            break;
+        case SuOpcode::pan:
+            if (!unit.stereo) stack.push(0.0);
+            break;
+        case SuOpcode::loadnote:
+        case SuOpcode::push:
+            stack.push(0.0);
+            break;
+        default:  // filter, distort, add, xch: shape unchanged
+            break;
+    }
+}
+
+void runUnit(PlayerUnit& unit, float* params, std::int32_t note, std::int32_t gate, std::uint32_t w,
+             SignalStack& stack, SynthState& state) {
+    float* channels = outputChannels(state.object);
+    switch (unit.op) {
+        case SuOpcode::noise:
+            stack.push(noiseValue(state.context.noiseSeed, params));
+            break;
+        case SuOpcode::send:
+            sendUnit(params[0], unit.sendAddress, *unit.sendTarget, stack);
+            break;
+        case SuOpcode::oscillator:
+            oscillatorUnit(unit.stereo, unit.record, params, note, unit.flags, unit.sampleNumber, stack,
+                           [&unit](int i, double pitch) {
+                               if (!(pitch == unit.pitchKey[i])) {
+                                   unit.pitchKey[i] = pitch;
+                                   unit.incrementValue[i] = oscIncrement(pitch, unit.flags);
+                               }
+                               return unit.incrementValue[i];
+                           });
+            break;
+        case SuOpcode::filter:
+            filterUnit(unit.stereo, unit.record, params, unit.flags, stack);
+            break;
+        case SuOpcode::envelope: {
+            const double value =
+                envelopeStep(unit.record, gate, params, [&](int i) { return cachedRate(unit, params, i); });
+            stack.push(value);
+            if (unit.stereo) stack.push(value);
+            break;
+        }
+        case SuOpcode::mulp:
+            mulpUnit(unit.stereo, stack);
+            break;
+        case SuOpcode::addp:
+            addpUnit(stack);
+            break;
+        case SuOpcode::pan:
+            panUnit(unit.stereo, params[0], stack);
+            break;
+        case SuOpcode::outaux:
+            outauxUnit(params, channels, stack);
+            break;
+        case SuOpcode::distort:
+            stack.top() = su_waveshape(stack.top(), params[0]);
+            break;
+        case SuOpcode::delay: {
+            float* line = unit.delayLine;
+            const std::uint16_t* times = unit.delayTimes;
+            if (unit.stereo) {
+                stack.top(1) = delayChannel(line, unit.delayLines, times, params, w, stack.top(1));
+                line += unit.delayLines * kDelayLineWords;
+                times += unit.delayLines;
+            }
+            stack.top() = delayChannel(line, unit.delayLines, times, params, w, stack.top());
+            break;
+        }
+        case SuOpcode::add:
+            addUnit(stack);
+            break;
+        case SuOpcode::loadnote:
+            stack.push(loadnoteValue(note));
+            break;
+        case SuOpcode::compressor:
+            compressorUnit(unit.record, params, stack, [&](int i) { return cachedRate(unit, params, i); });
+            break;
+        case SuOpcode::push:
+            stack.push(stack.top());
+            break;
+        case SuOpcode::xch:
+            xchUnit(stack);
+            break;
+        case SuOpcode::in:
+            inUnit(unit.flags, channels, stack);
+            break;
+        case SuOpcode::out:
+            outUnit(params[0], channels, stack);
+            break;
+        case SuOpcode::end:
+            break;
+    }
+}
+
+}  // namespace
+
+void compileSongPlayer(SongPlayer& player, SynthState& state) {
+    const std::uint8_t* opcodes = su_patch_opcodes;
+    const std::uint8_t* operands = su_patch_operands;
+    const std::uint8_t* instrumentOpcodes = opcodes;
+    const std::uint8_t* instrumentOperands = operands;
+    float* delayLine = state.delays.words;
+    player.unitCount = 0;
+    for (int v = 0; v < kVoiceCount; ++v) {
+        PlayerVoice& voice = player.voices[v];
+        voice = PlayerVoice{};
+        voice.slot = voiceSlot(state.object, v);
+        voice.firstUnit = player.unitCount;
+        const std::uint8_t* voiceOpcodes = opcodes;
+        int sendTargets[kMaxUnitsPerVoice];
+        bool sendConsumes[kMaxUnitsPerVoice];
+        for (int u = 0; *opcodes >> 1; ++u, ++opcodes) {
+            PlayerUnit& unit = player.units[player.unitCount++];
+            unit = PlayerUnit{};
+            unit.op = static_cast<SuOpcode>(*opcodes >> 1);
+            unit.stereo = *opcodes & 1;
+            unit.paramCount = su_vm_transformcounts[static_cast<int>(unit.op) - 1];
+            unit.record = unitRecord(voice.slot, u);
+            for (int i = 0; i < unit.paramCount; ++i) {
+                unit.base[i] = static_cast<float>(operands[i] * static_cast<double>(su_constants::kByteToParam));
+            }
+            if (unit.op == SuOpcode::oscillator) unit.sampleNumber = operands[kColor];
+            operands += unit.paramCount;
+            sendTargets[u] = -1;
+            sendConsumes[u] = false;
+            switch (unit.op) {
+                case SuOpcode::oscillator:
+                case SuOpcode::filter:
+                case SuOpcode::in:
+                    unit.flags = *operands++;
+                    break;
+                case SuOpcode::send: {
+                    unit.sendAddress = static_cast<std::uint16_t>(operands[0] | (operands[1] << 8));
+                    operands += 2;
+                    unit.sendTarget = &sendTarget(unit.sendAddress, state.object, voice.slot);
+                    sendTargets[u] = localTargetUnit(unit.sendAddress);
+                    sendConsumes[u] = (unit.sendAddress & 8) != 0;
+                    break;
+                }
+                case SuOpcode::delay:
+                    unit.delayTimes = su_delay_times + operands[0];
+                    unit.delayLines = static_cast<std::uint8_t>(delayLinesPerChannel(operands[1]));
+                    operands += 2;
+                    unit.delayLine = delayLine;
+                    delayLine += (unit.stereo ? 2 : 1) * unit.delayLines * kDelayLineWords;
+                    break;
+                case SuOpcode::envelope:
+                    voice.envelopeUnits |= std::uint64_t{1} << u;
+                    break;
+                default:
+                    break;
+            }
+            resetCaches(unit);
+            ++voice.unitCount;
+        }
+        ++opcodes;  // the end byte
+
+        std::uint64_t kill[kMaxUnitsPerVoice];
+        computeKillMasks(voiceOpcodes, voice.unitCount, sendTargets, sendConsumes, kill);
+        for (int u = 0; u < voice.unitCount; ++u) player.units[voice.firstUnit + u].killMask = kill[u];
+
+        const int remaining = kVoiceCount - 1 - v;
+        if ((kInstrumentVoiceMask >> remaining) & 1) {
+            opcodes = instrumentOpcodes;
+            operands = instrumentOperands;
+        }
+        instrumentOpcodes = opcodes;
+        instrumentOperands = operands;
+    }
+}
+
+void playFrame(SongPlayer& player, SynthState& state) {
+    SignalStack stack;
+    const std::uint32_t w = state.context.frame & kDelayIndexMask;
+    for (const PlayerVoice& voice : player.voices) {
+        std::uint64_t silent = 0;
+        for (std::uint64_t e = voice.envelopeUnits; e; e &= e - 1) {
+            const int u = std::countr_zero(e);
+            if (envelopeIsSilentForGood(player.units[voice.firstUnit + u].record)) silent |= std::uint64_t{1} << u;
+        }
+        const std::int32_t note = loadInt(voice.slot[kNoteWord]);
+        const std::int32_t gate = loadInt(voice.slot[kGateWord]);
+        float params[6];
+        PlayerUnit* units = player.units + voice.firstUnit;
+        for (int u = 0; u < voice.unitCount; ++u) {
+            PlayerUnit& unit = units[u];
+            if (unit.killMask & silent) {
+                skipUnit(unit, stack, state.context.noiseSeed);
+                continue;
+            }
+            float* modulation = unit.record + kModulationWord;
+            for (int i = 0; i < unit.paramCount; ++i) {
+                params[i] = static_cast<float>(static_cast<double>(unit.base[i]) + modulation[i]);
+                modulation[i] = 0.0f;
+            }
+            runUnit(unit, params, note, gate, w, stack, state);
+        }
+    }
+}
+
+}  // namespace synth

@@ -1,0 +1,69 @@
+// The song player: the patch decoded once into per-voice unit lists, run frame
+// by frame with the same arithmetic as su_run_vm and bit-identical results.
+//
+// What it saves over interpreting the streams each frame:
+//  - operands are decoded once (parameter bases, send targets, delay lines);
+//  - 2^x of the envelope and compressor rates and of the oscillator pitches is
+//    remembered per unit for the last input (a pure function: same input, same
+//    bits);
+//  - units whose every use ends in a product with an envelope that has fallen
+//    silent for good (level 0 in sustain or release) are not computed: their
+//    results could only ever be multiplied by that zero until the voice is
+//    restarted, which clears their state anyway.
+#pragma once
+
+#include <cstdint>
+
+#include "synth/song_patch.h"
+#include "synth/synth_object.h"
+
+namespace synth {
+
+struct PlayerUnit {
+    SuOpcode op = SuOpcode::end;
+    bool stereo = false;
+    std::uint8_t paramCount = 0;
+    std::uint8_t flags = 0;         // oscillator/filter flags, `in` channel
+    std::uint8_t sampleNumber = 0;  // oscillator: the raw colour byte
+    std::uint8_t delayLines = 0;    // delay: lines per channel
+    std::uint16_t sendAddress = 0;
+    float base[6] = {};             // parameter byte / 128
+    float* record = nullptr;        // the unit's record in its voice slot
+    float* sendTarget = nullptr;
+    float* delayLine = nullptr;     // first delay line taken by this unit
+    const std::uint16_t* delayTimes = nullptr;
+    std::uint64_t killMask = 0;     // envelope units (bit = unit index) whose silence makes this unit moot
+    float rateKey[5] = {};
+    double rateValue[5] = {};
+    double pitchKey[8] = {};
+    double incrementValue[8] = {};
+};
+
+struct PlayerVoice {
+    float* slot = nullptr;
+    int firstUnit = 0;
+    int unitCount = 0;
+    std::uint64_t envelopeUnits = 0;  // bit u set: unit u of the voice is an envelope
+};
+
+struct SongPlayer {
+    PlayerUnit units[kVoiceCount * kMaxUnitsPerVoice];
+    PlayerVoice voices[kVoiceCount];
+    int unitCount = 0;
+};
+
+// Decodes the patch for the voices of `state` and clears the remembered results.
+void compileSongPlayer(SongPlayer& player, SynthState& state);
+
+// Computes one frame into the output channels of state.object, like su_run_vm.
+void playFrame(SongPlayer& player, SynthState& state);
+
+// The kill masks of one instrument's units, from the data flow of its signal
+// stack (exposed for tests). `opcodes` is the instrument's opcode bytes without
+// the end byte; for a send unit u, sendTargets[u] is the unit of the same voice
+// it reaches (-1: none, or another voice) and sendConsumes[u] whether it takes
+// the signal off the stack.
+void computeKillMasks(const std::uint8_t* opcodes, int unitCount, const int* sendTargets, const bool* sendConsumes,
+                      std::uint64_t* killMasks);
+
+}  // namespace synth

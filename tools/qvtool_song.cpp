@@ -1,0 +1,162 @@
+// qvtool song (--raw OUT | --wav OUT) [--bank FILE | --no-bank]: renders the whole song with the
+// production's renderer and writes it as raw interleaved little-endian float32 (left, right) or as
+// a 44,100 Hz stereo float WAV file.
+//
+// The sample table: --bank FILE fills it from the first 3,440,660 bytes of FILE, --no-bank leaves
+// it zero, and without either the production's own choice applies (the system bank, else the
+// built-in stand-in). Render time and real-time factor go to stderr.
+#include <bit>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "synth/song_render.h"
+#include "synth/sound_bank.h"
+#include "tools/qvtool_command.h"
+
+namespace {
+
+const char kSongUsage[] = "song (--raw OUT | --wav OUT) [--bank FILE | --no-bank]";
+
+enum class BankChoice { production, file, none };
+
+struct SongArguments {
+    const char* out = nullptr;
+    bool wav = false;
+    BankChoice bank = BankChoice::production;
+    const char* bankFile = nullptr;
+};
+
+bool parseSongArguments(int argc, char** argv, SongArguments& arguments) {
+    bool bankGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const char* flag = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if ((std::strcmp(flag, "--raw") == 0 || std::strcmp(flag, "--wav") == 0) && hasValue && !arguments.out) {
+            arguments.wav = std::strcmp(flag, "--wav") == 0;
+            arguments.out = argv[++i];
+        } else if (std::strcmp(flag, "--bank") == 0 && hasValue && !bankGiven) {
+            arguments.bank = BankChoice::file;
+            arguments.bankFile = argv[++i];
+            bankGiven = true;
+        } else if (std::strcmp(flag, "--no-bank") == 0 && !bankGiven) {
+            arguments.bank = BankChoice::none;
+            bankGiven = true;
+        } else {
+            return false;
+        }
+    }
+    return arguments.out != nullptr;
+}
+
+void putU16(std::vector<std::uint8_t>& bytes, std::uint32_t v) {
+    bytes.push_back(static_cast<std::uint8_t>(v & 0xFF));
+    bytes.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+}
+
+void putU32(std::vector<std::uint8_t>& bytes, std::uint32_t v) {
+    putU16(bytes, v & 0xFFFF);
+    putU16(bytes, v >> 16);
+}
+
+void putTag(std::vector<std::uint8_t>& bytes, const char* tag) { bytes.insert(bytes.end(), tag, tag + 4); }
+
+// RIFF/WAVE header for IEEE float stereo at 44,100 Hz: fmt (format tag 3,
+// extension size 0), fact (frame count) and the data chunk header.
+std::vector<std::uint8_t> wavHeader() {
+    const std::uint32_t dataBytes = synth::kSongBytes;
+    std::vector<std::uint8_t> h;
+    putTag(h, "RIFF");
+    putU32(h, 4 + (8 + 18) + (8 + 4) + (8 + dataBytes));
+    putTag(h, "WAVE");
+    putTag(h, "fmt ");
+    putU32(h, 18);
+    putU16(h, 3);                                // IEEE float
+    putU16(h, synth::kChannels);                 // channels
+    putU32(h, synth::kSampleRate);               // frames per second
+    putU32(h, synth::kSampleRate * 8);           // bytes per second
+    putU16(h, 8);                                // block alignment
+    putU16(h, 32);                               // bits per sample
+    putU16(h, 0);                                // extension size
+    putTag(h, "fact");
+    putU32(h, 4);
+    putU32(h, kSongFrames);
+    putTag(h, "data");
+    putU32(h, dataBytes);
+    return h;
+}
+
+bool writeAll(std::FILE* file, const void* data, std::size_t size) {
+    return std::fwrite(data, 1, size, file) == size;
+}
+
+// The samples as little-endian float32, whatever the host's byte order.
+bool writeSamples(std::FILE* file, std::vector<float>& samples) {
+    if constexpr (std::endian::native != std::endian::little) {
+        for (float& s : samples) {
+            const auto v = std::bit_cast<std::uint32_t>(s);
+            s = std::bit_cast<float>((v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24));
+        }
+    }
+    return writeAll(file, samples.data(), samples.size() * sizeof(float));
+}
+
+bool prepareBank(const SongArguments& arguments) {
+    switch (arguments.bank) {
+        case BankChoice::file:
+            if (!su_load_bank_file(arguments.bankFile)) {
+                std::fprintf(stderr, "qvtool song: cannot read bank file '%s'\n", arguments.bankFile);
+                return false;
+            }
+            return true;
+        case BankChoice::none:
+            su_clear_bank();
+            return true;
+        case BankChoice::production:
+            if (!su_load_gmdls()) std::fprintf(stderr, "qvtool song: no system sound bank, using the built-in stand-in\n");
+            return true;
+    }
+    return true;
+}
+
+int runSong(int argc, char** argv) {
+    SongArguments arguments;
+    if (!parseSongArguments(argc, argv, arguments)) {
+        std::fprintf(stderr, "usage: qvtool %s\n", kSongUsage);
+        return 2;
+    }
+    if (!prepareBank(arguments)) return 1;
+    std::FILE* file = std::fopen(arguments.out, "wb");
+    if (!file) {
+        std::fprintf(stderr, "qvtool song: cannot write '%s'\n", arguments.out);
+        return 1;
+    }
+
+    std::vector<float> samples(2 * static_cast<std::size_t>(kSongFrames));
+    const auto start = std::chrono::steady_clock::now();
+    su_render_song(samples.data());
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double songSeconds = static_cast<double>(kSongFrames) / synth::kSampleRate;
+    std::fprintf(stderr, "qvtool song: rendered %.2f s of music in %.3f s (%.1fx real time)\n", songSeconds, seconds,
+                 songSeconds / seconds);
+
+    bool ok = true;
+    if (arguments.wav) {
+        const std::vector<std::uint8_t> header = wavHeader();
+        ok = writeAll(file, header.data(), header.size());
+    }
+    ok = ok && writeSamples(file, samples);
+    ok = (std::fclose(file) == 0) && ok;
+    if (!ok) {
+        std::fprintf(stderr, "qvtool song: cannot write '%s'\n", arguments.out);
+        std::remove(arguments.out);
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+QVTOOL_COMMAND(song, "song", kSongUsage, runSong);
