@@ -1,0 +1,79 @@
+// Runs `qvtool scene` as a user would and checks its outputs and exit statuses.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::filesystem::path kCorpus = QV_SCENE_CORPUS_DIR;
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+ToolRun qvtool(const std::string& arguments) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path();
+    const std::filesystem::path out = dir / "qv_scene_tool_out.txt", err = dir / "qv_scene_tool_err.txt";
+    const std::string command =
+        std::string(QVTOOL_PATH) + " " + arguments + " >" + out.string() + " 2>" + err.string();
+    ToolRun run;
+    const int raw = std::system(command.c_str());
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = slurp(out);
+    run.err = slurp(err);
+    return run;
+}
+
+TEST(QvtoolSceneTest, PrintsTheTraceAndWritesEveryTexel) {
+    const std::filesystem::path texels = std::filesystem::temp_directory_path() / "qv_scene_tool_texels.bin";
+    const ToolRun run = qvtool("scene " + (kCorpus / "valid_one_triangle.vxs").string() + " --texels " + texels.string());
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("Mesh 0: vertex_offset=0, face_offset=3, bvh_offset=4, mesh_size=24\n", 0), 0u) << run.out;
+    EXPECT_NE(run.out.find("Texture 1024 Total texels used: 8 / 1048576  0.000763% used\n"), std::string::npos);
+    EXPECT_EQ(run.err.rfind("note: ", 0), 0u) << "a one-mesh scene is short of the show's needs";
+    const std::string bytes = slurp(texels);
+    ASSERT_EQ(bytes.size(), 1024u * 1024u * 16u);
+    // Texel 1 is the second vertex, (1, 0, 0, extra 0.5); texel 7 the last surface record.
+    float texel[4];
+    std::memcpy(texel, bytes.data() + 16, 16);
+    EXPECT_EQ(std::vector<float>(texel, texel + 4), (std::vector<float>{1, 0, 0, 0.5f}));
+    std::memcpy(texel, bytes.data() + 7 * 16, 16);
+    EXPECT_EQ(std::vector<float>(texel, texel + 4), (std::vector<float>{1, 0, 0.25f, 1}));
+    std::filesystem::remove(texels);
+}
+
+TEST(QvtoolSceneTest, AnInvalidFileGivesOneLineExitOneAndNoTexels) {
+    const std::filesystem::path texels = std::filesystem::temp_directory_path() / "qv_scene_tool_none.bin";
+    std::filesystem::remove(texels);
+    const std::filesystem::path file = kCorpus / "vertex_index_out_of_range.vxs";
+    const ToolRun run = qvtool("scene " + file.string() + " --texels " + texels.string());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, file.string() + ": mesh 0, face 1 uses vertex 3 of 3\n");
+    EXPECT_FALSE(std::filesystem::exists(texels));
+}
+
+TEST(QvtoolSceneTest, BadUsageExitsTwo) {
+    for (const char* arguments : {"scene", "scene a b", "scene a --texels", "scene a --out b"}) {
+        const ToolRun run = qvtool(arguments);
+        EXPECT_EQ(run.status, 2) << arguments;
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find("usage: qvtool scene FILE [--texels OUT]"), std::string::npos);
+    }
+}
+
+}  // namespace
