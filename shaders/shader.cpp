@@ -49,9 +49,11 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
     if (!file) return std::nullopt;
     file.seekg(0, std::ios::end);
     const std::streamoff size = file.tellg();
-    // A failed seek (a folder, a pipe) reads like a missing file; an empty file too.
     if (!file || size <= 0) return std::nullopt;
     file.seekg(0, std::ios::beg);
+    // A folder opens and reports a huge size, yet cannot be read: it is unreadable like a file
+    // that cannot be opened, and is found out before the size is allocated.
+    if (file.peek() == std::ifstream::traits_type::eof()) return std::nullopt;
     // A short read leaves zero bytes at the end; the count actually read is not examined.
     std::string bytes(static_cast<std::size_t>(size), '\0');
     file.read(bytes.data(), size);
