@@ -28,13 +28,13 @@ int main() {
     screenBits = choice.bits;
     const bool fullScreen = platform::applyDisplayMode(choice.index);
 
-    platform::WindowSpec spec;
-    spec.width = screenWidth;
-    spec.height = screenHeight;
-    spec.colorBits = screenBits;
-    spec.fullScreen = fullScreen;
-    spec.eventEndsLoop = windowEventEndsLoop;
-    if (!platform::createWindow(spec)) {
+    platform::WindowRequest request;
+    request.width = screenWidth;
+    request.height = screenHeight;
+    request.colorBits = screenBits;
+    request.fullScreen = fullScreen;
+    request.eventEndsLoop = windowEventEndsLoop;
+    if (!platform::createWindow(request)) {
         platform::showMessageBox("Can't create window", "Ulverror");
         endProduction(fullScreen);
     }

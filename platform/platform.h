@@ -55,7 +55,7 @@ struct WindowEvent {
 
 inline constexpr int kEscapeKey = 27;
 
-struct WindowSpec {
+struct WindowRequest {
     int width = 1280;        // client area in pixels
     int height = 720;
     std::uint8_t colorBits = 32;
@@ -65,7 +65,7 @@ struct WindowSpec {
 };
 
 // Creates the one window, hidden, and sets its pixel format. False when no window was made.
-bool createWindow(const WindowSpec& spec);
+bool createWindow(const WindowRequest& request);
 
 // Creates an OpenGL compatibility context on the window and makes it current. False on failure.
 bool createGlContext();

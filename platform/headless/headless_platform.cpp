@@ -45,7 +45,7 @@ void exitProcess(int code) {
     std::_Exit(code);
 }
 
-bool createWindow(const WindowSpec&) { return true; }
+bool createWindow(const WindowRequest&) { return true; }
 
 bool createGlContext() {
     HeadlessState& s = state();

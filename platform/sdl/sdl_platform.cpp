@@ -134,19 +134,19 @@ void exitProcess(int code) {
     std::_Exit(code);
 }
 
-bool createWindow(const WindowSpec& spec) {
+bool createWindow(const WindowRequest& request) {
     SdlState& s = state();
     if (!ensureVideo()) return false;
-    s.eventEndsLoop = spec.eventEndsLoop;
+    s.eventEndsLoop = request.eventEndsLoop;
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-    if (spec.fullScreen) flags |= SDL_WINDOW_FULLSCREEN;
+    if (request.fullScreen) flags |= SDL_WINDOW_FULLSCREEN;
     for (int alphaBits : {1, 0}) {
-        setPixelFormat(spec.colorBits, alphaBits);
-        s.window = SDL_CreateWindow("Quorvale", 0, 0, spec.width, spec.height, flags);
+        setPixelFormat(request.colorBits, alphaBits);
+        s.window = SDL_CreateWindow("Quorvale", 0, 0, request.width, request.height, flags);
         if (s.window != nullptr) break;
     }
     if (s.window == nullptr) return false;
-    if (spec.fullScreen) {
+    if (request.fullScreen) {
         if (s.haveChosenMode) SDL_SetWindowDisplayMode(s.window, &s.chosenMode);
         SDL_ShowCursor(SDL_DISABLE);
     }

@@ -135,21 +135,21 @@ void restoreDesktopMode() {
 
 void exitProcess(int code) { ExitProcess(static_cast<UINT>(code)); }
 
-bool createWindow(const WindowSpec& spec) {
+bool createWindow(const WindowRequest& request) {
     Win32State& s = state();
-    s.eventEndsLoop = spec.eventEndsLoop;
+    s.eventEndsLoop = request.eventEndsLoop;
     DWORD style = 0;
     DWORD extendedStyle = 0;
-    int outerWidth = spec.width;
-    int outerHeight = spec.height;
-    if (spec.fullScreen) {
+    int outerWidth = request.width;
+    int outerHeight = request.height;
+    if (request.fullScreen) {
         ShowCursor(FALSE);
         style = WS_POPUP;
         extendedStyle = WS_EX_APPWINDOW | WS_EX_TOPMOST;
     } else {
         style = WS_BORDER | WS_SYSMENU | WS_MINIMIZEBOX;
         extendedStyle = WS_EX_APPWINDOW;
-        RECT rect{0, 0, spec.width, spec.height};
+        RECT rect{0, 0, request.width, request.height};
         AdjustWindowRectEx(&rect, style, FALSE, extendedStyle);
         outerWidth = rect.right - rect.left;
         outerHeight = rect.bottom - rect.top;
@@ -163,7 +163,7 @@ bool createWindow(const WindowSpec& spec) {
     format.nVersion = 1;
     format.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
     format.iPixelType = PFD_TYPE_RGBA;
-    format.cColorBits = spec.colorBits;
+    format.cColorBits = request.colorBits;
     format.cAlphaBits = 1;
     format.cDepthBits = 16;
     format.cStencilBits = 1;
