@@ -1,5 +1,5 @@
 // The watcher's logic against a scripted folder-watch primitive, defined here in place of the
-// platform's: each poll answers with the next scripted result (Pending once they run out).
+// platform's: each poll answers with the next scripted result, Pending once they run out.
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -14,24 +14,14 @@ struct FolderWatch {
     bool refuseRequests = false;
 };
 
-}  // namespace platform
-
-namespace {
-
-const platform::NativeString kFolder = "watched/";
-
-// Reached from static initialisation too (the process-wide library opens its folder then).
-platform::FolderWatch& scriptedWatch() {
-    static platform::FolderWatch watch;
+// Reached from static initialisation too: the process-wide library opens its folder then.
+FolderWatch& scriptedWatch() {
+    static FolderWatch watch;
     return watch;
 }
 
-}  // namespace
-
-namespace platform {
-
 FolderWatch* openFolderWatch(const NativeString& folder) {
-    return folder == kFolder ? &scriptedWatch() : nullptr;
+    return folder == "watched/" ? &scriptedWatch() : nullptr;
 }
 
 bool requestFolderChanges(FolderWatch* watch) {
@@ -53,86 +43,60 @@ namespace {
 using platform::FolderPoll;
 using platform::FolderPollStatus;
 
-FolderPoll modified(const char* name) {
-    return {FolderPollStatus::Completed, platform::FolderChange{platform::kFileActionModified, name}};
+FolderPoll completed(std::uint32_t action, const char* name) {
+    return {FolderPollStatus::Completed, platform::FolderChange{action, name}};
 }
+FolderPoll modified(const char* name) { return completed(platform::kFileActionModified, name); }
 
 class DirectoryWatcherTest : public ::testing::Test {
 protected:
-    void SetUp() override { scriptedWatch() = {}; }
-    platform::FolderWatch& script = scriptedWatch();
+    platform::FolderWatch& script = platform::scriptedWatch() = {};
+    DirectoryWatcher watcher{"watched/"};
 };
 
-TEST_F(DirectoryWatcherTest, FolderThatCannotBeOpenedLeavesItInert) {
-    DirectoryWatcher watcher("missing/");
-    EXPECT_EQ(watcher.state(), WatcherState::Inert);
-    watcher.arm();
-    EXPECT_EQ(watcher.state(), WatcherState::Inert);
-    EXPECT_FALSE(watcher.poll());
-    EXPECT_EQ(script.requests, 0);
-}
+TEST_F(DirectoryWatcherTest, ReportsNothingWhenInertOrIdle) {
+    DirectoryWatcher inert("missing/");
+    inert.arm();
+    EXPECT_EQ(inert.state(), WatcherState::Inert);
+    EXPECT_FALSE(inert.poll());
 
-TEST_F(DirectoryWatcherTest, ReportsNothingUntilArmedAndGoesIdleWhenARequestIsRefused) {
-    DirectoryWatcher watcher(kFolder);
     script.results = {modified("a.glsl")};
     EXPECT_EQ(watcher.state(), WatcherState::Idle);
     EXPECT_FALSE(watcher.poll());
-    EXPECT_EQ(script.results.size(), 1u) << "an idle watcher does not ask the platform";
-
     script.refuseRequests = true;
     watcher.arm();
     EXPECT_EQ(watcher.state(), WatcherState::Idle);
     EXPECT_FALSE(watcher.poll());
+    EXPECT_EQ(script.results.size(), 1u) << "an idle watcher does not ask the platform";
     EXPECT_EQ(script.requests, 1);
 }
 
-TEST_F(DirectoryWatcherTest, YieldsOneNamePerCompletedRequestAndIssuesTheNext) {
-    DirectoryWatcher watcher(kFolder);
+TEST_F(DirectoryWatcherTest, YieldsOneContentChangePerCompletionAndIssuesTheNextRequest) {
     watcher.arm();
-    script.results = {FolderPoll{}, modified("a.glsl"), modified("sub/b.glsl")};
+    script.results = {FolderPoll{},
+                      modified("sub/a.glsl"),
+                      FolderPoll{FolderPollStatus::Completed, std::nullopt},  // changes were dropped
+                      completed(1, "added.glsl"),
+                      FolderPoll{FolderPollStatus::Failed, std::nullopt},
+                      modified("b.glsl"),
+                      modified("c.glsl")};
     EXPECT_FALSE(watcher.poll());
     EXPECT_EQ(script.requests, 1) << "a running request is left alone";
-    EXPECT_EQ(watcher.poll(), "a.glsl");
-    EXPECT_EQ(script.requests, 2);
-    EXPECT_EQ(watcher.poll(), "sub/b.glsl");
-    EXPECT_EQ(script.requests, 3);
-    EXPECT_FALSE(watcher.poll());
-    EXPECT_EQ(watcher.state(), WatcherState::Waiting);
-}
+    EXPECT_EQ(watcher.poll(), "sub/a.glsl");
+    for (int skipped = 0; skipped < 3; ++skipped) EXPECT_FALSE(watcher.poll());
+    EXPECT_EQ(script.requests, 5) << "every completion issues the request again";
 
-TEST_F(DirectoryWatcherTest, CompletionsWithoutAContentChangeArePassedOver) {
-    DirectoryWatcher watcher(kFolder);
-    watcher.arm();
-    script.results = {
-        FolderPoll{FolderPollStatus::Completed, std::nullopt},  // the platform dropped changes
-        FolderPoll{FolderPollStatus::Completed, platform::FolderChange{1, "added.glsl"}},
-        FolderPoll{FolderPollStatus::Failed, std::nullopt},
-        modified("a.glsl"),
-    };
-    EXPECT_FALSE(watcher.poll());
-    EXPECT_FALSE(watcher.poll());
-    EXPECT_FALSE(watcher.poll());
-    EXPECT_EQ(script.requests, 4) << "each one issues the request again";
-    EXPECT_EQ(watcher.poll(), "a.glsl");
-}
-
-TEST_F(DirectoryWatcherTest, NameIsStillReturnedWhenTheNextRequestIsRefused) {
-    DirectoryWatcher watcher(kFolder);
-    watcher.arm();
-    script.results = {modified("a.glsl"), modified("b.glsl")};
     script.refuseRequests = true;
-    EXPECT_EQ(watcher.poll(), "a.glsl");
+    EXPECT_EQ(watcher.poll(), "b.glsl") << "the name was taken before the refused request";
     EXPECT_EQ(watcher.state(), WatcherState::Idle);
-    EXPECT_FALSE(watcher.poll()) << "no request is made any more";
+    EXPECT_FALSE(watcher.poll());
 }
 
 TEST_F(DirectoryWatcherTest, ANameBeginningWithTheFolderTextLosesThatBeginning) {
-    DirectoryWatcher watcher(kFolder);
     watcher.arm();
-    script.results = {modified("watched/a.glsl"), modified("watched/"), modified("watched"),
-                      modified("Watched/a.glsl"), modified("sub/watched/a.glsl")};
+    script.results = {modified("watched/a.glsl"), modified("watched"), modified("Watched/a.glsl"),
+                      modified("sub/watched/a.glsl")};
     EXPECT_EQ(watcher.poll(), "a.glsl");
-    EXPECT_EQ(watcher.poll(), "");
     EXPECT_EQ(watcher.poll(), "watched");
     EXPECT_EQ(watcher.poll(), "Watched/a.glsl");
     EXPECT_EQ(watcher.poll(), "sub/watched/a.glsl");
