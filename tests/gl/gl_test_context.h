@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "gl/gl_api.h"
 #include "platform/platform.h"
 
@@ -12,6 +14,8 @@ public:
         ASSERT_TRUE(platform::createGlContext()) << "no headless OpenGL context";
         const auto missing = loadGlApi();
         ASSERT_TRUE(missing.empty()) << "missing entry point " << missing.front();
+        std::printf("OpenGL %s, GLSL %s, %s\n", glGetString(GL_VERSION),
+                    glGetString(0x8B8C /* GL_SHADING_LANGUAGE_VERSION */), glGetString(GL_RENDERER));
     }
 };
 
