@@ -266,6 +266,16 @@ inline void filterUnit(bool stereo, float* state, const float* params, std::uint
 
 enum DelayParam { kPregain = 0, kDry, kFeedback, kDamp };
 
+inline constexpr std::uint32_t kDelayPrefetchAhead = 64;
+
+inline void prefetchForWrite(const float* address) {
+#if defined(__GNUC__)
+    __builtin_prefetch(address, 1);
+#else
+    (void)address;
+#endif
+}
+
 // One channel of a delay unit over `count` consecutive lines starting at
 // `line` (a header pointer), with delay times `times`. w = frame mod 65536.
 // Returns the DC-blocked sum; the group's DC-blocker state follows its lines.
@@ -280,6 +290,9 @@ inline double delayChannel(float* line, int count, const std::uint16_t* times, c
     for (int j = 0; j < count; ++j, line += kDelayLineWords) {
         float* samples = line + kDelayHeaderWords;
         float& dampState = line[2];
+        // The write position was last touched 65,536 frames ago: ask for its
+        // cache line well before the store needs it.
+        prefetchForWrite(samples + ((w + kDelayPrefetchAhead) & kDelayIndexMask));
         const double d = samples[(w - times[j]) & kDelayIndexMask];
         acc += d;
         dampState = static_cast<float>(su_flush(d * keep + damp * dampState));
