@@ -30,7 +30,14 @@ constexpr std::uint64_t kCameraBytes = 52;
 constexpr std::uint64_t kLightBytes = 80;
 constexpr std::uint64_t kFrameBytes = 64;
 
-[[gnu::format(printf, 1, 2)]] std::string format(const char* pattern, ...) {
+// Formats with the C99 conversions (%zu, %llu) on every target, the mingw runtime included.
+#if defined(__clang__)
+#define QV_FORMAT_CHECK [[gnu::format(printf, 1, 2)]]
+#else
+#define QV_FORMAT_CHECK [[gnu::format(gnu_printf, 1, 2)]]
+#endif
+
+QV_FORMAT_CHECK std::string format(const char* pattern, ...) {
     va_list arguments;
     va_start(arguments, pattern);
     va_list copy;

@@ -142,6 +142,28 @@ TEST(BuildBvhTest, AFaceNeedsTwoVerticesStrictlyBelowMidForTheFirstRange) {
     EXPECT_EQ(faceTags(record, 0, 7), (std::vector<std::uint32_t>{0, 1, 2, 3, 4, 5, 6, 7}));
 }
 
+TEST(BuildBvhTest, BoundsMoveOnlyForStrictlySmallerOrGreaterCoordinates) {
+    // Zeros of both signs compare equal, so the box keeps the sign of the first zero it saw.
+    MeshBuildRecord record = triangles(1, [](std::uint32_t, int c) {
+        const Position corners[3] = {{0.0f, -0.0f, 1}, {-0.0f, 0.0f, 1}, {0.0f, -0.0f, 1}};
+        return corners[c];
+    });
+    buildMeshBvh(record);
+    EXPECT_FALSE(std::signbit(record.nodes[0].min[0]));
+    EXPECT_FALSE(std::signbit(record.nodes[0].max[0]));
+    EXPECT_TRUE(std::signbit(record.nodes[0].min[1]));
+    EXPECT_TRUE(std::signbit(record.nodes[0].max[1]));
+}
+
+TEST(BuildBvhTest, MidIsRoundedToSinglePrecision) {
+    // x spans 1 to the next float above it; their mean rounds to 1 in single precision, so no
+    // vertex lies below mid and nothing separates the two halves.
+    const float above = std::nextafter(1.0f, 2.0f);
+    MeshBuildRecord record = triangles(16, [&](std::uint32_t k, int) { return Position{k < 8 ? 1.0f : above, 0, 0}; });
+    buildMeshBvh(record);
+    EXPECT_EQ(record.nodes.size(), 1u);
+}
+
 struct TreeStats {
     std::vector<int> leafOf;  // per face position: how many leaves cover it
     int maxDepth = 0;
