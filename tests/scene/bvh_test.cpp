@@ -145,7 +145,7 @@ TEST(BuildBvhTest, AFaceNeedsTwoVerticesStrictlyBelowMidForTheFirstRange) {
 TEST(BuildBvhTest, BoundsMoveOnlyForStrictlySmallerOrGreaterCoordinates) {
     // Zeros of both signs compare equal, so the box keeps the sign of the first zero it saw.
     MeshBuildRecord record = triangles(1, [](std::uint32_t, int c) {
-        const Position corners[3] = {{0.0f, -0.0f, 1}, {-0.0f, 0.0f, 1}, {0.0f, -0.0f, 1}};
+        const Position corners[3] = {{0.0f, -0.0f, 1}, {-0.0f, 0.0f, 1}, {-0.0f, 0.0f, 1}};
         return corners[c];
     });
     buildMeshBvh(record);
