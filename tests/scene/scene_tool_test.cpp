@@ -68,12 +68,9 @@ TEST(QvtoolSceneTest, AnInvalidFileGivesOneLineExitOneAndNoTexels) {
 }
 
 TEST(QvtoolSceneTest, BadUsageExitsTwo) {
-    for (const char* arguments : {"scene", "scene a b", "scene a --texels", "scene a --out b"}) {
-        const ToolRun run = qvtool(arguments);
-        EXPECT_EQ(run.status, 2) << arguments;
-        EXPECT_EQ(run.out, "");
-        EXPECT_NE(run.err.find("usage: qvtool scene FILE [--texels OUT]"), std::string::npos);
-    }
+    const ToolRun run = qvtool("scene a --out b");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "usage: qvtool scene FILE [--texels OUT]\n");
 }
 
 }  // namespace
