@@ -195,16 +195,24 @@ void traceMesh(Load& load, std::size_t index, const PackedMesh& packed, const Me
     }
 }
 
+// Says whether a mesh block of the given counts fits in texels from offset on.
+std::optional<std::string> checkCapacity(const Load& load, std::size_t index, const MeshRecord& source,
+                                         std::uint64_t nodes, std::span<float> texels, std::size_t offset) {
+    const std::uint64_t end = offset + meshBlockFloats(source.vertexCount, source.faceCount, nodes);
+    if (end <= texels.size()) return std::nullopt;
+    return format("%s: mesh %zu does not fit in the scene texture: the meshes up to it need at least %llu of its %zu "
+                  "texels",
+                  load.name.c_str(), index, static_cast<unsigned long long>(end / 4), texels.size() / 4);
+}
+
 // Builds, checks against the capacity and packs one mesh at offset; offset then moves past it.
 std::optional<std::string> packMeshRecord(Load& load, std::size_t index, const MeshRecord& source,
                                           std::span<float> texels, std::size_t& offset, Mesh& mesh) {
+    // Without its nodes first, so that a mesh far too large is refused before its hierarchy is built.
+    if (auto error = checkCapacity(load, index, source, 0, texels, offset)) return error;
     MeshBuildRecord record = makeBuildRecord(source);
     buildMeshBvh(record);
-    const std::uint64_t end = offset + meshBlockFloats(source.vertexCount, source.faceCount, record.nodes.size());
-    if (end > texels.size()) {
-        return format("%s: mesh %zu ends at texel %llu, beyond the %zu texels of the scene texture", load.name.c_str(),
-                      index, static_cast<unsigned long long>(end / 4), texels.size() / 4);
-    }
+    if (auto error = checkCapacity(load, index, source, record.nodes.size(), texels, offset)) return error;
     const PackedMesh packed = packMesh(record, texels, offset);
     writeVertexExtras(texels, packed, source.extras, source.vertexCount);
     const PackedSurfaces surfaces = writeSurfaceBlocks(texels, record, packed, offset, source.surface0, source.surface1);

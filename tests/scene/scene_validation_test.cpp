@@ -119,11 +119,11 @@ TEST(SceneValidationTest, MeshesMustFitTheTexture) {
     // One triangle takes 8 texels, so a side of 4 holds two of them exactly.
     const TestMesh triangle = meshWithFaces(3, {{0, 1, 2, 0}});
     EXPECT_FALSE(tryLoad(meshesOnlyFile({triangle, triangle}), 4));
-    EXPECT_EQ(rejection(meshesOnlyFile({triangle, triangle, triangle}), "a.vxs", 4),
-              "a.vxs: mesh 2 ends at texel 24, beyond the 16 texels of the scene texture");
-    // Vertices alone overflowing the texture, with counts that leave no room for arithmetic slips.
+    // Five vertices, a face and two surface texels would just fit; the root node's two do not.
+    EXPECT_EQ(rejection(meshesOnlyFile({triangle, meshWithFaces(5, {{0, 1, 4, 0}})}), "a.vxs", 4),
+              "a.vxs: mesh 1 does not fit in the scene texture: the meshes up to it need at least 18 of its 16 texels");
     EXPECT_EQ(rejection(meshesOnlyFile({meshWithFaces(17, {})}), "a.vxs", 4),
-              "a.vxs: mesh 0 ends at texel 18, beyond the 16 texels of the scene texture");
+              "a.vxs: mesh 0 does not fit in the scene texture: the meshes up to it need at least 18 of its 16 texels");
 }
 
 TEST(SceneValidationTest, AtMostThirtyTwoMeshes) {
