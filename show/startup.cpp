@@ -8,19 +8,13 @@
 #include "platform/platform.h"
 #include "shaders/shader_library.h"
 #include "show/audio_clock.h"
+#include "show/music.h"
 #include "show/shader_slots.h"
+#include "synth/song_render.h"
 
 ShaderSlots shaderSlots;
 
 namespace {
-
-constexpr std::uint32_t kSongFrames = 4938752;
-
-// Silence until the song renderer is wired in; the clock still runs the song's length.
-std::vector<float>& songBuffer() {
-    static std::vector<float> buffer(static_cast<size_t>(kSongFrames) * 2, 0.0f);
-    return buffer;
-}
 
 platform::NativeString nativeName(std::string_view ascii) { return platform::NativeString(ascii.begin(), ascii.end()); }
 
@@ -32,6 +26,12 @@ bool reportMissingEntryPoints(const std::vector<std::string_view>& missing) {
     return false;
 }
 
+bool requireShader(const std::shared_ptr<Shader>& shader, const char* name) {
+    if (shader) return true;
+    platform::showMessageBox(std::string("Can't read resources/") + name + " (missing or empty)", "Ulverror");
+    return false;
+}
+
 // The passes draw with test.glsl and dither.glsl on every frame; without them there is no show.
 bool loadShaders() {
     shaderSlots.test = shaderLibrary.load(nativeName("test.glsl"));
@@ -39,22 +39,16 @@ bool loadShaders() {
     shaderSlots.dither = shaderLibrary.load(nativeName("dither.glsl"));
     shaderSlots.blend = shaderLibrary.load(nativeName("blend.glsl"));
     shaderSlots.blur = shaderLibrary.load(nativeName("blur.glsl"));
-    for (const char* name : {"test.glsl", "dither.glsl"}) {
-        const bool missing = std::string_view(name) == "test.glsl" ? !shaderSlots.test : !shaderSlots.dither;
-        if (missing) {
-            platform::showMessageBox(std::string("Can't read resources/") + name + " (missing or empty)", "Ulverror");
-            return false;
-        }
-    }
-    return true;
+    return requireShader(shaderSlots.test, "test.glsl") && requireShader(shaderSlots.dither, "dither.glsl");
 }
 
 }  // namespace
 
 bool startUp() {
+    startSongRender();
     if (!reportMissingEntryPoints(loadGlApi())) return false;
     if (!loadShaders()) return false;
     shaderLibrary.watcher.arm();
-    startAudio(songBuffer().data(), kSongFrames);
+    startAudio(songFrames(), kSongFrames);
     return true;
 }
