@@ -1,6 +1,8 @@
 #include "synth/song_player.h"
 
+#include <array>
 #include <bit>
+#include <utility>
 #include <cmath>
 #include <limits>
 
@@ -241,7 +243,7 @@ void resetCaches(PlayerUnit& unit) {
 
 // --------------------------------------------------------------- running
 
-double cachedRate(PlayerUnit& unit, const float* params, int i) {
+QV_ALWAYS_INLINE double cachedRate(PlayerUnit& unit, const float* params, int i) {
     if (!(params[i] == unit.rateKey[i])) {
         unit.rateKey[i] = params[i];
         unit.rateValue[i] = su_rate(params[i]);
@@ -249,30 +251,81 @@ double cachedRate(PlayerUnit& unit, const float* params, int i) {
     return unit.rateValue[i];
 }
 
+// Where each opcode's operands begin, and each instrument's first opcode and
+// unit count, worked out from the patch at compile time.
+struct PatchLayout {
+    int operandOffset[std::size(su_patch_opcodes)] = {};
+    int instrumentOpcode[kInstrumentCount] = {};
+    int instrumentUnits[kInstrumentCount] = {};
+    int voiceInstrument[kVoiceCount] = {};
+};
+
+constexpr PatchLayout layPatchOut() {
+    PatchLayout layout;
+    int operand = 0;
+    int instrument = 0;
+    int units = 0;
+    for (int i = 0; i < static_cast<int>(std::size(su_patch_opcodes)); ++i) {
+        layout.operandOffset[i] = operand;
+        const int number = su_patch_opcodes[i] >> 1;
+        if (number == 0) {
+            layout.instrumentUnits[instrument] = units;
+            if (++instrument < kInstrumentCount) layout.instrumentOpcode[instrument] = i + 1;
+            units = 0;
+            continue;
+        }
+        ++units;
+        operand += su_vm_transformcounts[number - 1] + kInlineByteCounts[number - 1];
+    }
+    int voiceInstrument = 0;
+    for (int v = 0; v < kVoiceCount; ++v) {
+        layout.voiceInstrument[v] = voiceInstrument;
+        if (!((kInstrumentVoiceMask >> (kVoiceCount - 1 - v)) & 1)) ++voiceInstrument;
+    }
+    return layout;
+}
+
+inline constexpr PatchLayout kLayout = layPatchOut();
+
+// Operand byte i, 0 past the end (units without inline bytes ask for none).
+constexpr std::uint8_t operandByte(int i) {
+    return i < static_cast<int>(std::size(su_patch_operands)) ? su_patch_operands[i] : 0;
+}
+
+// What one voice's run needs besides its units.
+struct VoiceFrame {
+    std::uint64_t silent;
+    std::int32_t note;
+    std::int32_t gate;
+    std::uint32_t w;
+    SynthState& state;
+};
+
 // A unit whose result cannot matter: keeps the stack shape (and the noise
 // sequence) and computes nothing else.
-void skipUnit(const PlayerUnit& unit, SignalStack& stack, std::uint32_t& noiseSeed) {
-    switch (unit.op) {
+QV_ALWAYS_INLINE void skipUnit(SuOpcode op, bool stereo, bool sendConsumes, SignalStack& stack,
+                               std::uint32_t& noiseSeed) {
+    switch (op) {
         case SuOpcode::noise:
             noiseSeed *= 16007u;
             stack.push(0.0);
             break;
         case SuOpcode::send:
-            if (unit.sendAddress & 8) stack.pop();
+            if (sendConsumes) stack.pop();
             break;
         case SuOpcode::oscillator:
             stack.push(0.0);
-            if (unit.stereo) stack.push(0.0);
+            if (stereo) stack.push(0.0);
             break;
         case SuOpcode::mulp:
             stack.pop();
-            if (unit.stereo) stack.pop();
+            if (stereo) stack.pop();
             break;
         case SuOpcode::addp:
             stack.pop();
             break;
         case SuOpcode::pan:
-            if (!unit.stereo) stack.push(0.0);
+            if (!stereo) stack.push(0.0);
             break;
         case SuOpcode::loadnote:
         case SuOpcode::push:
@@ -283,87 +336,111 @@ void skipUnit(const PlayerUnit& unit, SignalStack& stack, std::uint32_t& noiseSe
     }
 }
 
-void runUnit(PlayerUnit& unit, float* params, std::int32_t note, std::int32_t gate, std::uint32_t w,
-             SignalStack& stack, SynthState& state) {
-    float* channels = outputChannels(state.object);
-    switch (unit.op) {
-        case SuOpcode::noise:
-            stack.push(noiseValue(state.context.noiseSeed, params));
-            break;
-        case SuOpcode::send:
-            sendUnit(params[0], unit.sendAddress, *unit.sendTarget, stack);
-            break;
-        case SuOpcode::oscillator:
-            oscillatorUnit(unit.stereo, unit.record, params, note, unit.flags, unit.sampleNumber, stack,
-                           [&unit](int i, double pitch) {
-                               if (!(pitch == unit.pitchKey[i])) {
-                                   unit.pitchKey[i] = pitch;
-                                   unit.incrementValue[i] = oscIncrement(pitch, unit.flags);
-                               }
-                               return unit.incrementValue[i];
-                           });
-            break;
-        case SuOpcode::filter:
-            filterUnit(unit.stereo, unit.record, params, unit.flags, stack);
-            break;
-        case SuOpcode::envelope: {
-            const double value =
-                envelopeStep(unit.record, gate, params, [&](int i) { return cachedRate(unit, params, i); });
-            stack.push(value);
-            if (unit.stereo) stack.push(value);
-            break;
+// Unit `Index` of the opcode stream, with its opcode, flags and operand bytes
+// known at compile time.
+template <int Index>
+QV_ALWAYS_INLINE void stepUnit(PlayerUnit& unit, VoiceFrame& f, SignalStack& stack) {
+    constexpr std::uint8_t byte = su_patch_opcodes[Index];
+    constexpr auto op = static_cast<SuOpcode>(byte >> 1);
+    constexpr bool stereo = (byte & 1) != 0;
+    constexpr int operand = kLayout.operandOffset[Index];
+    constexpr int count = su_vm_transformcounts[(byte >> 1) - 1];
+    constexpr std::uint8_t inlineByte = operandByte(operand + count);
+    constexpr bool sendConsumes = op == SuOpcode::send && (inlineByte & 8) != 0;
+
+    if (unit.killMask & f.silent) {
+        skipUnit(op, stereo, sendConsumes, stack, f.state.context.noiseSeed);
+        return;
+    }
+    float params[count > 0 ? count : 1];
+    float* modulation = unit.record + kModulationWord;
+    [&]<int... I>(std::integer_sequence<int, I...>) {
+        ((params[I] = static_cast<float>(su_patch_operands[operand + I] *
+                                             static_cast<double>(su_constants::kByteToParam) +
+                                         modulation[I]),
+          modulation[I] = 0.0f),
+         ...);
+    }(std::make_integer_sequence<int, count>{});
+
+    float* channels = outputChannels(f.state.object);
+    if constexpr (op == SuOpcode::noise) {
+        stack.push(noiseValue(f.state.context.noiseSeed, params));
+    } else if constexpr (op == SuOpcode::send) {
+        sendUnit(params[0], unit.sendAddress, *unit.sendTarget, stack);
+    } else if constexpr (op == SuOpcode::oscillator) {
+        constexpr std::uint8_t flags = inlineByte;
+        constexpr std::uint8_t sampleNumber = su_patch_operands[operand + kColor];
+        oscillatorUnit(stereo, unit.record, params, f.note, flags, sampleNumber, stack,
+                       [&unit](int i, double pitch) {
+                           if (!(pitch == unit.pitchKey[i])) {
+                               unit.pitchKey[i] = pitch;
+                               unit.incrementValue[i] = oscIncrement(pitch, flags);
+                           }
+                           return unit.incrementValue[i];
+                       });
+    } else if constexpr (op == SuOpcode::filter) {
+        filterUnit(stereo, unit.record, params, inlineByte, stack);
+    } else if constexpr (op == SuOpcode::envelope) {
+        const double value = envelopeStep(unit.record, f.gate, params, [&](int i) { return cachedRate(unit, params, i); });
+        stack.push(value);
+        if (stereo) stack.push(value);
+    } else if constexpr (op == SuOpcode::mulp) {
+        mulpUnit(stereo, stack);
+    } else if constexpr (op == SuOpcode::addp) {
+        addpUnit(stack);
+    } else if constexpr (op == SuOpcode::pan) {
+        panUnit(stereo, params[0], stack);
+    } else if constexpr (op == SuOpcode::outaux) {
+        outauxUnit(params, channels, stack);
+    } else if constexpr (op == SuOpcode::distort) {
+        stack.top() = su_waveshape(stack.top(), params[0]);
+    } else if constexpr (op == SuOpcode::delay) {
+        constexpr const std::uint16_t* times = su_delay_times + inlineByte;
+        constexpr int lines = (static_cast<std::int8_t>(operandByte(operand + count + 1)) + 1) / 2;
+        float* line = unit.delayLine;
+        if constexpr (stereo) {
+            stack.top(1) = delayChannel(line, lines, times, params, f.w, stack.top(1));
+            line += lines * kDelayLineWords;
+            stack.top() = delayChannel(line, lines, times + lines, params, f.w, stack.top());
+        } else {
+            stack.top() = delayChannel(line, lines, times, params, f.w, stack.top());
         }
-        case SuOpcode::mulp:
-            mulpUnit(unit.stereo, stack);
-            break;
-        case SuOpcode::addp:
-            addpUnit(stack);
-            break;
-        case SuOpcode::pan:
-            panUnit(unit.stereo, params[0], stack);
-            break;
-        case SuOpcode::outaux:
-            outauxUnit(params, channels, stack);
-            break;
-        case SuOpcode::distort:
-            stack.top() = su_waveshape(stack.top(), params[0]);
-            break;
-        case SuOpcode::delay: {
-            float* line = unit.delayLine;
-            const std::uint16_t* times = unit.delayTimes;
-            if (unit.stereo) {
-                stack.top(1) = delayChannel(line, unit.delayLines, times, params, w, stack.top(1));
-                line += unit.delayLines * kDelayLineWords;
-                times += unit.delayLines;
-            }
-            stack.top() = delayChannel(line, unit.delayLines, times, params, w, stack.top());
-            break;
-        }
-        case SuOpcode::add:
-            addUnit(stack);
-            break;
-        case SuOpcode::loadnote:
-            stack.push(loadnoteValue(note));
-            break;
-        case SuOpcode::compressor:
-            compressorUnit(unit.record, params, stack, [&](int i) { return cachedRate(unit, params, i); });
-            break;
-        case SuOpcode::push:
-            stack.push(stack.top());
-            break;
-        case SuOpcode::xch:
-            xchUnit(stack);
-            break;
-        case SuOpcode::in:
-            inUnit(unit.flags, channels, stack);
-            break;
-        case SuOpcode::out:
-            outUnit(params[0], channels, stack);
-            break;
-        case SuOpcode::end:
-            break;
+    } else if constexpr (op == SuOpcode::add) {
+        addUnit(stack);
+    } else if constexpr (op == SuOpcode::loadnote) {
+        stack.push(loadnoteValue(f.note));
+    } else if constexpr (op == SuOpcode::compressor) {
+        compressorUnit(unit.record, params, stack, [&](int i) { return cachedRate(unit, params, i); });
+    } else if constexpr (op == SuOpcode::push) {
+        stack.push(stack.top());
+    } else if constexpr (op == SuOpcode::xch) {
+        xchUnit(stack);
+    } else if constexpr (op == SuOpcode::in) {
+        inUnit(inlineByte, channels, stack);
+    } else if constexpr (op == SuOpcode::out) {
+        outUnit(params[0], channels, stack);
     }
 }
+
+template <int Instrument, int... U>
+void runInstrumentUnits(PlayerUnit* units, VoiceFrame& f, std::integer_sequence<int, U...>) {
+    SignalStack stack;
+    (stepUnit<kLayout.instrumentOpcode[Instrument] + U>(units[U], f, stack), ...);
+}
+
+template <int Instrument>
+void runInstrument(PlayerUnit* units, VoiceFrame& f) {
+    runInstrumentUnits<Instrument>(units, f, std::make_integer_sequence<int, kLayout.instrumentUnits[Instrument]>{});
+}
+
+using InstrumentRunner = void (*)(PlayerUnit*, VoiceFrame&);
+
+template <int... I>
+constexpr std::array<InstrumentRunner, sizeof...(I)> instrumentRunners(std::integer_sequence<int, I...>) {
+    return {&runInstrument<I>...};
+}
+
+inline constexpr auto kInstrumentRunners = instrumentRunners(std::make_integer_sequence<int, kInstrumentCount>{});
 
 }  // namespace
 
@@ -443,31 +520,17 @@ void compileSongPlayer(SongPlayer& player, SynthState& state) {
 }
 
 void playFrame(SongPlayer& player, SynthState& state) {
-    SignalStack stack;
     const std::uint32_t w = state.context.frame & kDelayIndexMask;
-    for (const PlayerVoice& voice : player.voices) {
+    for (int v = 0; v < kVoiceCount; ++v) {
+        const PlayerVoice& voice = player.voices[v];
+        PlayerUnit* units = player.units + voice.firstUnit;
         std::uint64_t silent = 0;
         for (std::uint64_t e = voice.envelopeUnits; e; e &= e - 1) {
             const int u = std::countr_zero(e);
-            if (envelopeIsSilentForGood(player.units[voice.firstUnit + u].record)) silent |= std::uint64_t{1} << u;
+            if (envelopeIsSilentForGood(units[u].record)) silent |= std::uint64_t{1} << u;
         }
-        const std::int32_t note = loadInt(voice.slot[kNoteWord]);
-        const std::int32_t gate = loadInt(voice.slot[kGateWord]);
-        float params[6];
-        PlayerUnit* units = player.units + voice.firstUnit;
-        for (int u = 0; u < voice.unitCount; ++u) {
-            PlayerUnit& unit = units[u];
-            if (unit.killMask & silent) {
-                skipUnit(unit, stack, state.context.noiseSeed);
-                continue;
-            }
-            float* modulation = unit.record + kModulationWord;
-            for (int i = 0; i < unit.paramCount; ++i) {
-                params[i] = static_cast<float>(static_cast<double>(unit.base[i]) + modulation[i]);
-                modulation[i] = 0.0f;
-            }
-            runUnit(unit, params, note, gate, w, stack, state);
-        }
+        VoiceFrame frame{silent, loadInt(voice.slot[kNoteWord]), loadInt(voice.slot[kGateWord]), w, state};
+        kInstrumentRunners[kLayout.voiceInstrument[v]](units, frame);
     }
 }
 

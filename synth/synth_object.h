@@ -53,8 +53,14 @@ inline float* unitRecord(float* slot, int unit) { return slot + kUnitWords * (un
 // damping state) and 65,536 samples. The DC-blocker words of a group of lines
 // are the first two header words of the line after the group's last line; the
 // last group's lie in the two words after the 45th line.
+//
+// Lines are padded so that consecutive lines start 23 cache lines apart modulo
+// 64 KiB: unpadded, all 45 write positions (and the headers) fall into the
+// same few cache sets and evict one another every frame.
 inline constexpr std::size_t kDelayHeaderWords = 3;
-inline constexpr std::size_t kDelayLineWords = kDelayHeaderWords + kDelayLineLength;
+inline constexpr std::size_t kDelayLinePadWords = 365;
+inline constexpr std::size_t kDelayLineWords = kDelayHeaderWords + kDelayLineLength + kDelayLinePadWords;
+static_assert(kDelayLineWords * 4 % 65536 == 23 * 64);
 inline constexpr std::uint32_t kDelayIndexMask = kDelayLineLength - 1;
 
 struct DelayWorkspace {

@@ -17,6 +17,12 @@
 #include "synth/sound_bank.h"
 #include "synth/synth_object.h"
 
+#if defined(__GNUC__)
+#define QV_ALWAYS_INLINE [[gnu::always_inline]] inline
+#else
+#define QV_ALWAYS_INLINE inline
+#endif
+
 namespace synth {
 
 inline constexpr double kPi = 3.14159265358979323846;
@@ -54,11 +60,13 @@ inline double su_rate(float p) {
 }
 
 // Turns very small magnitudes into exact zero (and -0 into +0).
-inline double su_flush(double x) { return (x + su_constants::kHalf) - su_constants::kHalf; }
+QV_ALWAYS_INLINE double su_flush(double x) { return (x + su_constants::kHalf) - su_constants::kHalf; }
 
-// fmod(x + 1, 1). For 0 <= x + 1 < 2^52 the remainder is y - trunc(y), exactly.
-inline double su_wrap(double x) {
+// fmod(x + 1, 1). For 0 <= y = x + 1 < 2^52 the remainder is y - trunc(y),
+// exactly; phases keep y within 1..3, where trunc(y) is 1 or 2.
+QV_ALWAYS_INLINE double su_wrap(double x) {
     const double y = x + 1.0;
+    if (y >= 1.0 && y < 3.0) return y - (y >= 2.0 ? 2.0 : 1.0);
     if (y >= 0.0 && y < 0x1p52) return y - static_cast<double>(static_cast<std::int64_t>(y));
     return std::fmod(y, 1.0);
 }
@@ -67,7 +75,7 @@ inline double su_wrap(double x) {
 // identity and is returned as such for normal x (x 0.5 / 0.5 is exact there).
 // Where the denominator vanishes (x = 0 at s = 1; poles for s outside 0..1)
 // the result is 0 instead of NaN or infinity.
-inline double su_waveshape(double x, double s) {
+QV_ALWAYS_INLINE double su_waveshape(double x, double s) {
     if (s == 0.5) {
         const double magnitude = std::fabs(x);
         if (magnitude >= 0x1p-1021 && magnitude <= 0x1p1023) return x;
@@ -91,17 +99,21 @@ enum OscParam { kTranspose = 0, kDetune, kPhase, kColor, kShape, kGain };
 
 // The computed waveforms at phase t (0..1) and colour c. With c = 0 the rising
 // branch is empty, so t = 0 does not divide 0 by 0.
-inline double sineWave(double t, double c) {
+QV_ALWAYS_INLINE double sineWave(double t, double c) {
     if (t <= c && c != 0.0) return std::sin(2.0 * kPi * t / c);
     return 0.0;
 }
-inline double trisawWave(double t, double c) {
-    if (t <= c && c != 0.0) return c == 1.0 ? 2.0 * t - 1.0 : 2.0 * t / c - 1.0;
-    return 2.0 * (1.0 - t) / (1.0 - c) - 1.0;
+QV_ALWAYS_INLINE double trisawWave(double t, double c) {
+    if (c == 1.0) return 2.0 * t - 1.0;  // t <= 1: the rising branch, 2t/1 - 1
+    // One division for either branch: rising 2t / c, falling 2(1 - t) / (1 - c).
+    const bool rising = t <= c && c != 0.0;
+    const double numerator = rising ? 2.0 * t : 2.0 * (1.0 - t);
+    const double denominator = rising ? c : 1.0 - c;
+    return numerator / denominator - 1.0;
 }
-inline double pulseWave(double t, double c) { return t <= c ? 1.0 : -1.0; }
+QV_ALWAYS_INLINE double pulseWave(double t, double c) { return t <= c ? 1.0 : -1.0; }
 
-inline double computedWave(std::uint8_t flags, double t, double c) {
+QV_ALWAYS_INLINE double computedWave(std::uint8_t flags, double t, double c) {
     if (flags & kOscSine) return sineWave(t, c);
     if (flags & kOscTrisaw) return trisawWave(t, c);
     if (flags & kOscPulse) return pulseWave(t, c);
@@ -122,7 +134,7 @@ inline double sampleWave(double phase, std::uint8_t sampleNumber) {
 }
 
 // Pitch in semitones of one unison copy (the note is added unless lfo).
-inline double oscPitch(float transpose, double detune, std::int32_t note, std::uint8_t flags) {
+QV_ALWAYS_INLINE double oscPitch(float transpose, double detune, std::int32_t note, std::uint8_t flags) {
     double pitch = (static_cast<double>(transpose) - su_constants::kHalf) * 128.0 + detune;
     if (!(flags & kOscLfo)) pitch += note;
     return pitch;
@@ -139,7 +151,7 @@ inline double oscIncrement(double pitch, std::uint8_t flags) {
 // phase parameter is raised by 1/12 after each copy but the last.
 // `increment(copy, pitch)` returns oscIncrement(pitch, flags).
 template <class Increment>
-double oscillatorChannel(float* phases, float* params, double detune, std::int32_t note, std::uint8_t flags,
+QV_ALWAYS_INLINE double oscillatorChannel(float* phases, float* params, double detune, std::int32_t note, std::uint8_t flags,
                          std::uint8_t sampleNumber, Increment&& increment) {
     const int copies = (flags & kOscUnisonMask) + 1;
     double sum = 0.0;
@@ -167,7 +179,7 @@ double oscillatorChannel(float* phases, float* params, double detune, std::int32
 // computes the right channel (odd words) first, then the left with the detune
 // negated, and leaves the left on top.
 template <class Increment>
-void oscillatorUnit(bool stereo, float* state, float* params, std::int32_t note, std::uint8_t flags,
+QV_ALWAYS_INLINE void oscillatorUnit(bool stereo, float* state, float* params, std::int32_t note, std::uint8_t flags,
                     std::uint8_t sampleNumber, SignalStack& stack, Increment&& increment) {
     const double detune = (static_cast<double>(params[kDetune]) - su_constants::kHalf) * 2.0;
     if (stereo) {
@@ -191,7 +203,7 @@ enum EnvParam { kEnvAttack = 0, kEnvDecay, kEnvSustain, kEnvRelease, kEnvGain };
 // Advances the envelope by one frame and returns level x gain.
 // `rate(i)` returns su_rate(params[i]).
 template <class Rate>
-double envelopeStep(float* state, std::int32_t gate, const float* params, Rate&& rate) {
+QV_ALWAYS_INLINE double envelopeStep(float* state, std::int32_t gate, const float* params, Rate&& rate) {
     std::int32_t stage = loadInt(state[0]);
     double level = state[1];
     if (gate == 0) stage = kRelease;
@@ -224,7 +236,7 @@ double envelopeStep(float* state, std::int32_t gate, const float* params, Rate&&
 
 // An envelope that can never again output anything but 0 until its voice is
 // restarted: level 0 in the sustain or release stage.
-inline bool envelopeIsSilentForGood(const float* state) {
+QV_ALWAYS_INLINE bool envelopeIsSilentForGood(const float* state) {
     return loadInt(state[0]) >= kSustain && state[1] == 0.0f;
 }
 
@@ -237,7 +249,7 @@ inline constexpr std::uint8_t kFilterNegBand = 0x08;
 inline constexpr std::uint8_t kFilterNegHigh = 0x04;
 
 // One channel of the state-variable filter; state = low, high, band, f.
-inline double filterChannel(float* state, double x, float frequency, float resonance, std::uint8_t flags) {
+QV_ALWAYS_INLINE double filterChannel(float* state, double x, float frequency, float resonance, std::uint8_t flags) {
     float& low = state[0];
     float& high = state[1];
     float& band = state[2];
@@ -257,7 +269,7 @@ inline double filterChannel(float* state, double x, float frequency, float reson
 
 // Mono filters the top with state words 0-3; stereo filters the right channel
 // (below the top) with words 4-7 first, then the left with words 0-3.
-inline void filterUnit(bool stereo, float* state, const float* params, std::uint8_t flags, SignalStack& stack) {
+QV_ALWAYS_INLINE void filterUnit(bool stereo, float* state, const float* params, std::uint8_t flags, SignalStack& stack) {
     if (stereo) stack.top(1) = filterChannel(state + 4, stack.top(1), params[0], params[1], flags);
     stack.top() = filterChannel(state, stack.top(), params[0], params[1], flags);
 }
@@ -279,7 +291,7 @@ inline void prefetchForWrite(const float* address) {
 // One channel of a delay unit over `count` consecutive lines starting at
 // `line` (a header pointer), with delay times `times`. w = frame mod 65536.
 // Returns the DC-blocked sum; the group's DC-blocker state follows its lines.
-inline double delayChannel(float* line, int count, const std::uint16_t* times, const float* params,
+QV_ALWAYS_INLINE double delayChannel(float* line, int count, const std::uint16_t* times, const float* params,
                            std::uint32_t w, double x) {
     const double pregain = params[kPregain];
     const double input = x * (pregain * pregain);
@@ -319,7 +331,7 @@ enum CompressorParam { kCompAttack = 0, kCompRelease, kCompGainDivisor, kCompThr
 // twice. A zero threshold or gain divisor mutes the pair instead of producing
 // infinities or NaN. `rate(i)` returns su_rate(params[i]).
 template <class Rate>
-void compressorUnit(float* state, const float* params, SignalStack& stack, Rate&& rate) {
+QV_ALWAYS_INLINE void compressorUnit(float* state, const float* params, SignalStack& stack, Rate&& rate) {
     const double left = stack.top();
     const double right = stack.top(1);
     const double power = left * left + right * right;
@@ -339,19 +351,19 @@ void compressorUnit(float* state, const float* params, SignalStack& stack, Rate&
 
 // ---------------------------------------------------------------- the others
 
-inline double noiseValue(std::uint32_t& seed, const float* params) {
+QV_ALWAYS_INLINE double noiseValue(std::uint32_t& seed, const float* params) {
     seed *= 16007u;
     const double v = static_cast<double>(static_cast<std::int32_t>(seed)) /
                      static_cast<double>(su_constants::kNoiseDivisor);
     return su_waveshape(v, params[0]) * params[1];
 }
 
-inline double loadnoteValue(std::int32_t note) {
+QV_ALWAYS_INLINE double loadnoteValue(std::int32_t note) {
     return (note * static_cast<double>(su_constants::kByteToParam) - su_constants::kHalf) * 2.0;
 }
 
 // Mono: x becomes right = x p below, left = x (1 - p) on top. Stereo scales the pair.
-inline void panUnit(bool stereo, float panning, SignalStack& stack) {
+QV_ALWAYS_INLINE void panUnit(bool stereo, float panning, SignalStack& stack) {
     const double p = panning;
     if (stereo) {
         stack.top() *= 1.0 - p;
@@ -363,7 +375,7 @@ inline void panUnit(bool stereo, float panning, SignalStack& stack) {
     }
 }
 
-inline void mulpUnit(bool stereo, SignalStack& stack) {
+QV_ALWAYS_INLINE void mulpUnit(bool stereo, SignalStack& stack) {
     if (stereo) {
         const double l1 = stack.pop();
         const double r1 = stack.pop();
@@ -375,18 +387,18 @@ inline void mulpUnit(bool stereo, SignalStack& stack) {
     }
 }
 
-inline void addpUnit(SignalStack& stack) {
+QV_ALWAYS_INLINE void addpUnit(SignalStack& stack) {
     const double a = stack.pop();
     stack.top() += a;
 }
 
-inline void addUnit(SignalStack& stack) { stack.top() += stack.top(1); }
+QV_ALWAYS_INLINE void addUnit(SignalStack& stack) { stack.top() += stack.top(1); }
 
-inline void xchUnit(SignalStack& stack) { std::swap(stack.top(), stack.top(1)); }
+QV_ALWAYS_INLINE void xchUnit(SignalStack& stack) { std::swap(stack.top(), stack.top(1)); }
 
 // Adds (amount - 0.5) x 2 x top to `target`; consumes the top if the address's
 // bit 3 is set, else leaves it.
-inline void sendUnit(float amount, std::uint16_t address, float& target, SignalStack& stack) {
+QV_ALWAYS_INLINE void sendUnit(float amount, std::uint16_t address, float& target, SignalStack& stack) {
     const double x = (address & 8) ? stack.pop() : stack.top();
     target = static_cast<float>(target + x * (static_cast<double>(amount) - su_constants::kHalf) * 2.0);
 }
@@ -398,7 +410,7 @@ inline float& sendTarget(std::uint16_t address, SynthObject& object, float* voic
     return (address & 0x8000) ? object.words[word] : voice[word];
 }
 
-inline void outauxUnit(const float* params, float* channels, SignalStack& stack) {
+QV_ALWAYS_INLINE void outauxUnit(const float* params, float* channels, SignalStack& stack) {
     const double left = stack.pop();
     const double right = stack.pop();
     channels[0] = static_cast<float>(channels[0] + left * params[0]);
@@ -407,14 +419,14 @@ inline void outauxUnit(const float* params, float* channels, SignalStack& stack)
     channels[3] = static_cast<float>(channels[3] + right * params[1]);
 }
 
-inline void outUnit(float gain, float* channels, SignalStack& stack) {
+QV_ALWAYS_INLINE void outUnit(float gain, float* channels, SignalStack& stack) {
     const double left = stack.pop();
     const double right = stack.pop();
     channels[0] = static_cast<float>(channels[0] + left * gain);
     channels[1] = static_cast<float>(channels[1] + right * gain);
 }
 
-inline void inUnit(std::uint8_t channel, float* channels, SignalStack& stack) {
+QV_ALWAYS_INLINE void inUnit(std::uint8_t channel, float* channels, SignalStack& stack) {
     stack.push(channels[channel + 1]);
     stack.push(channels[channel]);
     channels[channel + 1] = 0.0f;
