@@ -3,6 +3,7 @@
 // own folder, and an executable links exactly one backend.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -92,8 +93,12 @@ void showMessageBox(std::string_view text, std::string_view caption);
 // ---- Audio ----------------------------------------------------------------------------------
 
 // Opens the default audio output for 44,100 Hz stereo float frames and starts playing the
-// `frameCount` interleaved frames at `frames` once, front to back. False when there is no device.
-bool startAudioPlayback(const float* frames, std::uint32_t frameCount);
+// `frameCount` interleaved frames at `frames` once, front to back. `framesReady` counts the
+// frames written so far while the buffer is still being filled: where the backend can, playback
+// waits (playing silence, its position standing still) rather than play frames not yet written.
+// False when there is no device.
+bool startAudioPlayback(const float* frames, std::uint32_t frameCount,
+                        const std::atomic<std::uint32_t>* framesReady);
 
 // Frames played since playback started, stopping at the buffer's end; nothing when unknown.
 std::optional<std::uint32_t> audioPlayPosition();

@@ -34,10 +34,10 @@ std::uint32_t playedFrames() {
 
 }  // namespace
 
-void startAudio(const float* frames, std::uint32_t frameCount) {
+void startAudio(const float* frames, std::uint32_t frameCount, const std::atomic<std::uint32_t>* framesReady) {
     AudioClockState& s = clockState();
     s.songFrames = frameCount;
-    s.deviceOpen = platform::startAudioPlayback(frames, frameCount);
+    s.deviceOpen = platform::startAudioPlayback(frames, frameCount, framesReady);
     s.wallStart = std::chrono::steady_clock::now();
     s.started = true;
 }

@@ -1,6 +1,7 @@
 // The music thread: renders the whole song into memory while the show loads and plays.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 // Fills the sample table (the system's bank, else the built-in stand-in) and starts rendering
@@ -10,3 +11,6 @@ void startSongRender();
 
 // The song buffer: kSongFrames interleaved stereo frames, written front to back by the render.
 const float* songFrames();
+
+// How many frames of the song buffer the render has written so far (whole rows).
+const std::atomic<std::uint32_t>& songFramesReady();

@@ -49,6 +49,6 @@ bool startUp() {
     if (!reportMissingEntryPoints(loadGlApi())) return false;
     if (!loadShaders()) return false;
     shaderLibrary.watcher.arm();
-    startAudio(songFrames(), kSongFrames);
+    startAudio(songFrames(), kSongFrames, &songFramesReady());
     return true;
 }

@@ -83,7 +83,7 @@ void showMessageBox(std::string_view text, std::string_view caption) {
     s.messages.push_back({std::string(text), std::string(caption)});
 }
 
-bool startAudioPlayback(const float*, std::uint32_t) { return false; }
+bool startAudioPlayback(const float*, std::uint32_t, const std::atomic<std::uint32_t>*) { return false; }
 std::optional<std::uint32_t> audioPlayPosition() { return std::nullopt; }
 
 namespace headless {

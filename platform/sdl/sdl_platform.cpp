@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +35,7 @@ struct SdlAudio {
     SDL_AudioDeviceID device = 0;
     const float* frames = nullptr;
     std::uint32_t frameCount = 0;
+    const std::atomic<std::uint32_t>* framesReady = nullptr;
     std::atomic<std::uint32_t> position{0};
 };
 
@@ -86,7 +88,12 @@ void SDLCALL feedAudio(void* userData, Uint8* stream, int length) {
     SdlAudio& a = *static_cast<SdlAudio*>(userData);
     const std::uint32_t wanted = static_cast<std::uint32_t>(length) / 8;
     const std::uint32_t start = a.position.load(std::memory_order_relaxed);
-    const std::uint32_t available = start < a.frameCount ? a.frameCount - start : 0;
+    const std::uint32_t ready = a.framesReady != nullptr
+                                    ? std::min(a.framesReady->load(std::memory_order_acquire), a.frameCount)
+                                    : a.frameCount;
+    // Frames the render has not written yet are never played: the device gets silence and the
+    // position waits for the render instead.
+    const std::uint32_t available = start < ready ? ready - start : 0;
     const std::uint32_t copied = wanted < available ? wanted : available;
     std::memcpy(stream, a.frames + static_cast<size_t>(start) * 2, static_cast<size_t>(copied) * 8);
     std::memset(stream + static_cast<size_t>(copied) * 8, 0, static_cast<size_t>(wanted - copied) * 8);
@@ -200,11 +207,13 @@ void showMessageBox(std::string_view text, std::string_view caption) {
     }
 }
 
-bool startAudioPlayback(const float* frames, std::uint32_t frameCount) {
+bool startAudioPlayback(const float* frames, std::uint32_t frameCount,
+                        const std::atomic<std::uint32_t>* framesReady) {
     SdlAudio& a = audio();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     a.frames = frames;
     a.frameCount = frameCount;
+    a.framesReady = framesReady;
     a.position.store(0);
     SDL_AudioSpec wanted{};
     wanted.freq = 44100;

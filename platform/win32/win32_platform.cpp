@@ -214,7 +214,8 @@ void showMessageBox(std::string_view text, std::string_view caption) {
     MessageBoxA(GetDesktopWindow(), textCopy.c_str(), captionCopy.c_str(), MB_OK);
 }
 
-bool startAudioPlayback(const float* frames, std::uint32_t frameCount) {
+// The whole buffer is queued at once; the render is expected to stay ahead of the device.
+bool startAudioPlayback(const float* frames, std::uint32_t frameCount, const std::atomic<std::uint32_t>*) {
     WaveOutput& w = wave();
     WAVEFORMATEX format{};
     format.wFormatTag = 3;  // IEEE float
