@@ -47,7 +47,7 @@ bool hasOutsideEffects(SuOpcode op) {
 }
 
 // Inputs taken from the stack and results left on it, per unit.
-void stackEffect(SuOpcode op, bool stereo, int& taken, int& left) {
+constexpr void stackEffect(SuOpcode op, bool stereo, int& taken, int& left) {
     const int pair = stereo ? 2 : 1;
     switch (op) {
         case SuOpcode::noise: taken = 0; left = 1; break;
@@ -255,6 +255,8 @@ QV_ALWAYS_INLINE double cachedRate(PlayerUnit& unit, const float* params, int i)
 // unit count, worked out from the patch at compile time.
 struct PatchLayout {
     int operandOffset[std::size(su_patch_opcodes)] = {};
+    int depthBefore[std::size(su_patch_opcodes)] = {};  // signal stack depth when the unit starts
+    bool unbalancedInstrument = false;
     int instrumentOpcode[kInstrumentCount] = {};
     int instrumentUnits[kInstrumentCount] = {};
     int voiceInstrument[kVoiceCount] = {};
@@ -265,10 +267,21 @@ constexpr PatchLayout layPatchOut() {
     int operand = 0;
     int instrument = 0;
     int units = 0;
+    int depth = 0;
     for (int i = 0; i < static_cast<int>(std::size(su_patch_opcodes)); ++i) {
         layout.operandOffset[i] = operand;
+        layout.depthBefore[i] = depth;
         const int number = su_patch_opcodes[i] >> 1;
+        if (number != 0) {
+            int taken = 0;
+            int left = 0;
+            stackEffect(static_cast<SuOpcode>(number), su_patch_opcodes[i] & 1, taken, left);
+            const bool consumingSend = number == static_cast<int>(SuOpcode::send) && (su_patch_operands[operand + 1] & 8);
+            depth += (consumingSend ? 0 : left) - taken;
+        }
         if (number == 0) {
+            if (depth != 0) layout.unbalancedInstrument = true;
+            depth = 0;
             layout.instrumentUnits[instrument] = units;
             if (++instrument < kInstrumentCount) layout.instrumentOpcode[instrument] = i + 1;
             units = 0;
@@ -286,6 +299,7 @@ constexpr PatchLayout layPatchOut() {
 }
 
 inline constexpr PatchLayout kLayout = layPatchOut();
+static_assert(!kLayout.unbalancedInstrument, "every instrument must leave the signal stack empty");
 
 // Operand byte i, 0 past the end (units without inline bytes ask for none).
 constexpr std::uint8_t operandByte(int i) {
@@ -338,29 +352,16 @@ QV_ALWAYS_INLINE void skipUnit(SuOpcode op, bool stereo, bool sendConsumes, Sign
 
 // Unit `Index` of the opcode stream, with its opcode, flags and operand bytes
 // known at compile time.
+// The unit's work, with its opcode, flags and operand bytes known at compile
+// time; `params` are its parameters for this frame.
 template <int Index>
-QV_ALWAYS_INLINE void stepUnit(PlayerUnit& unit, VoiceFrame& f, SignalStack& stack) {
+QV_ALWAYS_INLINE void runStep(PlayerUnit& unit, VoiceFrame& f, SignalStack& stack, float* params) {
     constexpr std::uint8_t byte = su_patch_opcodes[Index];
     constexpr auto op = static_cast<SuOpcode>(byte >> 1);
     constexpr bool stereo = (byte & 1) != 0;
     constexpr int operand = kLayout.operandOffset[Index];
     constexpr int count = su_vm_transformcounts[(byte >> 1) - 1];
     constexpr std::uint8_t inlineByte = operandByte(operand + count);
-    constexpr bool sendConsumes = op == SuOpcode::send && (inlineByte & 8) != 0;
-
-    if (unit.killMask & f.silent) {
-        skipUnit(op, stereo, sendConsumes, stack, f.state.context.noiseSeed);
-        return;
-    }
-    float params[count > 0 ? count : 1];
-    float* modulation = unit.record + kModulationWord;
-    [&]<int... I>(std::integer_sequence<int, I...>) {
-        ((params[I] = static_cast<float>(su_patch_operands[operand + I] *
-                                             static_cast<double>(su_constants::kByteToParam) +
-                                         modulation[I]),
-          modulation[I] = 0.0f),
-         ...);
-    }(std::make_integer_sequence<int, count>{});
 
     float* channels = outputChannels(f.state.object);
     if constexpr (op == SuOpcode::noise) {
@@ -420,6 +421,49 @@ QV_ALWAYS_INLINE void stepUnit(PlayerUnit& unit, VoiceFrame& f, SignalStack& sta
     } else if constexpr (op == SuOpcode::out) {
         outUnit(params[0], channels, stack);
     }
+}
+
+// Unit `Index` of the opcode stream. While nothing has been sent to its
+// parameters since its last run (all modulation slots +0), they are exactly the
+// operand bytes / 128, which the compiler then sees as constants.
+template <int Index>
+QV_ALWAYS_INLINE void stepUnit(PlayerUnit& unit, VoiceFrame& f, SignalStack& stack) {
+    constexpr std::uint8_t byte = su_patch_opcodes[Index];
+    constexpr auto op = static_cast<SuOpcode>(byte >> 1);
+    constexpr bool stereo = (byte & 1) != 0;
+    constexpr int operand = kLayout.operandOffset[Index];
+    constexpr int count = su_vm_transformcounts[(byte >> 1) - 1];
+    constexpr bool sendConsumes = op == SuOpcode::send && (operandByte(operand + count) & 8) != 0;
+
+    // The depth is known here; saying so lets the compiler keep the stack in registers.
+    stack.size = kLayout.depthBefore[Index];
+    if (unit.killMask & f.silent) {
+        skipUnit(op, stereo, sendConsumes, stack, f.state.context.noiseSeed);
+        return;
+    }
+    float* modulation = unit.record + kModulationWord;
+    std::uint32_t modulated = 0;
+    [&]<int... I>(std::integer_sequence<int, I...>) {
+        ((modulated |= std::bit_cast<std::uint32_t>(modulation[I])), ...);
+    }(std::make_integer_sequence<int, count>{});
+    float params[count > 0 ? count : 1];
+    if (modulated == 0) {
+        [&]<int... I>(std::integer_sequence<int, I...>) {
+            ((params[I] = static_cast<float>(su_patch_operands[operand + I] *
+                                             static_cast<double>(su_constants::kByteToParam))),
+             ...);
+        }(std::make_integer_sequence<int, count>{});
+        runStep<Index>(unit, f, stack, params);
+        return;
+    }
+    [&]<int... I>(std::integer_sequence<int, I...>) {
+        ((params[I] = static_cast<float>(su_patch_operands[operand + I] *
+                                             static_cast<double>(su_constants::kByteToParam) +
+                                         modulation[I]),
+          modulation[I] = 0.0f),
+         ...);
+    }(std::make_integer_sequence<int, count>{});
+    runStep<Index>(unit, f, stack, params);
 }
 
 template <int Instrument, int... U>

@@ -29,7 +29,7 @@ inline constexpr double kPi = 3.14159265358979323846;
 
 // The signal stack: at most eight values, top = left channel of a pair.
 struct SignalStack {
-    double values[8];
+    double values[8] = {};
     int size = 0;
 
     void push(double v) { values[size++] = v; }
@@ -146,30 +146,44 @@ inline double oscIncrement(double pitch, std::uint8_t flags) {
     return su_pow2(pitch * su_constants::kOneTwelfth) * base;
 }
 
+// The parameters of an oscillator unit, read once per run. `phase` is raised
+// by 1/12 after each unison copy but the last and written back to the
+// parameter area, so a stereo run's second channel continues from it.
+struct OscillatorParams {
+    float transpose;
+    float phase;
+    float color;
+    float shape;
+    float gain;
+};
+
 // One channel of an oscillator: the sum of its unison copies. `phases` are the
-// channel's state words (stride 2), `params` the unit's parameter area, whose
-// phase parameter is raised by 1/12 after each copy but the last.
-// `increment(copy, pitch)` returns oscIncrement(pitch, flags).
+// channel's state words (stride 2). `increment(copy, pitch)` returns
+// oscIncrement(pitch, flags).
 template <class Increment>
-QV_ALWAYS_INLINE double oscillatorChannel(float* phases, float* params, double detune, std::int32_t note, std::uint8_t flags,
-                         std::uint8_t sampleNumber, Increment&& increment) {
+QV_ALWAYS_INLINE double oscillatorChannel(float* phases, OscillatorParams& p, double detune, std::int32_t note,
+                                          std::uint8_t flags, std::uint8_t sampleNumber, Increment&& increment) {
     const int copies = (flags & kOscUnisonMask) + 1;
     double sum = 0.0;
     double copyDetune = detune;
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC unroll 4
+#endif
     for (int k = 0; k < copies; ++k) {
-        const double inc = increment(k, oscPitch(params[kTranspose], copyDetune, note, flags));
-        float& state = phases[2 * k];
+        const double inc = increment(k, oscPitch(p.transpose, copyDetune, note, flags));
+        float state = phases[2 * k];
         double x;
         if (flags & kOscSample) {
             state = static_cast<float>(static_cast<double>(state) + inc);
-            x = sampleWave(static_cast<double>(state) + params[kPhase], sampleNumber);
+            x = sampleWave(static_cast<double>(state) + p.phase, sampleNumber);
         } else {
             state = static_cast<float>(su_wrap(static_cast<double>(state) + inc));
-            const double t = su_wrap(static_cast<double>(state) + params[kPhase]);
-            x = computedWave(flags, t, params[kColor]);
+            const double t = su_wrap(static_cast<double>(state) + p.phase);
+            x = computedWave(flags, t, p.color);
         }
-        sum += su_waveshape(x, params[kShape]) * params[kGain];
-        if (k + 1 < copies) params[kPhase] = static_cast<float>(params[kPhase] + static_cast<double>(su_constants::kOneTwelfth));
+        phases[2 * k] = state;
+        sum += su_waveshape(x, p.shape) * p.gain;
+        if (k + 1 < copies) p.phase = static_cast<float>(p.phase + static_cast<double>(su_constants::kOneTwelfth));
         copyDetune *= -0.5;
     }
     return sum;
@@ -180,19 +194,21 @@ QV_ALWAYS_INLINE double oscillatorChannel(float* phases, float* params, double d
 // negated, and leaves the left on top.
 template <class Increment>
 QV_ALWAYS_INLINE void oscillatorUnit(bool stereo, float* state, float* params, std::int32_t note, std::uint8_t flags,
-                    std::uint8_t sampleNumber, SignalStack& stack, Increment&& increment) {
+                                     std::uint8_t sampleNumber, SignalStack& stack, Increment&& increment) {
     const double detune = (static_cast<double>(params[kDetune]) - su_constants::kHalf) * 2.0;
+    OscillatorParams p{params[kTranspose], params[kPhase], params[kColor], params[kShape], params[kGain]};
     if (stereo) {
-        const double right = oscillatorChannel(state + 1, params, detune, note, flags, sampleNumber,
+        const double right = oscillatorChannel(state + 1, p, detune, note, flags, sampleNumber,
                                                [&](int k, double pitch) { return increment(2 * k + 1, pitch); });
-        const double left = oscillatorChannel(state, params, -detune, note, flags, sampleNumber,
+        const double left = oscillatorChannel(state, p, -detune, note, flags, sampleNumber,
                                               [&](int k, double pitch) { return increment(2 * k, pitch); });
         stack.push(right);
         stack.push(left);
     } else {
-        stack.push(oscillatorChannel(state, params, detune, note, flags, sampleNumber,
+        stack.push(oscillatorChannel(state, p, detune, note, flags, sampleNumber,
                                      [&](int k, double pitch) { return increment(2 * k, pitch); }));
     }
+    params[kPhase] = p.phase;
 }
 
 // ---------------------------------------------------------------- envelope
