@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 
+#include "synth/oscillator_pairs.h"
 #include "synth/song_tables.h"
 #include "synth/units.h"
 
@@ -371,14 +372,28 @@ QV_ALWAYS_INLINE void runStep(PlayerUnit& unit, VoiceFrame& f, SignalStack& stac
     } else if constexpr (op == SuOpcode::oscillator) {
         constexpr std::uint8_t flags = inlineByte;
         constexpr std::uint8_t sampleNumber = su_patch_operands[operand + kColor];
-        oscillatorUnit(stereo, unit.record, params, f.note, flags, sampleNumber, stack,
-                       [&unit](int i, double pitch) {
-                           if (!(pitch == unit.pitchKey[i])) {
-                               unit.pitchKey[i] = pitch;
-                               unit.incrementValue[i] = oscIncrement(pitch, flags);
-                           }
-                           return unit.incrementValue[i];
-                       });
+        auto increment = [&unit](int i, double pitch) {
+            if (!(pitch == unit.pitchKey[i])) {
+                unit.pitchKey[i] = pitch;
+                unit.incrementValue[i] = oscIncrement(pitch, flags);
+            }
+            return unit.incrementValue[i];
+        };
+#if QV_HAVE_OSCILLATOR_PAIRS
+        constexpr bool paired = !stereo && (flags & (kOscTrisaw | kOscPulse)) && !(flags & (kOscSample | kOscSine)) &&
+                                (flags & kOscUnisonMask) > 0;
+#else
+        constexpr bool paired = false;
+#endif
+        if constexpr (paired) {
+            const double detune = (static_cast<double>(params[kDetune]) - su_constants::kHalf) * 2.0;
+            OscillatorParams p{params[kTranspose], params[kPhase], params[kColor], params[kShape], params[kGain]};
+            stack.push(pairedOscillatorChannel(unit.record, p, detune, f.note, flags,
+                                               [&](int k, double pitch) { return increment(2 * k, pitch); }));
+            params[kPhase] = p.phase;
+        } else {
+            oscillatorUnit(stereo, unit.record, params, f.note, flags, sampleNumber, stack, increment);
+        }
     } else if constexpr (op == SuOpcode::filter) {
         filterUnit(stereo, unit.record, params, inlineByte, stack);
     } else if constexpr (op == SuOpcode::envelope) {

@@ -157,6 +157,23 @@ struct OscillatorParams {
     float gain;
 };
 
+// One unison copy: advances its phase state and returns its shaped, scaled value.
+QV_ALWAYS_INLINE double oscillatorCopy(float& phaseState, double inc, float phase, const OscillatorParams& p,
+                                       std::uint8_t flags, std::uint8_t sampleNumber) {
+    float state = phaseState;
+    double x;
+    if (flags & kOscSample) {
+        state = static_cast<float>(static_cast<double>(state) + inc);
+        x = sampleWave(static_cast<double>(state) + phase, sampleNumber);
+    } else {
+        state = static_cast<float>(su_wrap(static_cast<double>(state) + inc));
+        const double t = su_wrap(static_cast<double>(state) + phase);
+        x = computedWave(flags, t, p.color);
+    }
+    phaseState = state;
+    return su_waveshape(x, p.shape) * p.gain;
+}
+
 // One channel of an oscillator: the sum of its unison copies. `phases` are the
 // channel's state words (stride 2). `increment(copy, pitch)` returns
 // oscIncrement(pitch, flags).
@@ -171,18 +188,7 @@ QV_ALWAYS_INLINE double oscillatorChannel(float* phases, OscillatorParams& p, do
 #endif
     for (int k = 0; k < copies; ++k) {
         const double inc = increment(k, oscPitch(p.transpose, copyDetune, note, flags));
-        float state = phases[2 * k];
-        double x;
-        if (flags & kOscSample) {
-            state = static_cast<float>(static_cast<double>(state) + inc);
-            x = sampleWave(static_cast<double>(state) + p.phase, sampleNumber);
-        } else {
-            state = static_cast<float>(su_wrap(static_cast<double>(state) + inc));
-            const double t = su_wrap(static_cast<double>(state) + p.phase);
-            x = computedWave(flags, t, p.color);
-        }
-        phases[2 * k] = state;
-        sum += su_waveshape(x, p.shape) * p.gain;
+        sum += oscillatorCopy(phases[2 * k], inc, p.phase, p, flags, sampleNumber);
         if (k + 1 < copies) p.phase = static_cast<float>(p.phase + static_cast<double>(su_constants::kOneTwelfth));
         copyDetune *= -0.5;
     }
