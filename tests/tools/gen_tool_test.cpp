@@ -1,0 +1,101 @@
+// Runs `qvtool gen` as the build does and checks what it leaves in the folder and its statuses.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tools/scene_generator.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+ToolRun qvtool(const std::string& arguments) {
+    const fs::path dir = fs::temp_directory_path();
+    const fs::path out = dir / "qv_gen_tool_out.txt", err = dir / "qv_gen_tool_err.txt";
+    const std::string command = std::string(QVTOOL_PATH) + " " + arguments + " >" + out.string() + " 2>" + err.string();
+    ToolRun run;
+    const int raw = std::system(command.c_str());
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = slurp(out);
+    run.err = slurp(err);
+    return run;
+}
+
+std::set<std::string> namesIn(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    return names;
+}
+
+fs::path freshFolder(const std::string& name) {
+    const fs::path folder = fs::temp_directory_path() / name;
+    fs::remove_all(folder);
+    return folder;
+}
+
+TEST(QvtoolGenTest, CreatesTheFolderAndWritesExactlyTheTwoFiles) {
+    const fs::path root = freshFolder("qv_gen_tool_new");
+    const fs::path folder = root / "deeper" / "resources";
+    const ToolRun run = qvtool("gen " + folder.string());
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(namesIn(folder), (std::set<std::string>{"Orrin&Vassel.png", "scene.vxs"}));
+    const std::vector<std::uint8_t> scene = scenegen::generateSceneFile();
+    EXPECT_TRUE(slurp(folder / "scene.vxs") == std::string(scene.begin(), scene.end()));
+    EXPECT_EQ(slurp(folder / "Orrin&Vassel.png").substr(1, 3), "PNG");
+    fs::remove_all(root);
+}
+
+TEST(QvtoolGenTest, ReplacesFilesThatAreAlreadyThere) {
+    const fs::path folder = freshFolder("qv_gen_tool_old");
+    fs::create_directories(folder);
+    std::ofstream(folder / "scene.vxs") << "stale";
+    std::ofstream(folder / "Orrin&Vassel.png") << "stale";
+    ASSERT_EQ(qvtool("gen " + folder.string()).status, 0);
+    EXPECT_GT(fs::file_size(folder / "scene.vxs"), 1000u);
+    EXPECT_GT(fs::file_size(folder / "Orrin&Vassel.png"), 1000u);
+    EXPECT_EQ(namesIn(folder).size(), 2u);
+    fs::remove_all(folder);
+}
+
+TEST(QvtoolGenTest, AFolderThatCannotBeMadeExitsOneWithOneLine) {
+    const fs::path root = freshFolder("qv_gen_tool_blocked");
+    fs::create_directories(root);
+    std::ofstream(root / "file") << "not a folder";
+    for (const fs::path& folder : {root / "file", root / "file" / "resources"}) {
+        const ToolRun run = qvtool("gen " + folder.string());
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, folder.string() + ": cannot create the folder\n");
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_EQ(namesIn(root), (std::set<std::string>{"file"}));
+    fs::remove_all(root);
+}
+
+TEST(QvtoolGenTest, BadUsageExitsTwo) {
+    for (const char* arguments : {"gen", "gen a b"}) {
+        const ToolRun run = qvtool(arguments);
+        EXPECT_EQ(run.status, 2) << arguments;
+        EXPECT_EQ(run.err, "usage: qvtool gen OUTDIR\n") << arguments;
+    }
+}
+
+}  // namespace
