@@ -63,8 +63,8 @@ template <class Increment>
 QV_ALWAYS_INLINE double pairedOscillatorChannel(float* phases, OscillatorParams& p, double detune, std::int32_t note,
                                                 std::uint8_t flags, Increment&& increment) {
     const int copies = (flags & kOscUnisonMask) + 1;
-    double inc[4];
-    float phase[4];
+    double inc[4] = {};
+    float phase[4] = {};
     double copyDetune = detune;
     phase[0] = p.phase;
     for (int k = 0; k < copies; ++k) {
@@ -83,6 +83,38 @@ QV_ALWAYS_INLINE double pairedOscillatorChannel(float* phases, OscillatorParams&
     }
     if (k < copies) sum += oscillatorCopy(phases[2 * k], inc[k], phase[k], p, flags, 0);
     return sum;
+}
+
+// `frames` consecutive frames of pairedOscillatorChannel for an oscillator
+// whose parameters and note stay the same throughout: out[n] is frame n's
+// value. The increments and the raised phases are worked out once.
+template <class Increment>
+QV_ALWAYS_INLINE void pairedOscillatorFrames(float* phases, const OscillatorParams& params, double detune,
+                                             std::int32_t note, std::uint8_t flags, Increment&& increment,
+                                             double* out, int frames) {
+    const int copies = (flags & kOscUnisonMask) + 1;
+    double inc[4] = {};
+    float phase[4] = {};
+    double copyDetune = detune;
+    phase[0] = params.phase;
+    for (int k = 0; k < copies; ++k) {
+        inc[k] = increment(k, oscPitch(params.transpose, copyDetune, note, flags));
+        if (k > 0) phase[k] = static_cast<float>(phase[k - 1] + static_cast<double>(su_constants::kOneTwelfth));
+        copyDetune *= -0.5;
+    }
+    const Double2 pairInc[2] = {Double2{inc[0], inc[1]}, Double2{inc[2], inc[3]}};
+    const Double2 pairPhase[2] = {Double2{phase[0], phase[1]}, Double2{phase[2], phase[3]}};
+    for (int n = 0; n < frames; ++n) {
+        double sum = 0.0;
+        int k = 0;
+        for (; k + 1 < copies; k += 2) {
+            const Double2 values = oscillatorCopyPair(phases + 2 * k, pairInc[k / 2], pairPhase[k / 2], params, flags);
+            sum += values[0];
+            sum += values[1];
+        }
+        if (k < copies) sum += oscillatorCopy(phases[2 * k], inc[k], phase[k], params, flags, 0);
+        out[n] = sum;
+    }
 }
 
 #endif

@@ -257,6 +257,9 @@ QV_ALWAYS_INLINE double cachedRate(PlayerUnit& unit, const float* params, int i)
 struct PatchLayout {
     int operandOffset[std::size(su_patch_opcodes)] = {};
     int depthBefore[std::size(su_patch_opcodes)] = {};  // signal stack depth when the unit starts
+    int unitIndex[std::size(su_patch_opcodes)] = {};    // unit number within its instrument
+    int instrumentOf[std::size(su_patch_opcodes)] = {};
+    bool sentTo[kInstrumentCount][kMaxUnitsPerVoice] = {};  // some send of the patch reaches the unit
     bool unbalancedInstrument = false;
     int instrumentOpcode[kInstrumentCount] = {};
     int instrumentUnits[kInstrumentCount] = {};
@@ -272,6 +275,8 @@ constexpr PatchLayout layPatchOut() {
     for (int i = 0; i < static_cast<int>(std::size(su_patch_opcodes)); ++i) {
         layout.operandOffset[i] = operand;
         layout.depthBefore[i] = depth;
+        layout.unitIndex[i] = units;
+        layout.instrumentOf[i] = instrument;
         const int number = su_patch_opcodes[i] >> 1;
         if (number != 0) {
             int taken = 0;
@@ -296,10 +301,27 @@ constexpr PatchLayout layPatchOut() {
         layout.voiceInstrument[v] = voiceInstrument;
         if (!((kInstrumentVoiceMask >> (kVoiceCount - 1 - v)) & 1)) ++voiceInstrument;
     }
+    for (int i = 0; i < static_cast<int>(std::size(su_patch_opcodes)); ++i) {
+        if ((su_patch_opcodes[i] >> 1) != static_cast<int>(SuOpcode::send)) continue;
+        const int operand = layout.operandOffset[i];
+        const int address = su_patch_operands[operand + 1] | (su_patch_operands[operand + 2] << 8);
+        int word = (address & 0x7FFF) | 8;
+        int targetInstrument = layout.instrumentOf[i];
+        if (address & 0x8000) {
+            if (word < kFirstVoiceWord || (word - kFirstVoiceWord) / kVoiceSlotWords >= kVoiceCount) continue;
+            targetInstrument = layout.voiceInstrument[(word - kFirstVoiceWord) / kVoiceSlotWords];
+            word = (word - kFirstVoiceWord) % kVoiceSlotWords;
+        }
+        const int unit = word / kUnitWords - 1;
+        if (unit >= 0 && unit < kMaxUnitsPerVoice) layout.sentTo[targetInstrument][unit] = true;
+    }
     return layout;
 }
 
 inline constexpr PatchLayout kLayout = layPatchOut();
+
+inline constexpr std::uint32_t kOscillatorRun = 8;
+static_assert(kSamplesPerRow % kOscillatorRun == 0);
 static_assert(!kLayout.unbalancedInstrument, "every instrument must leave the signal stack empty");
 
 // Operand byte i, 0 past the end (units without inline bytes ask for none).
@@ -309,10 +331,11 @@ constexpr std::uint8_t operandByte(int i) {
 
 // What one voice's run needs besides its units.
 struct VoiceFrame {
-    std::uint64_t silent;
+    std::uint64_t& silent;
     std::int32_t note;
     std::int32_t gate;
     std::uint32_t w;
+    std::uint32_t frameInRow;
     SynthState& state;
 };
 
@@ -385,7 +408,23 @@ QV_ALWAYS_INLINE void runStep(PlayerUnit& unit, VoiceFrame& f, SignalStack& stac
 #else
         constexpr bool paired = false;
 #endif
-        if constexpr (paired) {
+        // Nothing is ever sent to it, so its parameters, like its note, stay the
+        // same for a whole row: its frames are computed ahead, kOscillatorRun
+        // at a time (a row holds a whole number of runs). Should its envelope
+        // fall silent within a run, the values computed ahead go unused.
+        constexpr bool ahead = paired && !kLayout.sentTo[kLayout.instrumentOf[Index]][kLayout.unitIndex[Index]];
+        if constexpr (ahead) {
+            const std::uint32_t n = f.frameInRow % kOscillatorRun;
+            if (n == 0) {
+                const double detune = (static_cast<double>(params[kDetune]) - su_constants::kHalf) * 2.0;
+                const OscillatorParams p{params[kTranspose], params[kPhase], params[kColor], params[kShape],
+                                         params[kGain]};
+                pairedOscillatorFrames(unit.record, p, detune, f.note, flags,
+                                       [&](int k, double pitch) { return increment(2 * k, pitch); }, unit.frames,
+                                       kOscillatorRun);
+            }
+            stack.push(unit.frames[n]);
+        } else if constexpr (paired) {
             const double detune = (static_cast<double>(params[kDetune]) - su_constants::kHalf) * 2.0;
             OscillatorParams p{params[kTranspose], params[kPhase], params[kColor], params[kShape], params[kGain]};
             stack.push(pairedOscillatorChannel(unit.record, p, detune, f.note, flags,
@@ -398,6 +437,9 @@ QV_ALWAYS_INLINE void runStep(PlayerUnit& unit, VoiceFrame& f, SignalStack& stac
         filterUnit(stereo, unit.record, params, inlineByte, stack);
     } else if constexpr (op == SuOpcode::envelope) {
         const double value = envelopeStep(unit.record, f.gate, params, [&](int i) { return cachedRate(unit, params, i); });
+        // Silent for good from now until the voice restarts: its product with
+        // anything is zero, this frame included.
+        if (envelopeIsSilentForGood(unit.record)) f.silent |= std::uint64_t{1} << kLayout.unitIndex[Index];
         stack.push(value);
         if (stereo) stack.push(value);
     } else if constexpr (op == SuOpcode::mulp) {
@@ -580,17 +622,17 @@ void compileSongPlayer(SongPlayer& player, SynthState& state) {
 
 void playFrame(SongPlayer& player, SynthState& state) {
     const std::uint32_t w = state.context.frame & kDelayIndexMask;
+    const std::uint32_t frameInRow = state.context.frame % kSamplesPerRow;
     for (int v = 0; v < kVoiceCount; ++v) {
-        const PlayerVoice& voice = player.voices[v];
-        PlayerUnit* units = player.units + voice.firstUnit;
-        std::uint64_t silent = 0;
-        for (std::uint64_t e = voice.envelopeUnits; e; e &= e - 1) {
-            const int u = std::countr_zero(e);
-            if (envelopeIsSilentForGood(units[u].record)) silent |= std::uint64_t{1} << u;
-        }
-        VoiceFrame frame{silent, loadInt(voice.slot[kNoteWord]), loadInt(voice.slot[kGateWord]), w, state};
-        kInstrumentRunners[kLayout.voiceInstrument[v]](units, frame);
+        PlayerVoice& voice = player.voices[v];
+        VoiceFrame frame{voice.silent, loadInt(voice.slot[kNoteWord]), loadInt(voice.slot[kGateWord]), w,
+                         frameInRow, state};
+        kInstrumentRunners[kLayout.voiceInstrument[v]](player.units + voice.firstUnit, frame);
     }
+}
+
+void forgetSilentEnvelopes(SongPlayer& player) {
+    for (PlayerVoice& voice : player.voices) voice.silent = 0;
 }
 
 }  // namespace synth

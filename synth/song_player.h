@@ -37,6 +37,7 @@ struct PlayerUnit {
     double rateValue[5] = {};
     double pitchKey[8] = {};
     double incrementValue[8] = {};
+    double frames[8] = {};          // oscillator: values of the current run of frames, computed ahead
 };
 
 struct PlayerVoice {
@@ -44,6 +45,7 @@ struct PlayerVoice {
     int firstUnit = 0;
     int unitCount = 0;
     std::uint64_t envelopeUnits = 0;  // bit u set: unit u of the voice is an envelope
+    std::uint64_t silent = 0;         // bit u set: envelope unit u has fallen silent for good
 };
 
 struct SongPlayer {
@@ -57,6 +59,10 @@ void compileSongPlayer(SongPlayer& player, SynthState& state);
 
 // Computes one frame into the output channels of state.object, like su_run_vm.
 void playFrame(SongPlayer& player, SynthState& state);
+
+// Forgets which envelopes have fallen silent. Call after anything restarts
+// voices (su_update_voices), before the next frame.
+void forgetSilentEnvelopes(SongPlayer& player);
 
 // The kill masks of one instrument's units, from the data flow of its signal
 // stack (exposed for tests). `opcodes` is the instrument's opcode bytes without

@@ -75,6 +75,7 @@ void beginSongRender(SongRenderer& renderer) {
 
 void renderSongRow(SongRenderer& renderer, int row, float* frames) {
     updateVoices(renderer.synth.object, row);
+    forgetSilentEnvelopes(renderer.player);
     for (std::uint32_t i = 0; i < kSamplesPerRow; ++i) {
         playFrame(renderer.player, renderer.synth);
         emitFrame(renderer.synth, frames + 2 * i);
