@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 
+#include "synth/kill_analysis.h"
 #include "synth/oscillator_pairs.h"
 #include "synth/song_tables.h"
 #include "synth/units.h"
@@ -13,229 +14,7 @@
 namespace synth {
 namespace {
 
-// ------------------------------------------------------------ kill analysis
-//
-// Each stack value of an instrument is a node. zero[n]: envelope units whose
-// silence makes node n exactly zero (an envelope's output, a product with such
-// a value, or a copy of one). moot[n]: envelope units whose silence makes node n
-// irrelevant to everything audible: every use of n ends in a product whose other
-// factor is zero, or feeds only units that are themselves moot. A unit is moot
-// when all its results are; a unit with effects beyond its results (outputs,
-// delays, envelopes, the compressor, `in`) never is, and a send is moot when
-// its target unit and its passed-on value are.
-
-constexpr int kMaxNodes = 4 * kMaxUnitsPerVoice;
-
-struct UnitFlow {
-    int inputs[4] = {};   // top first
-    int inputCount = 0;
-    int outputs[4] = {};  // top first
-    int outputCount = 0;
-};
-
-bool hasOutsideEffects(SuOpcode op) {
-    switch (op) {
-        case SuOpcode::envelope:
-        case SuOpcode::outaux:
-        case SuOpcode::out:
-        case SuOpcode::delay:
-        case SuOpcode::compressor:
-        case SuOpcode::in:
-            return true;
-        default:
-            return false;
-    }
-}
-
-// Inputs taken from the stack and results left on it, per unit.
-constexpr void stackEffect(SuOpcode op, bool stereo, int& taken, int& left) {
-    const int pair = stereo ? 2 : 1;
-    switch (op) {
-        case SuOpcode::noise: taken = 0; left = 1; break;
-        case SuOpcode::send: taken = 1; left = 1; break;  // a consuming send leaves nothing; fixed below
-        case SuOpcode::oscillator: taken = 0; left = pair; break;
-        case SuOpcode::filter: taken = pair; left = pair; break;
-        case SuOpcode::envelope: taken = 0; left = pair; break;
-        case SuOpcode::mulp: taken = 2 * pair; left = pair; break;
-        case SuOpcode::addp: taken = 2; left = 1; break;
-        case SuOpcode::pan: taken = pair; left = 2; break;
-        case SuOpcode::outaux: taken = 2; left = 0; break;
-        case SuOpcode::distort: taken = 1; left = 1; break;
-        case SuOpcode::delay: taken = pair; left = pair; break;
-        case SuOpcode::add: taken = 2; left = 2; break;
-        case SuOpcode::loadnote: taken = 0; left = 1; break;
-        case SuOpcode::compressor: taken = 2; left = 4; break;
-        case SuOpcode::push: taken = 1; left = 2; break;
-        case SuOpcode::xch: taken = 2; left = 2; break;
-        case SuOpcode::in: taken = 0; left = 2; break;
-        case SuOpcode::out: taken = 2; left = 0; break;
-        case SuOpcode::end: taken = 0; left = 0; break;
-    }
-}
-
-struct FlowGraph {
-    UnitFlow units[kMaxUnitsPerVoice];
-    std::uint64_t zero[kMaxNodes] = {};
-    int nodeCount = 0;
-};
-
-// Builds the nodes of one instrument and their zero sets.
-void buildFlow(const std::uint8_t* opcodes, int unitCount, const bool* sendConsumes, FlowGraph& g) {
-    int stack[16];
-    int depth = 0;
-    for (int u = 0; u < unitCount; ++u) {
-        const auto op = static_cast<SuOpcode>(opcodes[u] >> 1);
-        const bool stereo = opcodes[u] & 1;
-        UnitFlow& f = g.units[u];
-        int taken = 0;
-        int left = 0;
-        stackEffect(op, stereo, taken, left);
-        if (op == SuOpcode::send && sendConsumes[u]) left = 0;
-        for (int i = 0; i < taken && depth > 0; ++i) f.inputs[f.inputCount++] = stack[--depth];
-        for (int i = 0; i < left && g.nodeCount < kMaxNodes; ++i) f.outputs[i] = g.nodeCount++;
-        f.outputCount = left;
-        // Results pushed bottom first: outputs[left-1] lowest, outputs[0] on top.
-        for (int i = left - 1; i >= 0; --i) stack[depth++] = f.outputs[i];
-
-        auto zeroOf = [&](int inputIndex) { return inputIndex < f.inputCount ? g.zero[f.inputs[inputIndex]] : 0; };
-        switch (op) {
-            case SuOpcode::envelope:
-                for (int i = 0; i < left; ++i) g.zero[f.outputs[i]] = std::uint64_t{1} << u;
-                break;
-            case SuOpcode::mulp:
-                for (int i = 0; i < left; ++i) g.zero[f.outputs[i]] = zeroOf(i) | zeroOf(i + left);
-                break;
-            case SuOpcode::send:
-                if (left == 1) g.zero[f.outputs[0]] = zeroOf(0);
-                break;
-            case SuOpcode::push:
-                g.zero[f.outputs[0]] = g.zero[f.outputs[1]] = zeroOf(0);
-                break;
-            case SuOpcode::xch:
-                g.zero[f.outputs[0]] = zeroOf(1);
-                g.zero[f.outputs[1]] = zeroOf(0);
-                break;
-            case SuOpcode::pan:
-                if (stereo) {
-                    g.zero[f.outputs[0]] = zeroOf(0);
-                    g.zero[f.outputs[1]] = zeroOf(1);
-                } else {
-                    g.zero[f.outputs[0]] = g.zero[f.outputs[1]] = zeroOf(0);
-                }
-                break;
-            default:
-                break;
-        }
-    }
-}
-
-}  // namespace
-
-void computeKillMasks(const std::uint8_t* opcodes, int unitCount, const int* sendTargets, const bool* sendConsumes,
-                      std::uint64_t* killMasks) {
-    std::uint64_t envelopes = 0;
-    for (int u = 0; u < unitCount; ++u) {
-        if (static_cast<SuOpcode>(opcodes[u] >> 1) == SuOpcode::envelope) envelopes |= std::uint64_t{1} << u;
-    }
-    auto targetOf = [&](int u) { return sendTargets[u]; };
-
-    FlowGraph g;
-    buildFlow(opcodes, unitCount, sendConsumes, g);
-
-    // Greatest fixed point: start from "moot whenever any envelope is silent"
-    // and narrow until stable.
-    std::uint64_t mootNode[kMaxNodes];
-    std::uint64_t mootUnit[kMaxUnitsPerVoice];
-    for (int n = 0; n < g.nodeCount; ++n) mootNode[n] = envelopes;
-    for (int u = 0; u < unitCount; ++u) {
-        mootUnit[u] = hasOutsideEffects(static_cast<SuOpcode>(opcodes[u] >> 1)) ? 0 : envelopes;
-    }
-    // Node users: which unit takes node n, at which input index.
-    int userUnit[kMaxNodes];
-    int userInput[kMaxNodes];
-    for (int n = 0; n < g.nodeCount; ++n) userUnit[n] = -1;
-    for (int u = 0; u < unitCount; ++u) {
-        for (int i = 0; i < g.units[u].inputCount; ++i) {
-            userUnit[g.units[u].inputs[i]] = u;
-            userInput[g.units[u].inputs[i]] = i;
-        }
-    }
-
-    for (bool changed = true; changed;) {
-        changed = false;
-        for (int n = 0; n < g.nodeCount; ++n) {
-            const int u = userUnit[n];
-            std::uint64_t moot = 0;
-            if (u >= 0 && !hasOutsideEffects(static_cast<SuOpcode>(opcodes[u] >> 1))) {
-                const UnitFlow& f = g.units[u];
-                const int i = userInput[n];
-                const auto op = static_cast<SuOpcode>(opcodes[u] >> 1);
-                const int target = targetOf(u);
-                const std::uint64_t targetMoot = target >= 0 && target < unitCount ? mootUnit[target] : 0;
-                switch (op) {
-                    case SuOpcode::mulp: {
-                        // Inputs: top pair first; input i pairs with input (i + pair) mod 2pair.
-                        const int pair = f.outputCount;
-                        const int partner = i < pair ? i + pair : i - pair;
-                        moot = g.zero[f.inputs[partner]] | mootNode[f.outputs[i % pair]];
-                        break;
-                    }
-                    case SuOpcode::send:
-                        moot = targetMoot & (f.outputCount ? mootNode[f.outputs[0]] : ~std::uint64_t{0});
-                        break;
-                    case SuOpcode::add:
-                        // a (top) only reaches the sum; b reaches the sum and stays below it.
-                        moot = i == 0 ? mootNode[f.outputs[0]] : mootNode[f.outputs[0]] & mootNode[f.outputs[1]];
-                        break;
-                    case SuOpcode::filter:
-                    case SuOpcode::distort:
-                        moot = mootNode[f.outputs[i]];
-                        break;
-                    case SuOpcode::pan:
-                        moot = f.inputCount == 2 ? mootNode[f.outputs[i]]
-                                                 : mootNode[f.outputs[0]] & mootNode[f.outputs[1]];
-                        break;
-                    default:
-                        moot = envelopes;
-                        for (int o = 0; o < f.outputCount; ++o) moot &= mootNode[f.outputs[o]];
-                        break;
-                }
-            }
-            if (moot != mootNode[n]) {
-                mootNode[n] = moot;
-                changed = true;
-            }
-        }
-        for (int u = 0; u < unitCount; ++u) {
-            const auto op = static_cast<SuOpcode>(opcodes[u] >> 1);
-            if (hasOutsideEffects(op)) continue;
-            const UnitFlow& f = g.units[u];
-            std::uint64_t moot = envelopes;
-            for (int o = 0; o < f.outputCount; ++o) moot &= mootNode[f.outputs[o]];
-            if (op == SuOpcode::send) {
-                const int target = targetOf(u);
-                moot &= target >= 0 && target < unitCount ? mootUnit[target] : 0;
-            }
-            if (f.outputCount == 0 && op != SuOpcode::send) moot = 0;
-            if (moot != mootUnit[u]) {
-                mootUnit[u] = moot;
-                changed = true;
-            }
-        }
-    }
-    for (int u = 0; u < unitCount; ++u) killMasks[u] = mootUnit[u];
-}
-
-namespace {
-
 // --------------------------------------------------------------- compiling
-
-int localTargetUnit(std::uint16_t address) {
-    if (address & 0x8000) return -1;
-    const int word = (address & 0x7FFF) | 8;
-    const int unit = word / kUnitWords - 1;
-    return unit >= 0 ? unit : -1;
-}
 
 void resetCaches(PlayerUnit& unit) {
     for (float& key : unit.rateKey) key = std::numeric_limits<float>::quiet_NaN();
@@ -281,7 +60,7 @@ constexpr PatchLayout layPatchOut() {
         if (number != 0) {
             int taken = 0;
             int left = 0;
-            stackEffect(static_cast<SuOpcode>(number), su_patch_opcodes[i] & 1, taken, left);
+            kill_analysis::stackEffect(static_cast<SuOpcode>(number), su_patch_opcodes[i] & 1, taken, left);
             const bool consumingSend = number == static_cast<int>(SuOpcode::send) && (su_patch_operands[operand + 1] & 8);
             depth += (consumingSend ? 0 : left) - taken;
         }
@@ -319,6 +98,36 @@ constexpr PatchLayout layPatchOut() {
 }
 
 inline constexpr PatchLayout kLayout = layPatchOut();
+
+// Kill masks of every unit of the patch, by opcode index.
+struct PatchKillMasks {
+    std::uint64_t mask[std::size(su_patch_opcodes)] = {};
+};
+
+constexpr PatchKillMasks findKillMasks() {
+    PatchKillMasks masks;
+    for (int instrument = 0; instrument < kInstrumentCount; ++instrument) {
+        const int first = kLayout.instrumentOpcode[instrument];
+        const int units = kLayout.instrumentUnits[instrument];
+        int sendTargets[kMaxUnitsPerVoice] = {};
+        bool sendConsumes[kMaxUnitsPerVoice] = {};
+        for (int u = 0; u < units; ++u) {
+            sendTargets[u] = -1;
+            if ((su_patch_opcodes[first + u] >> 1) != static_cast<int>(SuOpcode::send)) continue;
+            const int operand = kLayout.operandOffset[first + u];
+            const int address = su_patch_operands[operand + 1] | (su_patch_operands[operand + 2] << 8);
+            sendConsumes[u] = (address & 8) != 0;
+            const int target = ((address & 0x7FFF) | 8) / kUnitWords - 1;
+            if (!(address & 0x8000) && target >= 0) sendTargets[u] = target;
+        }
+        std::uint64_t kill[kMaxUnitsPerVoice] = {};
+        computeKillMasks(su_patch_opcodes + first, units, sendTargets, sendConsumes, kill);
+        for (int u = 0; u < units; ++u) masks.mask[first + u] = kill[u];
+    }
+    return masks;
+}
+
+inline constexpr PatchKillMasks kKillMasks = findKillMasks();
 
 inline constexpr std::uint32_t kOscillatorRun = 8;
 static_assert(kSamplesPerRow % kOscillatorRun == 0);
@@ -494,15 +303,22 @@ QV_ALWAYS_INLINE void stepUnit(PlayerUnit& unit, VoiceFrame& f, SignalStack& sta
 
     // The depth is known here; saying so lets the compiler keep the stack in registers.
     stack.size = kLayout.depthBefore[Index];
-    if (unit.killMask & f.silent) {
-        skipUnit(op, stereo, sendConsumes, stack, f.state.context.noiseSeed);
-        return;
+    constexpr std::uint64_t kill = kKillMasks.mask[Index];
+    if constexpr (kill != 0) {
+        if (kill & f.silent) {
+            skipUnit(op, stereo, sendConsumes, stack, f.state.context.noiseSeed);
+            return;
+        }
     }
+    // Units no send reaches always have all modulation slots +0.
+    constexpr bool sentTo = kLayout.sentTo[kLayout.instrumentOf[Index]][kLayout.unitIndex[Index]];
     float* modulation = unit.record + kModulationWord;
     std::uint32_t modulated = 0;
-    [&]<int... I>(std::integer_sequence<int, I...>) {
-        ((modulated |= std::bit_cast<std::uint32_t>(modulation[I])), ...);
-    }(std::make_integer_sequence<int, count>{});
+    if constexpr (sentTo) {
+        [&]<int... I>(std::integer_sequence<int, I...>) {
+            ((modulated |= std::bit_cast<std::uint32_t>(modulation[I])), ...);
+        }(std::make_integer_sequence<int, count>{});
+    }
     float params[count > 0 ? count : 1];
     if (modulated == 0) {
         [&]<int... I>(std::integer_sequence<int, I...>) {
@@ -557,9 +373,6 @@ void compileSongPlayer(SongPlayer& player, SynthState& state) {
         voice = PlayerVoice{};
         voice.slot = voiceSlot(state.object, v);
         voice.firstUnit = player.unitCount;
-        const std::uint8_t* voiceOpcodes = opcodes;
-        int sendTargets[kMaxUnitsPerVoice];
-        bool sendConsumes[kMaxUnitsPerVoice];
         for (int u = 0; *opcodes >> 1; ++u, ++opcodes) {
             PlayerUnit& unit = player.units[player.unitCount++];
             unit = PlayerUnit{};
@@ -572,8 +385,6 @@ void compileSongPlayer(SongPlayer& player, SynthState& state) {
             }
             if (unit.op == SuOpcode::oscillator) unit.sampleNumber = operands[kColor];
             operands += unit.paramCount;
-            sendTargets[u] = -1;
-            sendConsumes[u] = false;
             switch (unit.op) {
                 case SuOpcode::oscillator:
                 case SuOpcode::filter:
@@ -584,8 +395,6 @@ void compileSongPlayer(SongPlayer& player, SynthState& state) {
                     unit.sendAddress = static_cast<std::uint16_t>(operands[0] | (operands[1] << 8));
                     operands += 2;
                     unit.sendTarget = &sendTarget(unit.sendAddress, state.object, voice.slot);
-                    sendTargets[u] = localTargetUnit(unit.sendAddress);
-                    sendConsumes[u] = (unit.sendAddress & 8) != 0;
                     break;
                 }
                 case SuOpcode::delay:
@@ -595,9 +404,6 @@ void compileSongPlayer(SongPlayer& player, SynthState& state) {
                     unit.delayLine = delayLine;
                     delayLine += (unit.stereo ? 2 : 1) * unit.delayLines * kDelayLineWords;
                     break;
-                case SuOpcode::envelope:
-                    voice.envelopeUnits |= std::uint64_t{1} << u;
-                    break;
                 default:
                     break;
             }
@@ -606,9 +412,6 @@ void compileSongPlayer(SongPlayer& player, SynthState& state) {
         }
         ++opcodes;  // the end byte
 
-        std::uint64_t kill[kMaxUnitsPerVoice];
-        computeKillMasks(voiceOpcodes, voice.unitCount, sendTargets, sendConsumes, kill);
-        for (int u = 0; u < voice.unitCount; ++u) player.units[voice.firstUnit + u].killMask = kill[u];
 
         const int remaining = kVoiceCount - 1 - v;
         if ((kInstrumentVoiceMask >> remaining) & 1) {

@@ -32,7 +32,6 @@ struct PlayerUnit {
     float* sendTarget = nullptr;
     float* delayLine = nullptr;     // first delay line taken by this unit
     const std::uint16_t* delayTimes = nullptr;
-    std::uint64_t killMask = 0;     // envelope units (bit = unit index) whose silence makes this unit moot
     float rateKey[5] = {};
     double rateValue[5] = {};
     double pitchKey[8] = {};
@@ -44,7 +43,6 @@ struct PlayerVoice {
     float* slot = nullptr;
     int firstUnit = 0;
     int unitCount = 0;
-    std::uint64_t envelopeUnits = 0;  // bit u set: unit u of the voice is an envelope
     std::uint64_t silent = 0;         // bit u set: envelope unit u has fallen silent for good
 };
 
@@ -63,13 +61,5 @@ void playFrame(SongPlayer& player, SynthState& state);
 // Forgets which envelopes have fallen silent. Call after anything restarts
 // voices (su_update_voices), before the next frame.
 void forgetSilentEnvelopes(SongPlayer& player);
-
-// The kill masks of one instrument's units, from the data flow of its signal
-// stack (exposed for tests). `opcodes` is the instrument's opcode bytes without
-// the end byte; for a send unit u, sendTargets[u] is the unit of the same voice
-// it reaches (-1: none, or another voice) and sendConsumes[u] whether it takes
-// the signal off the stack.
-void computeKillMasks(const std::uint8_t* opcodes, int unitCount, const int* sendTargets, const bool* sendConsumes,
-                      std::uint64_t* killMasks);
 
 }  // namespace synth
