@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build --target quorvale
+cmake --build build --target quorvale generated_resources
 if [ -n "${DISPLAY:-}" ]; then
   exec build/quorvale
 else

@@ -1,11 +1,16 @@
 #include "show/startup.h"
 
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "gl/gl_api.h"
+#include "platform/paths.h"
 #include "platform/platform.h"
+#include "scene/scene.h"
+#include "scene/scene_loader.h"
 #include "shaders/shader_library.h"
 #include "show/audio_clock.h"
 #include "show/music.h"
@@ -15,6 +20,8 @@
 ShaderSlots shaderSlots;
 
 namespace {
+
+constexpr int kSceneTextureSide = 1024;
 
 platform::NativeString nativeName(std::string_view ascii) { return platform::NativeString(ascii.begin(), ascii.end()); }
 
@@ -42,11 +49,22 @@ bool loadShaders() {
     return requireShader(shaderSlots.test, "test.glsl") && requireShader(shaderSlots.dither, "dither.glsl");
 }
 
+// The scene file is checked before use; a file that is missing, short or inconsistent stops
+// start-up with a message saying what is wrong where.
+bool loadSceneFile() {
+    const std::filesystem::path path = platform::NativeString(platform::kResourceFolder) + nativeName("scene.vxs");
+    const std::optional<std::string> error = loadScene(theScene, path, kSceneTextureSide, discardTraceLine);
+    if (!error) return true;
+    platform::showMessageBox(*error, "Ulverror");
+    return false;
+}
+
 }  // namespace
 
 bool startUp() {
     startSongRender();
     if (!reportMissingEntryPoints(loadGlApi())) return false;
+    if (!loadSceneFile()) return false;
     if (!loadShaders()) return false;
     shaderLibrary.watcher.arm();
     startAudio(songFrames(), kSongFrames, &songFramesReady());

@@ -53,3 +53,20 @@ pixel_at() {
   import -window root "$WORK_DIR/screen.png" 2>/dev/null
   convert "$WORK_DIR/screen.png" -format "%[fx:int(255*p{$1,$2}.r)],%[fx:int(255*p{$1,$2}.g)],%[fx:int(255*p{$1,$2}.b)]" info:
 }
+
+# Waits until a message box shows in the middle of the screen, checks the production still waits
+# for it, then presses its OK button (one line of text: the button sits at (320, 158) on the
+# 640 x 360 screen). The full-screen window may hold the keyboard focus, so it is clicked.
+dismiss_message_box() {
+  local deadline=$((SECONDS + 30)) seen="0,0,0"
+  while [ $SECONDS -lt $deadline ]; do
+    seen=$(pixel_at 320 120)
+    [ "$seen" != "0,0,0" ] && break
+    kill -0 "$SHOW_PID" 2>/dev/null || fail "ended without showing a message: $(cat "$WORK_DIR/show.log")"
+    sleep 0.5
+  done
+  [ "$seen" != "0,0,0" ] || fail "no message box appeared"
+  sleep 0.5
+  kill -0 "$SHOW_PID" 2>/dev/null || fail "ended before the message was dismissed"
+  xdotool mousemove 320 158 click 1
+}
