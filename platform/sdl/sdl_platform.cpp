@@ -154,7 +154,11 @@ bool createWindow(const WindowRequest& request) {
     }
     if (s.window == nullptr) return false;
     if (request.fullScreen) {
-        if (s.haveChosenMode) SDL_SetWindowDisplayMode(s.window, &s.chosenMode);
+        if (s.haveChosenMode && SDL_SetWindowDisplayMode(s.window, &s.chosenMode) != 0) {
+            // The mode was refused after all: a framed window of the same client size instead.
+            SDL_SetWindowFullscreen(s.window, 0);
+            return true;
+        }
         SDL_ShowCursor(SDL_DISABLE);
     }
     return true;
