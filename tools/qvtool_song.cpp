@@ -127,10 +127,14 @@ int runSong(int argc, char** argv) {
         std::fprintf(stderr, "usage: qvtool %s\n", kSongUsage);
         return 2;
     }
-    if (!prepareBank(arguments)) return 1;
     std::FILE* file = std::fopen(arguments.out, "wb");
     if (!file) {
         std::fprintf(stderr, "qvtool song: cannot write '%s'\n", arguments.out);
+        return 1;
+    }
+    if (!prepareBank(arguments)) {
+        std::fclose(file);
+        std::remove(arguments.out);
         return 1;
     }
 
