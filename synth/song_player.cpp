@@ -2,9 +2,9 @@
 
 #include <array>
 #include <bit>
-#include <utility>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "synth/kill_analysis.h"
 #include "synth/oscillator_pairs.h"
@@ -362,10 +362,6 @@ inline constexpr auto kInstrumentRunners = instrumentRunners(std::make_integer_s
 }  // namespace
 
 void compileSongPlayer(SongPlayer& player, SynthState& state) {
-    const std::uint8_t* opcodes = su_patch_opcodes;
-    const std::uint8_t* operands = su_patch_operands;
-    const std::uint8_t* instrumentOpcodes = opcodes;
-    const std::uint8_t* instrumentOperands = operands;
     float* delayLine = state.delays.words;
     player.unitCount = 0;
     for (int v = 0; v < kVoiceCount; ++v) {
@@ -373,53 +369,27 @@ void compileSongPlayer(SongPlayer& player, SynthState& state) {
         voice = PlayerVoice{};
         voice.slot = voiceSlot(state.object, v);
         voice.firstUnit = player.unitCount;
-        for (int u = 0; *opcodes >> 1; ++u, ++opcodes) {
+        const int instrument = kLayout.voiceInstrument[v];
+        const int first = kLayout.instrumentOpcode[instrument];
+        voice.unitCount = kLayout.instrumentUnits[instrument];
+        for (int u = 0; u < voice.unitCount; ++u) {
             PlayerUnit& unit = player.units[player.unitCount++];
             unit = PlayerUnit{};
-            unit.op = static_cast<SuOpcode>(*opcodes >> 1);
-            unit.stereo = *opcodes & 1;
-            unit.paramCount = su_vm_transformcounts[static_cast<int>(unit.op) - 1];
             unit.record = unitRecord(voice.slot, u);
-            for (int i = 0; i < unit.paramCount; ++i) {
-                unit.base[i] = static_cast<float>(operands[i] * static_cast<double>(su_constants::kByteToParam));
-            }
-            if (unit.op == SuOpcode::oscillator) unit.sampleNumber = operands[kColor];
-            operands += unit.paramCount;
-            switch (unit.op) {
-                case SuOpcode::oscillator:
-                case SuOpcode::filter:
-                case SuOpcode::in:
-                    unit.flags = *operands++;
-                    break;
-                case SuOpcode::send: {
-                    unit.sendAddress = static_cast<std::uint16_t>(operands[0] | (operands[1] << 8));
-                    operands += 2;
-                    unit.sendTarget = &sendTarget(unit.sendAddress, state.object, voice.slot);
-                    break;
-                }
-                case SuOpcode::delay:
-                    unit.delayTimes = su_delay_times + operands[0];
-                    unit.delayLines = static_cast<std::uint8_t>(delayLinesPerChannel(operands[1]));
-                    operands += 2;
-                    unit.delayLine = delayLine;
-                    delayLine += (unit.stereo ? 2 : 1) * unit.delayLines * kDelayLineWords;
-                    break;
-                default:
-                    break;
+            const std::uint8_t byte = su_patch_opcodes[first + u];
+            const auto op = static_cast<SuOpcode>(byte >> 1);
+            const std::uint8_t* inlineBytes =
+                su_patch_operands + kLayout.operandOffset[first + u] + su_vm_transformcounts[(byte >> 1) - 1];
+            if (op == SuOpcode::send) {
+                unit.sendAddress = static_cast<std::uint16_t>(inlineBytes[0] | (inlineBytes[1] << 8));
+                unit.sendTarget = &sendTarget(unit.sendAddress, state.object, voice.slot);
+            } else if (op == SuOpcode::delay) {
+                // Lines are handed out in run order, right channel first.
+                unit.delayLine = delayLine;
+                delayLine += ((byte & 1) ? 2 : 1) * delayLinesPerChannel(inlineBytes[1]) * kDelayLineWords;
             }
             resetCaches(unit);
-            ++voice.unitCount;
         }
-        ++opcodes;  // the end byte
-
-
-        const int remaining = kVoiceCount - 1 - v;
-        if ((kInstrumentVoiceMask >> remaining) & 1) {
-            opcodes = instrumentOpcodes;
-            operands = instrumentOperands;
-        }
-        instrumentOpcodes = opcodes;
-        instrumentOperands = operands;
     }
 }
 

@@ -1,40 +1,38 @@
-// The song player: the patch decoded once into per-voice unit lists, run frame
-// by frame with the same arithmetic as su_run_vm and bit-identical results.
+// The song player: runs the patch frame by frame with the same arithmetic as
+// su_run_vm and bit-identical results, faster.
 //
 // What it saves over interpreting the streams each frame:
-//  - operands are decoded once (parameter bases, send targets, delay lines);
+//  - each instrument is code specialised at compile time from the patch: the
+//    opcodes, flags, operand bytes and stack depths are constants, and so are
+//    the parameters of units that nothing has sent to;
+//  - send targets and delay lines are looked up once, at the start of a render;
 //  - 2^x of the envelope and compressor rates and of the oscillator pitches is
 //    remembered per unit for the last input (a pure function: same input, same
 //    bits);
 //  - units whose every use ends in a product with an envelope that has fallen
-//    silent for good (level 0 in sustain or release) are not computed: their
-//    results could only ever be multiplied by that zero until the voice is
-//    restarted, which clears their state anyway.
+//    silent for good (level 0 in sustain or release) are not computed (see
+//    kill_analysis.h);
+//  - unison copies of triangle/saw and pulse oscillators run two at a time in
+//    SIMD lanes, and oscillators that nothing sends to are computed eight
+//    frames ahead within a row (their phase words run ahead of the frame by up
+//    to seven frames; nothing reads them in between).
 #pragma once
 
 #include <cstdint>
 
-#include "synth/song_patch.h"
 #include "synth/synth_object.h"
 
 namespace synth {
 
+// What a unit needs at run time beyond what is fixed at compile time.
 struct PlayerUnit {
-    SuOpcode op = SuOpcode::end;
-    bool stereo = false;
-    std::uint8_t paramCount = 0;
-    std::uint8_t flags = 0;         // oscillator/filter flags, `in` channel
-    std::uint8_t sampleNumber = 0;  // oscillator: the raw colour byte
-    std::uint8_t delayLines = 0;    // delay: lines per channel
-    std::uint16_t sendAddress = 0;
-    float base[6] = {};             // parameter byte / 128
     float* record = nullptr;        // the unit's record in its voice slot
-    float* sendTarget = nullptr;
-    float* delayLine = nullptr;     // first delay line taken by this unit
-    const std::uint16_t* delayTimes = nullptr;
-    float rateKey[5] = {};
+    std::uint16_t sendAddress = 0;  // send: the address operand
+    float* sendTarget = nullptr;    // send: the word it adds to
+    float* delayLine = nullptr;     // delay: the first line it takes
+    float rateKey[5] = {};          // envelope, compressor: remembered rates
     double rateValue[5] = {};
-    double pitchKey[8] = {};
+    double pitchKey[8] = {};        // oscillator: remembered increments per copy and channel
     double incrementValue[8] = {};
     double frames[8] = {};          // oscillator: values of the current run of frames, computed ahead
 };
