@@ -8,7 +8,7 @@ packages=(
   libsdl2-dev libegl-dev libgl-dev libstb-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool imagemagick
-  g++-mingw-w64-x86-64
+  g++-mingw-w64-x86-64 wine wine64
   clang libclang-rt-14-dev
 )
 

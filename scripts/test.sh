@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: unit, gl (headless EGL on Mesa) and e2e (the whole
 # production under Xvfb); then the unit tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the Windows cross build, and a bounded fuzzing run.
+# UndefinedBehaviorSanitizer, the Windows cross build (run once under wine), and a bounded fuzzing run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -25,6 +25,8 @@ cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
 cmake --build build-windows -j "$jobs" --target quorvale
 test -s build-windows/quorvale.exe
 echo "built build-windows/quorvale.exe"
+timeout -s KILL 300 xvfb-run -a -s "-screen 0 640x360x24" \
+  tests/e2e/windows_build_under_wine.sh "$PWD/build-windows/quorvale.exe" "$PWD"
 
 if [ -x tests/scene/fuzz/run_fuzzer.sh ]; then
   echo "== scene loader fuzzing"
