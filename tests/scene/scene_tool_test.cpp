@@ -1,7 +1,7 @@
 // Runs `qvtool scene` as a user would and checks its outputs and exit statuses.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
+#include "tests/support/tool_run.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,29 +14,7 @@ namespace {
 
 const std::filesystem::path kCorpus = QV_SCENE_CORPUS_DIR;
 
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-ToolRun qvtool(const std::string& arguments) {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path();
-    const std::filesystem::path out = dir / "qv_scene_tool_out.txt", err = dir / "qv_scene_tool_err.txt";
-    const std::string command =
-        std::string(QVTOOL_PATH) + " " + arguments + " >" + out.string() + " 2>" + err.string();
-    ToolRun run;
-    const int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = slurp(out);
-    run.err = slurp(err);
-    return run;
-}
+ToolRun qvtool(const std::string& arguments) { return runTool(QVTOOL_PATH, arguments, "scene_tool"); }
 
 TEST(QvtoolSceneTest, PrintsTheTraceAndWritesEveryTexel) {
     const std::filesystem::path texels = std::filesystem::temp_directory_path() / "qv_scene_tool_texels.bin";

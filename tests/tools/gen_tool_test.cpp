@@ -1,7 +1,7 @@
 // Runs `qvtool gen` as the build does and checks what it leaves in the folder and its statuses.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
+#include "tests/support/tool_run.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -16,28 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-ToolRun qvtool(const std::string& arguments) {
-    const fs::path dir = fs::temp_directory_path();
-    const fs::path out = dir / "qv_gen_tool_out.txt", err = dir / "qv_gen_tool_err.txt";
-    const std::string command = std::string(QVTOOL_PATH) + " " + arguments + " >" + out.string() + " 2>" + err.string();
-    ToolRun run;
-    const int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = slurp(out);
-    run.err = slurp(err);
-    return run;
-}
+ToolRun qvtool(const std::string& arguments) { return runTool(QVTOOL_PATH, arguments, "gen_tool"); }
 
 std::set<std::string> namesIn(const fs::path& folder) {
     std::set<std::string> names;
