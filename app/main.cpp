@@ -5,7 +5,7 @@
 #include "app/window_events.h"
 #include "gl/screen_size.h"
 #include "platform/platform.h"
-#include "show/audio_clock.h"
+#include "synth/audio_clock.h"
 #include "show/director.h"
 #include "show/startup.h"
 

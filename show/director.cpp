@@ -6,7 +6,7 @@
 #include "gl/gl_helpers.h"
 #include "gl/screen_size.h"
 #include "shaders/shader_library.h"
-#include "show/audio_clock.h"
+#include "synth/audio_clock.h"
 #include "show/shader_slots.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include "scene/scene.h"
 #include "scene/scene_loader.h"
 #include "shaders/shader_library.h"
-#include "show/audio_clock.h"
-#include "show/music.h"
+#include "synth/audio_clock.h"
+#include "synth/music_thread.h"
 #include "show/shader_slots.h"
 #include "synth/song_render.h"
 

@@ -1,4 +1,4 @@
-#include "show/music.h"
+#include "synth/music_thread.h"
 
 #include <thread>
 

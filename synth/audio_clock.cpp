@@ -1,4 +1,4 @@
-#include "show/audio_clock.h"
+#include "synth/audio_clock.h"
 
 #include <algorithm>
 #include <chrono>
