@@ -1,0 +1,251 @@
+#include "scene/scene_uniforms.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <numbers>
+
+#include "gl/gl_api.h"
+#include "gl/gl_helpers.h"
+#include "gl/screen_size.h"
+
+namespace {
+
+constexpr Vector4 kCameraLightColor = {10.0f, 10.0f, 10.0f, 1.0f};
+constexpr Vector4 kZero4 = {0.0f, 0.0f, 0.0f, 0.0f};
+
+// Whether `frame` names one of `count` recorded frames.
+bool hasFrame(std::int32_t frame, std::size_t count) {
+    return frame >= 0 && static_cast<std::size_t>(frame) < count;
+}
+
+Vector3 cross(const Vector3& a, const Vector3& b) {
+    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+
+Vector3 normalisedOrZero(const Vector3& v) {
+    const float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    if (!(length > 0.0f)) return {0.0f, 0.0f, 0.0f};
+    return {v[0] / length, v[1] / length, v[2] / length};
+}
+
+// Element (row, column) of a column-major matrix.
+float at(const Matrix4& m, int row, int column) { return m[static_cast<std::size_t>(column * 4 + row)]; }
+
+// The determinant of what is left of m without `row` and `column`.
+float minor3(const Matrix4& m, int row, int column) {
+    int rows[3], columns[3];
+    for (int i = 0, r = 0, c = 0; i < 4; ++i) {
+        if (i != row) rows[r++] = i;
+        if (i != column) columns[c++] = i;
+    }
+    const auto e = [&](int i, int j) { return at(m, rows[i], columns[j]); };
+    return e(0, 0) * (e(1, 1) * e(2, 2) - e(1, 2) * e(2, 1)) -
+           e(0, 1) * (e(1, 0) * e(2, 2) - e(1, 2) * e(2, 0)) +
+           e(0, 2) * (e(1, 0) * e(2, 1) - e(1, 1) * e(2, 0));
+}
+
+float cofactor(const Matrix4& m, int row, int column) {
+    const float minor = minor3(m, row, column);
+    return (row + column) % 2 == 0 ? minor : -minor;
+}
+
+// The part's meshes that exist in the scene and fit the uniform arrays: [first, end).
+struct MeshRange {
+    std::int32_t first;
+    std::int32_t end;
+};
+
+MeshRange partMeshRange(const Scene& scene, const ScenePart& part) {
+    const std::int32_t first = std::max(part.firstMesh, 0);
+    const std::int32_t end = std::min(part.lastMesh, meshUniformCount(scene) - 1) + 1;
+    return {first, std::max(first, end)};
+}
+
+GLint uniformLocation(const Shader& shader, const char* name) {
+    return glApi.glGetUniformLocation(shader.program, name);
+}
+
+void bindSceneData(const Scene& scene) {
+    glApi.glActiveTexture(kGlTexture0 + kSceneDataUnit);
+    // -1 means no scene texture is held; bind none rather than an invented name.
+    const GLuint name = scene.texture.id == -1 ? 0u : static_cast<GLuint>(scene.texture.id);
+    glBindTexture(GL_TEXTURE_2D, name);
+}
+
+}  // namespace
+
+std::int32_t sceneFrameIndex(float t) {
+    const float frames = t * 60.0f;
+    constexpr float kLimit = 2147483648.0f;  // 2^31
+    if (frames >= kLimit) return std::numeric_limits<std::int32_t>::max();
+    if (!(frames > -kLimit)) return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(frames);
+}
+
+float focalFactor(float fov) {
+    const float angle = static_cast<float>(static_cast<double>(fov) * std::numbers::pi / 360.0);
+    return 1.0f / std::tan(angle);
+}
+
+Vector4 frameVector(std::int32_t width, std::int32_t height, float fov, float t) {
+    return {static_cast<float>(width), static_cast<float>(height), focalFactor(fov), t};
+}
+
+std::array<std::int32_t, 4> scenePartVector(const ScenePart& part) {
+    return {part.camera, part.firstMesh, part.lastMesh, std::bit_cast<std::int32_t>(part.duration)};
+}
+
+void applyCameraFrame(Camera& camera, std::int32_t frame) {
+    if (!hasFrame(frame, camera.frames.size())) return;
+    const CameraFrame& pose = camera.frames[static_cast<std::size_t>(frame)];
+    camera.position = pose.position;
+    camera.direction = pose.direction;
+    camera.up = pose.up;
+    camera.fov = pose.fov;
+}
+
+void applyLightFrame(Light& light, std::int32_t frame) {
+    if (!hasFrame(frame, light.frames.size())) return;
+    const LightFrame& pose = light.frames[static_cast<std::size_t>(frame)];
+    light.position = pose.position;
+    light.direction = pose.direction;
+    light.up = pose.up;
+    light.param0 = pose.param0;
+    light.range = pose.range;
+    light.intensity = pose.intensity;
+    light.color = pose.color;
+}
+
+void applyMeshFrame(Mesh& mesh, std::int32_t frame) {
+    const std::size_t count = mesh.transforms.size();
+    if (count <= 1) return;
+    const std::size_t index = frame < 0 ? 0 : std::min(static_cast<std::size_t>(frame), count - 1);
+    mesh.transform = mesh.transforms[index];
+}
+
+Matrix4 cameraMatrix(const Camera& camera) {
+    const Vector3 forward = normalisedOrZero(camera.direction);
+    const Vector3 right = normalisedOrZero(cross(forward, camera.up));
+    const Vector3 up = cross(right, forward);
+    const Vector3& p = camera.position;
+    return {right[0],   right[1],   right[2],   0.0f,  //
+            up[0],      up[1],      up[2],      0.0f,  //
+            forward[0], forward[1], forward[2], 0.0f,  //
+            p[0],       p[1],       p[2],       1.0f};
+}
+
+Matrix4 inverse4x4(const Matrix4& matrix) {
+    float determinant = 0.0f;
+    for (int column = 0; column < 4; ++column) {
+        determinant += at(matrix, 0, column) * cofactor(matrix, 0, column);
+    }
+    Matrix4 inverse{};
+    for (int row = 0; row < 4; ++row) {
+        for (int column = 0; column < 4; ++column) {
+            // Element (row, column) of the inverse is cofactor (column, row) over the determinant.
+            inverse[static_cast<std::size_t>(column * 4 + row)] = cofactor(matrix, column, row) / determinant;
+        }
+    }
+    return inverse;
+}
+
+std::int32_t meshUniformCount(const Scene& scene) {
+    return static_cast<std::int32_t>(std::min(scene.meshes.size(), kMaxSceneMeshes));
+}
+
+void buildMeshUniforms(Scene& scene, const ScenePart& part, std::int32_t frame, MeshUniforms& out) {
+    out.info = {};
+    out.surface = {};
+    out.transforms = {};
+    out.inverses.fill(kIdentityMatrix);
+    const MeshRange range = partMeshRange(scene, part);
+    for (std::int32_t i = range.first; i < range.end; ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        Mesh& mesh = scene.meshes[slot];
+        out.info[slot] = {mesh.vertex_offset, mesh.face_offset, mesh.bvh_offset, mesh.face_count};
+        out.surface[slot] = {mesh.surface0_offset, mesh.surface1_offset, 0, 0};
+        applyMeshFrame(mesh, frame);
+        out.transforms[slot] = mesh.transform;
+        out.inverses[slot] = inverse4x4(mesh.transform);
+    }
+}
+
+Vector4 partFlash(const ScenePart& part, float t, const Vector4& current) {
+    const float fadeInLength = part.fadeIn[3];
+    const float fadeOutLength = part.fadeOut[3];
+    if (fadeInLength > t) {
+        return {part.fadeIn[0], part.fadeIn[1], part.fadeIn[2], 1.0f - t / fadeInLength};
+    }
+    if (t > part.duration - fadeOutLength) {
+        return {part.fadeOut[0], part.fadeOut[1], part.fadeOut[2], 1.0f - (part.duration - t) / fadeOutLength};
+    }
+    return current;
+}
+
+PartLights partLights(Scene& scene, const ScenePart& part, const Camera& camera, std::int32_t frame) {
+    PartLights result{};
+    for (std::size_t s = 0; s < part.lights.size(); ++s) {
+        const std::int32_t slot = part.lights[s];
+        if (slot == kCameraLight) {
+            const Vector3& p = camera.position;
+            const Vector3& up = camera.up;
+            result.positions[s] = {p[0] + 0.5f * up[0], p[1] + 0.5f * up[1], p[2], 1.0f};
+            result.colors[s] = kCameraLightColor;
+        } else if (slot < 0 || static_cast<std::size_t>(slot) >= scene.lights.size()) {
+            result.positions[s] = kZero4;
+            result.colors[s] = kZero4;
+        } else {
+            Light& light = scene.lights[static_cast<std::size_t>(slot)];
+            applyLightFrame(light, frame);
+            const Vector3& p = light.position;
+            const float k = light.intensity;
+            result.positions[s] = {p[0], p[1], p[2], 1.0f};
+            result.colors[s] = {k * light.color[0], k * light.color[1], k * light.color[2], 1.0f};
+        }
+    }
+    return result;
+}
+
+bool setSceneUniforms(Scene& scene, const ScenePart& part, float t, const Shader& shader) {
+    if (part.camera < 0 || static_cast<std::size_t>(part.camera) >= scene.cameras.size()) return false;
+
+    const std::int32_t frame = sceneFrameIndex(t);
+    scene.frame = frame;
+    Camera& camera = scene.cameras[static_cast<std::size_t>(part.camera)];
+    applyCameraFrame(camera, frame);
+    const Vector4 frameValues = frameVector(screenWidth, screenHeight, camera.fov, t);
+    const Matrix4 cameraValues = cameraMatrix(camera);
+    MeshUniforms meshes;
+    buildMeshUniforms(scene, part, frame, meshes);
+    const GLsizei meshCount = meshUniformCount(scene);
+    const std::array<std::int32_t, 4> partValues = scenePartVector(part);
+
+    bindSceneData(scene);
+    glApi.glUseProgram(shader.program);
+    glApi.glUniform4fv(0, 1, frameValues.data());
+    glApi.glUniform1i(1, 0);
+    glApi.glUniform1i(2, 1);
+    glApi.glUniform1i(3, 2);
+    glApi.glUniform1i(uniformLocation(shader, "scene_data"), kSceneDataUnit);
+    glApi.glUniform4iv(uniformLocation(shader, "scene_part"), 1, partValues.data());
+    glApi.glUniform4iv(uniformLocation(shader, "meshes_info"), meshCount, meshes.info[0].data());
+    glApi.glUniform4iv(uniformLocation(shader, "meshes_surface"), meshCount, meshes.surface[0].data());
+    glApi.glUniformMatrix4fv(uniformLocation(shader, "meshes_tx"), meshCount, GL_FALSE,
+                             meshes.transforms[0].data());
+    glApi.glUniformMatrix4fv(uniformLocation(shader, "meshes_itx"), meshCount, GL_FALSE,
+                             meshes.inverses[0].data());
+    glApi.glUniformMatrix4fv(uniformLocation(shader, "camera"), 1, GL_FALSE, cameraValues.data());
+
+    scene.flash = partFlash(part, t, scene.flash);
+    glApi.glUniform4fv(uniformLocation(shader, "flash"), 1, scene.flash.data());
+
+    const PartLights lights = partLights(scene, part, camera, frame);
+    glApi.glUniform4fv(uniformLocation(shader, "light_positions"), 4, lights.positions[0].data());
+    glApi.glUniform4fv(uniformLocation(shader, "light_colors"), 4, lights.colors[0].data());
+
+    drawFullScreenRect();
+    return true;
+}

@@ -1,0 +1,96 @@
+// The scene pass: samples the current part's camera, lights and mesh transforms at 60 frames per
+// second, hands them to the scene program as uniforms and draws one full-screen rectangle.
+//
+// The arithmetic is split into functions without OpenGL so that each step can be checked alone;
+// setSceneUniforms strings them together and does the GL work.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "scene/scene.h"
+#include "scene/scene_loader.h"
+#include "shaders/shader.h"
+#include "show/timeline.h"
+
+using Vector3 = std::array<float, 3>;
+using Vector4 = std::array<float, 4>;
+
+// Texture unit of the scene data texture (GL_TEXTURE3).
+inline constexpr int kSceneDataUnit = 3;
+
+// The per-mesh uniform arrays, indexed by the mesh's absolute index in the scene.
+struct MeshUniforms {
+    std::array<std::array<std::int32_t, 4>, kMaxSceneMeshes> info;     // vertex, face, bvh offset, face count
+    std::array<std::array<std::int32_t, 4>, kMaxSceneMeshes> surface;  // surface0, surface1 offsets, 0, 0
+    std::array<Matrix4, kMaxSceneMeshes> transforms;
+    std::array<Matrix4, kMaxSceneMeshes> inverses;
+};
+// Each array is handed to OpenGL as one block of values.
+static_assert(sizeof(MeshUniforms::info) == kMaxSceneMeshes * 4 * sizeof(std::int32_t));
+static_assert(sizeof(MeshUniforms::transforms) == kMaxSceneMeshes * 16 * sizeof(float));
+
+// The four light slots of a part as the scene program receives them.
+struct PartLights {
+    std::array<Vector4, 4> positions;
+    std::array<Vector4, 4> colors;
+};
+
+// Whole 1/60 s since the part began: t * 60 in single precision, truncated toward zero. Values
+// outside the 32-bit range (and NaN) saturate instead of overflowing.
+std::int32_t sceneFrameIndex(float t);
+
+// 1 / tan(fov * pi / 360) for a full field of view in degrees; the angle is formed in double.
+float focalFactor(float fov);
+
+// The frame vector of uniform location 0: render width, height, focal factor, time in part.
+Vector4 frameVector(std::int32_t width, std::int32_t height, float fov, float t);
+
+// The first sixteen bytes of the part as four integers (the duration as its bit pattern).
+std::array<std::int32_t, 4> scenePartVector(const ScenePart& part);
+
+// Copies the pose of frames[frame] into the camera when that frame exists; otherwise the camera
+// keeps the pose it holds.
+void applyCameraFrame(Camera& camera, std::int32_t frame);
+
+// The same for a light: position, direction, up, param0, range, intensity and colour.
+void applyLightFrame(Light& light, std::int32_t frame);
+
+// A mesh with more than one transform shows transforms[frame], frame clamped to the recorded
+// range; with one or none it keeps its current transform.
+void applyMeshFrame(Mesh& mesh, std::int32_t frame);
+
+// Columns (right, 0), (up', 0), (forward, 0), (position, 1): forward is the normalised
+// direction, right = forward x up normalised, up' = right x forward. A zero-length vector
+// normalises to zero.
+Matrix4 cameraMatrix(const Camera& camera);
+
+// The general inverse: cofactors transposed, divided by the determinant. A singular matrix
+// gives non-finite values; there is no test for it.
+Matrix4 inverse4x4(const Matrix4& matrix);
+
+// The number of entries of the per-mesh arrays sent to the program: the scene's mesh count,
+// never more than the arrays hold.
+std::int32_t meshUniformCount(const Scene& scene);
+
+// Advances the part's meshes to `frame` and fills their entries; every other entry keeps zero
+// offsets, a zero transform and an identity inverse. Indices of the part outside the scene's
+// meshes or the arrays are skipped.
+void buildMeshUniforms(Scene& scene, const ScenePart& part, std::int32_t frame, MeshUniforms& out);
+
+// The flash colour at time t: the fade-in colour while t is inside the fade-in, else the
+// fade-out colour while t is inside the fade-out, else `current`. Both tests are strict.
+Vector4 partFlash(const ScenePart& part, float t, const Vector4& current);
+
+// The part's four light slots at `frame`. Scene lights in the slots are advanced to the frame;
+// the camera light sits half the camera's up vector above it in x and y. Empty slots, and
+// slots naming a light the scene lacks, are zero. `camera` is the part's camera, already
+// advanced to the frame.
+PartLights partLights(Scene& scene, const ScenePart& part, const Camera& camera, std::int32_t frame);
+
+// The whole pass for one frame, drawn into whatever framebuffer is bound. Writes the scene's
+// frame and flash and the poses of the part's camera, lights and meshes; these persist into
+// later parts. Leaves texture unit 3 active with the scene data texture bound and the shader's
+// program in use. Returns false, having touched nothing, when the part has no camera to look
+// through (a negative index, or one the scene lacks).
+bool setSceneUniforms(Scene& scene, const ScenePart& part, float t, const Shader& shader);

@@ -1,0 +1,44 @@
+// The running order of the show: six parts fixed in the program, walked by duration.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+// One part of the show. The first sixteen bytes are also handed to the scene program as one
+// integer 4-vector, so the order and widths of the first four fields are fixed.
+struct ScenePart {
+    std::int32_t camera;    // index into the scene's cameras; negative: the part draws nothing
+    std::int32_t firstMesh; // first animated mesh (index into the scene's meshes)
+    std::int32_t lastMesh;  // last animated mesh, inclusive
+    float duration;         // seconds
+    std::array<std::int32_t, 4> lights;  // kNoLight, kCameraLight or an index into the scene's lights
+    std::array<float, 4> fadeIn;   // colour faded in from (red, green, blue), fade length in seconds
+    std::array<float, 4> fadeOut;  // colour faded out to (red, green, blue), fade length in seconds
+};
+static_assert(sizeof(ScenePart) == 64);
+static_assert(offsetof(ScenePart, camera) == 0);
+static_assert(offsetof(ScenePart, firstMesh) == 4);
+static_assert(offsetof(ScenePart, lastMesh) == 8);
+static_assert(offsetof(ScenePart, duration) == 12);
+static_assert(offsetof(ScenePart, lights) == 16);
+static_assert(offsetof(ScenePart, fadeIn) == 32);
+static_assert(offsetof(ScenePart, fadeOut) == 48);
+
+// Light slot values besides scene light indices.
+inline constexpr std::int32_t kNoLight = -1;
+inline constexpr std::int32_t kCameraLight = 100;  // the light carried by the part's camera
+// The camera value that selects the opening part's dither and flash effects.
+inline constexpr std::int32_t kOpeningCamera = 3;
+
+// clang-format off
+inline constexpr std::array<ScenePart, 6> timeline = {{
+    // camera meshes   duration  lights               fade in from / length    fade out to / length
+    {  3,     16, 19,  22.0f,    { 4,  -1, -1, -1},   {0.f, 0.f, 0.f, 2.0f},   {1.f, 1.f, 1.f, 2.0f}},
+    {  1,      2,  4,  16.0f,    { 0,   1, -1, -1},   {1.f, 1.f, 1.f, 2.0f},   {0.f, 0.f, 0.f, 2.0f}},
+    {  0,      0,  1,  16.0f,    {100, -1, -1, -1},   {0.f, 0.f, 0.f, 2.0f},   {0.f, 0.f, 0.f, 2.0f}},
+    {  4,     20, 23,  16.0f,    { 5,   6, -1, -1},   {0.f, 0.f, 0.f, 2.0f},   {0.f, 0.f, 0.f, 2.0f}},
+    {  2,      5, 15,  40.0f,    { 2,   3, -1, -1},   {0.f, 0.f, 0.f, 2.0f},   {0.f, 0.f, 0.f, 3.0f}},
+    { -1,     -1, -1,  10.0f,    {-1,  -1, -1, -1},   {0.f, 0.f, 0.f, 0.0f},   {0.f, 0.f, 0.f, 0.0f}},
+}};
+// clang-format on

@@ -1,0 +1,321 @@
+// The timeline table and the arithmetic of the scene pass, without OpenGL.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "scene/scene_uniforms.h"
+#include "show/timeline.h"
+
+namespace {
+
+constexpr Matrix4 kZeroMatrix{};
+
+// A camera whose frame k sits at (k, 0, 0), looks along +z, has up (0, k, 0) and fov k.
+Camera cameraWithFrames(int count) {
+    Camera camera;
+    camera.position = {-1.0f, -2.0f, -3.0f};
+    camera.fov = 45.0f;
+    camera.frames.resize(static_cast<std::size_t>(count));
+    for (int k = 0; k < count; ++k) {
+        const float f = static_cast<float>(k);
+        camera.frames[static_cast<std::size_t>(k)] = {{f, 0, 0}, {0, 0, 1}, {0, f, 0}, f, {7, 7, 7, 7, 7, 7}};
+    }
+    return camera;
+}
+
+// A translation by (k, 2k, 3k) for transform k.
+Mesh meshWithTransforms(int count) {
+    Mesh mesh;
+    for (int k = 0; k < count; ++k) {
+        Matrix4 m = kIdentityMatrix;
+        m[12] = static_cast<float>(k);
+        m[13] = 2.0f * k;
+        m[14] = 3.0f * k;
+        mesh.transforms.push_back(m);
+    }
+    return mesh;
+}
+
+ScenePart partWithFades(float duration, float fadeInLength, float fadeOutLength) {
+    return {0, 0, 0, duration, {-1, -1, -1, -1}, {0.1f, 0.2f, 0.3f, fadeInLength}, {0.7f, 0.8f, 0.9f, fadeOutLength}};
+}
+
+TEST(TimelineTest, OpeningPartStartsWithItsIntegerVector) {
+    std::array<std::int32_t, 4> head{};
+    std::memcpy(head.data(), &timeline[0], sizeof head);
+    const std::array<std::int32_t, 4> expected = {3, 16, 19, 1102053376};
+    EXPECT_EQ(head, expected);
+    EXPECT_EQ(scenePartVector(timeline[0]), expected);
+}
+
+TEST(TimelineTest, DurationsAndIndicesFitTheShow) {
+    float total = 0.0f;
+    std::int32_t maxMesh = -1, maxCamera = -1, maxLight = -1;
+    for (const ScenePart& part : timeline) {
+        total += part.duration;
+        maxMesh = std::max(maxMesh, part.lastMesh);
+        maxCamera = std::max(maxCamera, part.camera);
+        for (std::int32_t light : part.lights) {
+            if (light != kCameraLight) maxLight = std::max(maxLight, light);
+        }
+    }
+    EXPECT_EQ(total, 120.0f);
+    EXPECT_EQ(total - timeline[5].duration, 110.0f) << "the end marker begins at 110 s";
+    EXPECT_EQ(timeline[5].camera, -1);
+    EXPECT_EQ(maxMesh, 23);
+    EXPECT_EQ(maxCamera, 4);
+    EXPECT_EQ(maxLight, 6);
+    EXPECT_EQ(timeline[2].lights[0], kCameraLight);
+    EXPECT_EQ(timeline[4].fadeOut[3], 3.0f);
+    EXPECT_EQ(timeline[1].fadeIn, (std::array<float, 4>{1, 1, 1, 2}));
+}
+
+TEST(FrameValuesTest, FrameIndexTruncatesSixtiethsTowardZero) {
+    EXPECT_EQ(sceneFrameIndex(1.0f), 60);
+    EXPECT_EQ(sceneFrameIndex(0.0166f), 0);
+    EXPECT_EQ(sceneFrameIndex(0.0f), 0);
+    EXPECT_EQ(sceneFrameIndex(2.5f), 150);
+    EXPECT_EQ(sceneFrameIndex(-0.01f), 0) << "-0.6 truncates to 0, not -1";
+    EXPECT_EQ(sceneFrameIndex(-0.02f), -1);
+    EXPECT_EQ(sceneFrameIndex(1e30f), std::numeric_limits<std::int32_t>::max());
+    EXPECT_LT(sceneFrameIndex(std::numeric_limits<float>::quiet_NaN()), 0);
+}
+
+TEST(FrameValuesTest, FocalFactorAndFrameVector) {
+    EXPECT_NEAR(focalFactor(90.0f), 1.0f, 1e-6f);
+    EXPECT_NEAR(focalFactor(60.0f), 1.7320508f, 1e-6f);
+    const Vector4 v = frameVector(320, 200, 90.0f, 1.5f);
+    EXPECT_EQ(v[0], 320.0f);
+    EXPECT_EQ(v[1], 200.0f);
+    EXPECT_NEAR(v[2], 1.0f, 1e-6f);
+    EXPECT_EQ(v[3], 1.5f);
+}
+
+TEST(PartFlashTest, FadeInIsStrictAndFallsFromOne) {
+    const ScenePart part = partWithFades(16.0f, 2.0f, 2.0f);
+    const Vector4 current = {1, 1, 1, 0.25f};
+    EXPECT_EQ(partFlash(part, 0.0f, current), (Vector4{0.1f, 0.2f, 0.3f, 1.0f}));
+    EXPECT_EQ(partFlash(part, 1.0f, current), (Vector4{0.1f, 0.2f, 0.3f, 0.5f}));
+    EXPECT_EQ(partFlash(part, 2.0f, current), current);
+}
+
+TEST(PartFlashTest, FadeOutIsStrictAndRisesToOne) {
+    const ScenePart part = partWithFades(16.0f, 2.0f, 2.0f);
+    const Vector4 current = {1, 1, 1, 0.25f};
+    EXPECT_EQ(partFlash(part, 15.0f, current), (Vector4{0.7f, 0.8f, 0.9f, 0.5f}));
+    EXPECT_EQ(partFlash(part, 16.0f, current), (Vector4{0.7f, 0.8f, 0.9f, 1.0f}));
+    EXPECT_EQ(partFlash(part, 14.0f, current), current);
+    EXPECT_EQ(partFlash(part, 8.0f, current), current);
+}
+
+TEST(PartFlashTest, FadeInWinsWhereBothFadesCoverTheTime) {
+    const ScenePart part = partWithFades(3.0f, 2.0f, 2.0f);  // fade-out from 1 s, fade-in until 2 s
+    EXPECT_EQ(partFlash(part, 1.5f, {}), (Vector4{0.1f, 0.2f, 0.3f, 0.25f}));
+    EXPECT_EQ(partFlash(part, 2.5f, {}), (Vector4{0.7f, 0.8f, 0.9f, 0.75f}));
+}
+
+TEST(AnimationTest, CameraTakesExistingFramesAndOtherwiseKeepsItsPose) {
+    Camera camera = cameraWithFrames(100);
+    applyCameraFrame(camera, -1);
+    EXPECT_EQ(camera.position, (Vector3{-1, -2, -3})) << "no frame -1: the loaded pose stays";
+
+    applyCameraFrame(camera, 5);
+    EXPECT_EQ(camera.position, (Vector3{5, 0, 0}));
+    EXPECT_EQ(camera.direction, (Vector3{0, 0, 1}));
+    EXPECT_EQ(camera.up, (Vector3{0, 5, 0}));
+    EXPECT_EQ(camera.fov, 5.0f);
+
+    applyCameraFrame(camera, 99);
+    applyCameraFrame(camera, sceneFrameIndex(2.0f));  // frame 120 was not recorded
+    EXPECT_EQ(camera.position, (Vector3{99, 0, 0}));
+    EXPECT_EQ(camera.fov, 99.0f);
+}
+
+TEST(AnimationTest, MeshTransformIsClampedToTheRecordedFrames) {
+    Mesh mesh = meshWithTransforms(100);
+    applyMeshFrame(mesh, 100);
+    EXPECT_EQ(mesh.transform, mesh.transforms[99]);
+    applyMeshFrame(mesh, 37);
+    EXPECT_EQ(mesh.transform, mesh.transforms[37]);
+    applyMeshFrame(mesh, 5000);
+    EXPECT_EQ(mesh.transform, mesh.transforms[99]);
+    applyMeshFrame(mesh, -3);
+    EXPECT_EQ(mesh.transform, mesh.transforms[0]);
+
+    Mesh single = meshWithTransforms(1);
+    single.transform[0] = 4.0f;  // a single transform is never re-read
+    applyMeshFrame(single, 0);
+    EXPECT_EQ(single.transform[0], 4.0f);
+    Mesh none;
+    applyMeshFrame(none, 10);
+    EXPECT_EQ(none.transform, kIdentityMatrix);
+}
+
+TEST(CameraMatrixTest, ColumnsAreRightUpForwardPosition) {
+    Camera camera;
+    camera.position = {1, 2, 3};
+    camera.direction = {0, 0, 2};
+    camera.up = {0, 1, 0};
+    // forward (0,0,1); right = forward x up = (-1,0,0); up' = right x forward = (0,1,0)
+    EXPECT_EQ(cameraMatrix(camera), (Matrix4{-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1}));
+}
+
+TEST(CameraMatrixTest, NormalisesAndStraightensTheUpVector) {
+    Camera camera;
+    camera.direction = {3, 0, 4};  // forward (0.6, 0, 0.8)
+    camera.up = {0, 2, 0.5f};      // neither unit length nor orthogonal
+    // forward x up = (-1.6, -0.3, 1.2), length 2.0224: right = (-0.79114, -0.14834, 0.59336)
+    const Matrix4 m = cameraMatrix(camera);
+    const Matrix4 expected = {-0.79114f, -0.14834f, 0.59336f, 0, -0.11867f, 0.98894f, 0.08900f, 0,
+                              0.6f,      0,         0.8f,     0, 0,         0,        0,        1};
+    for (std::size_t i = 0; i < 16; ++i) EXPECT_NEAR(m[i], expected[i], 1e-4f) << "element " << i;
+}
+
+TEST(CameraMatrixTest, ZeroDirectionKeepsOnlyThePosition) {
+    Camera camera;
+    camera.position = {4, 5, 6};
+    camera.up = {0, 1, 0};
+    EXPECT_EQ(cameraMatrix(camera), (Matrix4{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 5, 6, 1}));
+}
+
+TEST(Inverse4x4Test, OffDiagonalBlockIsInvertedColumnMajor) {
+    // Rows (1 2; 3 4) in the upper left: the inverse rows are (-2 1; 1.5 -0.5).
+    const Matrix4 m = {1, 3, 0, 0, 2, 4, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    EXPECT_EQ(inverse4x4(m), (Matrix4{-2, 1.5f, 0, 0, 1, -0.5f, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}));
+}
+
+TEST(Inverse4x4Test, GeneralMatrixTimesItsInverseIsIdentity) {
+    const Matrix4 m = {2, 1, 0, 1, 0, 3, 1, 0, 1, 0, 2, 2, 0, 1, 1, 4};
+    const Matrix4 inverse = inverse4x4(m);
+    for (int row = 0; row < 4; ++row) {
+        for (int column = 0; column < 4; ++column) {
+            float sum = 0.0f;
+            for (int k = 0; k < 4; ++k) sum += m[k * 4 + row] * inverse[column * 4 + k];
+            EXPECT_NEAR(sum, row == column ? 1.0f : 0.0f, 1e-5f) << row << "," << column;
+        }
+    }
+}
+
+TEST(MeshUniformsTest, FillsOnlyThePartsMeshesAtTheirOwnIndex) {
+    Scene scene;
+    for (int i = 0; i < 3; ++i) {
+        Mesh mesh = meshWithTransforms(10);
+        mesh.vertex_offset = 10 * i + 1;
+        mesh.face_offset = 10 * i + 2;
+        mesh.bvh_offset = 10 * i + 3;
+        mesh.face_count = 10 * i + 4;
+        mesh.surface0_offset = 10 * i + 5;
+        mesh.surface1_offset = 10 * i + 6;
+        scene.meshes.push_back(std::move(mesh));
+    }
+    const ScenePart part = {0, 1, 2, 16.0f, {-1, -1, -1, -1}, {}, {}};
+    MeshUniforms out;
+    out.info.fill({9, 9, 9, 9});  // stale content must not survive
+    buildMeshUniforms(scene, part, 4, out);
+
+    EXPECT_EQ(out.info[0], (std::array<std::int32_t, 4>{0, 0, 0, 0}));
+    EXPECT_EQ(out.info[1], (std::array<std::int32_t, 4>{11, 12, 13, 14}));
+    EXPECT_EQ(out.surface[2], (std::array<std::int32_t, 4>{25, 26, 0, 0}));
+    EXPECT_EQ(out.transforms[0], kZeroMatrix);
+    EXPECT_EQ(out.inverses[0], kIdentityMatrix);
+    EXPECT_EQ(out.transforms[31], kZeroMatrix);
+    EXPECT_EQ(out.inverses[31], kIdentityMatrix);
+    // Transform 4 translates by (4, 8, 12); its inverse by (-4, -8, -12).
+    EXPECT_EQ(out.transforms[2], scene.meshes[2].transforms[4]);
+    EXPECT_EQ(scene.meshes[2].transform, scene.meshes[2].transforms[4]) << "the pose persists";
+    EXPECT_EQ(scene.meshes[0].transform, scene.meshes[0].transforms[0]) << "meshes outside the part stay";
+    EXPECT_EQ(out.inverses[1][12], -4.0f);
+    EXPECT_EQ(out.inverses[1][13], -8.0f);
+    EXPECT_EQ(out.inverses[1][14], -12.0f);
+    EXPECT_EQ(meshUniformCount(scene), 3);
+}
+
+TEST(MeshUniformsTest, IndicesBeyondTheSceneOrTheArraysAreSkipped) {
+    Scene small;
+    small.meshes.resize(2);
+    small.meshes[1].face_count = 7;
+    MeshUniforms out;
+    buildMeshUniforms(small, {0, 1, 5, 1.0f, {}, {}, {}}, 0, out);
+    EXPECT_EQ(out.info[1][3], 7);
+    EXPECT_EQ(out.transforms[1], kIdentityMatrix);
+    EXPECT_EQ(out.transforms[2], kZeroMatrix);
+
+    buildMeshUniforms(small, {0, -3, 0, 1.0f, {}, {}, {}}, 0, out);
+    EXPECT_EQ(out.transforms[0], kIdentityMatrix);
+    buildMeshUniforms(small, {0, 1, 0, 1.0f, {}, {}, {}}, 0, out);
+    EXPECT_EQ(out.transforms[0], kZeroMatrix) << "first above last: no mesh";
+    EXPECT_EQ(out.transforms[1], kZeroMatrix);
+
+    Scene large;
+    large.meshes.resize(40);
+    large.meshes[31].face_count = 31;
+    buildMeshUniforms(large, {0, 30, 35, 1.0f, {}, {}, {}}, 0, out);
+    EXPECT_EQ(out.info[31][3], 31);
+    EXPECT_EQ(out.transforms[30], kIdentityMatrix);
+    EXPECT_EQ(meshUniformCount(large), 32);
+}
+
+TEST(PartLightsTest, CameraLightSitsHalfAnUpVectorAboveTheCameraInXAndY) {
+    Scene scene;
+    scene.cameras.push_back(cameraWithFrames(10));
+    Camera& camera = scene.cameras[0];
+    camera.frames[3].position = {1, 2, 3};
+    camera.frames[3].up = {0, 4, 6};
+    applyCameraFrame(camera, 3);
+    const PartLights lights = partLights(scene, timeline[2], camera, 3);
+    EXPECT_EQ(lights.positions[0], (Vector4{1, 4, 3, 1})) << "z of up is not added";
+    EXPECT_EQ(lights.colors[0], (Vector4{10, 10, 10, 1}));
+    for (std::size_t s = 1; s < 4; ++s) {
+        EXPECT_EQ(lights.positions[s], (Vector4{0, 0, 0, 0}));
+        EXPECT_EQ(lights.colors[s], (Vector4{0, 0, 0, 0}));
+    }
+
+    applyCameraFrame(camera, 8);  // position (8, 0, 0), up (0, 8, 0)
+    EXPECT_EQ(partLights(scene, timeline[2], camera, 8).positions[0], (Vector4{8, 4, 0, 1}));
+}
+
+TEST(PartLightsTest, SceneLightsAreAdvancedAndMissingOnesAreEmpty) {
+    Scene scene;
+    scene.lights.resize(2);
+    Light& light = scene.lights[1];
+    light.position = {9, 9, 9};
+    light.intensity = 2.0f;
+    light.color = {0.5f, 0.25f, 1.0f, 7.0f};
+    light.frames.resize(3);
+    light.frames[2] = {{1, 2, 3}, {}, {}, 0, 0, 4.0f, {0.5f, 0.25f, 1.0f, 7.0f}};
+    const Camera camera;
+    const ScenePart part = {0, 0, -1, 1.0f, {1, 7, -1, 1}, {}, {}};
+
+    PartLights lights = partLights(scene, part, camera, 5);  // no frame 5: the light keeps its pose
+    EXPECT_EQ(lights.positions[0], (Vector4{9, 9, 9, 1}));
+    EXPECT_EQ(lights.colors[0], (Vector4{1.0f, 0.5f, 2.0f, 1.0f}));
+    EXPECT_EQ(lights.positions[1], (Vector4{0, 0, 0, 0})) << "light 7 does not exist";
+    EXPECT_EQ(lights.colors[1], (Vector4{0, 0, 0, 0}));
+
+    lights = partLights(scene, part, camera, 2);
+    EXPECT_EQ(lights.positions[3], (Vector4{1, 2, 3, 1}));
+    EXPECT_EQ(lights.colors[3], (Vector4{2.0f, 1.0f, 4.0f, 1.0f}));
+    EXPECT_EQ(scene.lights[1].position, (Vector3{1, 2, 3})) << "the pose persists";
+}
+
+TEST(SetSceneUniformsTest, PartWithoutACameraTouchesNothing) {
+    // glApi is empty in this program: any OpenGL call would crash.
+    Scene scene;
+    scene.cameras.push_back(cameraWithFrames(10));
+    scene.meshes.push_back(meshWithTransforms(10));
+    scene.frame = 42;
+    scene.flash = {1, 1, 1, 0.5f};
+    const Shader shader;
+    EXPECT_FALSE(setSceneUniforms(scene, timeline[5], 0.1f, shader));
+    ScenePart missingCamera = timeline[2];
+    missingCamera.camera = 1;
+    EXPECT_FALSE(setSceneUniforms(scene, missingCamera, 0.1f, shader));
+    EXPECT_EQ(scene.frame, 42);
+    EXPECT_EQ(scene.flash, (Vector4{1, 1, 1, 0.5f}));
+    EXPECT_EQ(scene.cameras[0].position, (Vector3{-1, -2, -3}));
+    EXPECT_EQ(scene.meshes[0].transform, scene.meshes[0].transforms[0]);
+}
+
+}  // namespace
