@@ -28,8 +28,6 @@ static_assert(offsetof(ScenePart, fadeOut) == 48);
 // Light slot values besides scene light indices.
 inline constexpr std::int32_t kNoLight = -1;
 inline constexpr std::int32_t kCameraLight = 100;  // the light carried by the part's camera
-// The camera value that selects the opening part's dither and flash effects.
-inline constexpr std::int32_t kOpeningCamera = 3;
 
 // clang-format off
 inline constexpr std::array<ScenePart, 6> timeline = {{
