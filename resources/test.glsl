@@ -1,97 +1,289 @@
 #version 450
-// Scene program (stand-in): a glossy sphere over a checkered floor under an evening sky, seen by
-// a camera that circles it while the sun moves. Every value arrives as the scene pass sends it.
+// Scene program: ray traces the packed scene. Every mesh of the current part is intersected through
+// its own bounding-volume hierarchy in mesh coordinates (the ray is carried there by the mesh's
+// inverse transform). A hit is shaded with its face's surface records: albedo and roughness,
+// emission and mirror share; the part's point lights cast shadows, and mirror faces get one
+// reflected ray. Rays that leave the scene see the sky.
 
 layout(location = 0) uniform vec4 frame;  // screen width, screen height, focal factor, time in part
 layout(location = 1) uniform sampler2D unit0;
 layout(location = 2) uniform sampler2D unit1;
 layout(location = 3) uniform sampler2D unit2;
 uniform sampler2D scene_data;
-uniform ivec4 scene_part;
-uniform ivec4 meshes_info[32];
-uniform ivec4 meshes_surface[32];
-uniform mat4 meshes_tx[32];
-uniform mat4 meshes_itx[32];
-uniform mat4 camera;
-uniform vec4 flash;  // fade colour and amount
+uniform ivec4 scene_part;            // camera, first mesh, last mesh, duration bits
+uniform ivec4 meshes_info[32];       // vertex texel, face texel, node texel, face count
+uniform ivec4 meshes_surface[32];    // surface record 0 texel, surface record 1 texel
+uniform mat4 meshes_tx[32];          // mesh to world
+uniform mat4 meshes_itx[32];         // world to mesh
+uniform mat4 camera;                 // columns: right, up, forward, position
+uniform vec4 flash;                  // fade colour and amount
 uniform vec4 light_positions[4];
-uniform vec4 light_colors[4];
+uniform vec4 light_colors[4];        // intensity already multiplied in; w = 0 marks an empty slot
 
 out vec4 fragColor;
 
-const vec3 sphereCenter = vec3(0.0, 1.0, 0.0);
-const float sphereRadius = 1.0;
-const float noHit = 1e9;
+const float noHit = 1e30;
+const int stackSize = 64;
+const int maxNodeVisits = 2048;
+const int maxLeafFaces = 256;
+const int maxMeshes = 32;
 
-float hitSphere(vec3 origin, vec3 dir) {
-    vec3 oc = origin - sphereCenter;
-    float b = dot(oc, dir);
-    float h = b * b - (dot(oc, oc) - sphereRadius * sphereRadius);
-    if (h < 0.0) return noHit;
-    float t = -b - sqrt(h);
-    return t > 1e-3 ? t : noHit;
+vec4 fetchTexel(int index) {
+    return texelFetch(scene_data, ivec2(index % 1024, index / 1024), 0);
 }
 
-float hitFloor(vec3 origin, vec3 dir) {
-    return dir.y < -1e-4 ? -origin.y / dir.y : noHit;
+// Entry distance of the ray into a box, or noHit when it misses it before tmax.
+float boxEntry(vec3 origin, vec3 invDir, vec3 lo, vec3 hi, float tmax) {
+    vec3 t0 = (lo - origin) * invDir;
+    vec3 t1 = (hi - origin) * invDir;
+    vec3 tn = min(t0, t1);
+    vec3 tf = max(t0, t1);
+    float enter = max(max(tn.x, tn.y), max(tn.z, 0.0));
+    float leave = min(min(tf.x, tf.y), min(tf.z, tmax));
+    return enter <= leave ? enter : noHit;
 }
 
-vec3 sunDirection(float time) {
-    return normalize(vec3(cos(0.2 * time), 0.55 + 0.25 * sin(0.13 * time), sin(0.2 * time)));
+struct Hit {
+    float t;
+    int mesh;
+    int face;   // face position inside the mesh
+    vec2 bary;  // weights of vertices 1 and 2
+};
+
+// Walks one mesh's hierarchy. With anyHit set, returns at the first face closer than best.t.
+bool traceMesh(int mesh, vec3 worldOrigin, vec3 worldDir, bool anyHit, inout Hit best) {
+    ivec4 info = meshes_info[mesh];
+    if (info.w <= 0) return false;
+    mat4 itx = meshes_itx[mesh];
+    vec3 origin = (itx * vec4(worldOrigin, 1.0)).xyz;
+    vec3 dir = (itx * vec4(worldDir, 0.0)).xyz;  // not normalised: distances stay world distances
+    vec3 safeDir = mix(dir, vec3(1e-12), lessThan(abs(dir), vec3(1e-12)));
+    vec3 invDir = 1.0 / safeDir;
+
+    int vertexBase = info.x;
+    int faceBase = info.y;
+    int nodeBase = info.z;
+
+    ivec3 stackNode[stackSize];  // node, first face, last face
+    float stackEntry[stackSize];
+    int top = 0;
+
+    float rootEntry = boxEntry(origin, invDir, fetchTexel(nodeBase).xyz, fetchTexel(nodeBase + 1).xyz, best.t);
+    if (rootEntry >= noHit) return false;
+    stackNode[0] = ivec3(0, 0, info.w - 1);
+    stackEntry[0] = rootEntry;
+    top = 1;
+
+    bool found = false;
+    for (int visit = 0; visit < maxNodeVisits && top > 0; ++visit) {
+        --top;
+        if (stackEntry[top] > best.t) continue;
+        ivec3 entry = stackNode[top];
+        vec4 lo = fetchTexel(nodeBase + 2 * entry.x);
+        int child = int(lo.w);
+        if (child == 0) {
+            int last = min(entry.z, entry.y + maxLeafFaces - 1);
+            for (int f = entry.y; f <= last; ++f) {
+                vec3 idx = fetchTexel(faceBase + f).xyz;
+                vec3 v0 = fetchTexel(vertexBase + int(idx.x)).xyz;
+                vec3 v1 = fetchTexel(vertexBase + int(idx.y)).xyz;
+                vec3 v2 = fetchTexel(vertexBase + int(idx.z)).xyz;
+                vec3 e1 = v1 - v0;
+                vec3 e2 = v2 - v0;
+                vec3 p = cross(dir, e2);
+                float det = dot(e1, p);
+                if (abs(det) < 1e-14) continue;
+                float invDet = 1.0 / det;
+                vec3 s = origin - v0;
+                float u = dot(s, p) * invDet;
+                if (u < 0.0 || u > 1.0) continue;
+                vec3 q = cross(s, e1);
+                float v = dot(dir, q) * invDet;
+                if (v < 0.0 || u + v > 1.0) continue;
+                float t = dot(e2, q) * invDet;
+                if (t > 1e-4 && t < best.t) {
+                    best.t = t;
+                    best.mesh = mesh;
+                    best.face = f;
+                    best.bary = vec2(u, v);
+                    found = true;
+                    if (anyHit) return true;
+                }
+            }
+            continue;
+        }
+        int split = int(fetchTexel(nodeBase + 2 * entry.x + 1).w);
+        int a = child;
+        int b = child + 1;
+        float ta = boxEntry(origin, invDir, fetchTexel(nodeBase + 2 * a).xyz, fetchTexel(nodeBase + 2 * a + 1).xyz, best.t);
+        float tb = boxEntry(origin, invDir, fetchTexel(nodeBase + 2 * b).xyz, fetchTexel(nodeBase + 2 * b + 1).xyz, best.t);
+        ivec3 na = ivec3(a, entry.y, split - 1);
+        ivec3 nb = ivec3(b, split, entry.z);
+        // Push the farther child first so the nearer one is opened next.
+        if (ta > tb) {
+            ivec3 tmpNode = na; na = nb; nb = tmpNode;
+            float tmpT = ta; ta = tb; tb = tmpT;
+        }
+        if (tb < noHit && top < stackSize) {
+            stackNode[top] = nb;
+            stackEntry[top] = tb;
+            ++top;
+        }
+        if (ta < noHit && top < stackSize) {
+            stackNode[top] = na;
+            stackEntry[top] = ta;
+            ++top;
+        }
+    }
+    return found;
 }
 
-vec3 sky(vec3 dir, vec3 sun) {
-    vec3 horizon = vec3(0.98, 0.62, 0.42);
-    vec3 zenith = vec3(0.10, 0.20, 0.46);
-    vec3 color = mix(horizon, zenith, clamp(dir.y * 1.6 + 0.1, 0.0, 1.0));
-    return color + vec3(1.0, 0.8, 0.5) * pow(max(dot(dir, sun), 0.0), 180.0);
+int firstMesh() { return clamp(scene_part.y, 0, maxMeshes - 1); }
+int lastMesh() { return clamp(scene_part.z, -1, maxMeshes - 1); }
+
+Hit traceScene(vec3 origin, vec3 dir, float tmax) {
+    Hit best;
+    best.t = tmax;
+    best.mesh = -1;
+    best.face = 0;
+    best.bary = vec2(0.0);
+    int last = lastMesh();
+    for (int m = firstMesh(); m <= last; ++m) {
+        traceMesh(m, origin, dir, false, best);
+    }
+    return best;
 }
 
-vec3 floorColor(vec3 p, vec3 sun, float time) {
-    vec2 cell = floor(p.xz + vec2(0.0, 0.3 * time));
-    float checker = mod(cell.x + cell.y, 2.0);
-    vec3 albedo = mix(vec3(0.16, 0.14, 0.20), vec3(0.85, 0.80, 0.72), checker);
-    float lit = hitSphere(p, sun) < noHit ? 0.25 : 1.0;
-    float fog = exp(-0.04 * dot(p.xz, p.xz));
-    vec3 color = albedo * (0.25 + 0.75 * lit * max(sun.y, 0.0));
-    return mix(sky(normalize(vec3(p.x, 0.0, p.z)), sun), color, fog);
+bool occluded(vec3 origin, vec3 dir, float tmax) {
+    Hit best;
+    best.t = tmax;
+    best.mesh = -1;
+    best.face = 0;
+    best.bary = vec2(0.0);
+    int last = lastMesh();
+    for (int m = firstMesh(); m <= last; ++m) {
+        if (traceMesh(m, origin, dir, true, best)) return true;
+    }
+    return false;
 }
 
-vec3 sphereColor(vec3 p, vec3 dir, vec3 sun, float time) {
-    vec3 normal = normalize(p - sphereCenter);
-    vec3 albedo = 0.55 + 0.45 * cos(vec3(0.0, 2.1, 4.2) + 0.4 * time + normal.y * 2.0);
-    float diffuse = max(dot(normal, sun), 0.0);
-    vec3 reflected = reflect(dir, normal);
-    float floorT = hitFloor(p, reflected);
-    vec3 mirror = floorT < noHit ? floorColor(p + floorT * reflected, sun, time) : sky(reflected, sun);
-    float fresnel = 0.15 + 0.85 * pow(1.0 - max(dot(-dir, normal), 0.0), 4.0);
-    return mix(albedo * (0.15 + 0.85 * diffuse), mirror, fresnel);
+// Gradient sky with slow drifting cloud bands (they move with the time in the part).
+vec3 sky(vec3 dir) {
+    vec3 horizon = vec3(0.55, 0.60, 0.70);
+    vec3 zenith = vec3(0.12, 0.20, 0.40);
+    vec3 ground = vec3(0.10, 0.09, 0.10);
+    if (dir.y < 0.0) return mix(horizon * 0.5, ground, clamp(-dir.y * 3.0, 0.0, 1.0));
+    vec3 color = mix(horizon, zenith, clamp(dir.y * 1.5, 0.0, 1.0));
+    vec2 p = dir.xz / (dir.y + 0.15) + vec2(0.05, 0.02) * frame.w;
+    float cloud = sin(p.x * 1.7 + sin(p.y * 1.3)) * sin(p.y * 2.1 + sin(p.x * 0.9 + 0.3 * frame.w));
+    cloud = smoothstep(0.2, 0.9, cloud) * smoothstep(0.0, 0.25, dir.y);
+    return mix(color, vec3(0.85, 0.86, 0.90), 0.35 * cloud);
+}
+
+struct Surface {
+    vec3 position;
+    vec3 normal;
+    vec3 albedo;
+    float roughness;
+    vec3 emitted;
+    float reflectivity;
+    float ambient;
+};
+
+Surface surfaceAt(Hit hit, vec3 origin, vec3 dir) {
+    ivec4 info = meshes_info[hit.mesh];
+    ivec4 surf = meshes_surface[hit.mesh];
+    vec3 idx = fetchTexel(info.y + hit.face).xyz;
+    vec4 v0 = fetchTexel(info.x + int(idx.x));
+    vec4 v1 = fetchTexel(info.x + int(idx.y));
+    vec4 v2 = fetchTexel(info.x + int(idx.z));
+    vec3 meshNormal = cross(v1.xyz - v0.xyz, v2.xyz - v0.xyz);
+    vec3 n = normalize(transpose(mat3(meshes_itx[hit.mesh])) * meshNormal);
+    if (dot(n, dir) > 0.0) n = -n;  // seen from behind: light the side that faces the ray
+    vec4 s0 = fetchTexel(surf.x + hit.face);
+    vec4 s1 = fetchTexel(surf.y + hit.face);
+    Surface s;
+    s.position = origin + hit.t * dir;
+    s.normal = n;
+    s.albedo = clamp(s0.rgb, 0.0, 1.0);
+    s.roughness = clamp(s0.a, 0.0, 1.0);
+    s.emitted = max(s1.rgb, vec3(0.0));
+    s.reflectivity = clamp(s1.a, 0.0, 1.0);
+    float w = 1.0 - hit.bary.x - hit.bary.y;
+    s.ambient = clamp(w * v0.w + hit.bary.x * v1.w + hit.bary.y * v2.w, 0.0, 1.0);
+    return s;
+}
+
+// Direct light on a surface: ambient, then every occupied light slot (shadowed when asked).
+vec3 shade(Surface s, vec3 viewDir, bool shadows) {
+    vec3 color = s.albedo * s.ambient * vec3(0.22, 0.24, 0.30);
+    float shininess = mix(200.0, 6.0, s.roughness);
+    float specular = (1.0 - s.roughness) * 0.6;
+    vec3 offsetOrigin = s.position + s.normal * (1e-3 * (1.0 + length(s.position) * 0.01));
+    for (int i = 0; i < 4; ++i) {
+        if (light_colors[i].w == 0.0) continue;
+        vec3 toLight = light_positions[i].xyz - s.position;
+        float d2 = max(dot(toLight, toLight), 1e-6);
+        float d = sqrt(d2);
+        vec3 l = toLight / d;
+        float ndl = dot(s.normal, l);
+        if (ndl <= 0.0) continue;
+        if (shadows && occluded(offsetOrigin, l, d - 2e-3)) continue;
+        vec3 radiance = light_colors[i].rgb / d2;
+        vec3 h = normalize(l - viewDir);
+        float spec = specular * pow(max(dot(s.normal, h), 0.0), shininess);
+        color += radiance * (s.albedo * ndl + vec3(spec) * ndl);
+    }
+    return color + s.emitted;
 }
 
 void main() {
     vec2 size = max(frame.xy, vec2(1.0));
     float focal = frame.z > 0.0 ? frame.z : 1.7;
-    float time = frame.w;
     vec2 uv = (2.0 * gl_FragCoord.xy - size) / size.y;
 
-    float angle = 0.3 * time;
-    vec3 eye = vec3(4.5 * sin(angle), 1.5 + 0.5 * sin(0.45 * time), 4.5 * cos(angle));
-    vec3 forward = normalize(sphereCenter - eye);
-    vec3 right = normalize(cross(forward, vec3(0.0, 1.0, 0.0)));
-    vec3 up = cross(right, forward);
+    vec3 right = camera[0].xyz;
+    vec3 up = camera[1].xyz;
+    vec3 forward = camera[2].xyz;
+    vec3 eye = camera[3].xyz;
+    if (dot(forward, forward) == 0.0) {
+        // A camera without a direction: look down +z with y up rather than along a zero ray.
+        right = vec3(1.0, 0.0, 0.0);
+        up = vec3(0.0, 1.0, 0.0);
+        forward = vec3(0.0, 0.0, 1.0);
+    }
     vec3 dir = normalize(uv.x * right + uv.y * up + focal * forward);
 
-    vec3 sun = sunDirection(time);
-    float sphereT = hitSphere(eye, dir);
-    float floorT = hitFloor(eye, dir);
     vec3 color;
-    if (sphereT < floorT) {
-        color = sphereColor(eye + sphereT * dir, dir, sun, time);
-    } else if (floorT < noHit) {
-        color = floorColor(eye + floorT * dir, sun, time);
+    Hit hit = traceScene(eye, dir, noHit);
+    if (hit.mesh < 0) {
+        color = sky(dir);
     } else {
-        color = sky(dir, sun);
+        Surface s = surfaceAt(hit, eye, dir);
+        color = shade(s, dir, true);
+        if (s.reflectivity > 0.0) {
+            vec3 rdir = reflect(dir, s.normal);
+            vec3 rorigin = s.position + s.normal * (1e-3 * (1.0 + length(s.position) * 0.01));
+            Hit rhit = traceScene(rorigin, rdir, noHit);
+            vec3 mirror;
+            if (rhit.mesh < 0) {
+                mirror = sky(rdir);
+            } else {
+                Surface rs = surfaceAt(rhit, rorigin, rdir);
+                mirror = shade(rs, rdir, false);
+            }
+            float fresnel = s.reflectivity + (1.0 - s.reflectivity) * 0.25 * pow(1.0 - max(dot(-dir, s.normal), 0.0), 5.0);
+            color = mix(color, mirror * mix(vec3(1.0), s.albedo, 0.3), clamp(fresnel, 0.0, 1.0));
+        }
+        // Distance haze toward the sky colour keeps far geometry calm.
+        float haze = 1.0 - exp(-max(hit.t - 30.0, 0.0) * 0.01);
+        color = mix(color, sky(dir), haze);
     }
+
+    // Soft shoulder above 1, then display gamma.
+    color = max(color, vec3(0.0));
+    color = mix(color, 1.0 - exp(-color), smoothstep(0.6, 2.5, color));
+    color = pow(color, vec3(1.0 / 2.2));
     color = mix(color, flash.rgb, clamp(flash.a, 0.0, 1.0));
     fragColor = vec4(color, 1.0);
 }
