@@ -7,3 +7,7 @@
 extern std::int32_t screenWidth;
 extern std::int32_t screenHeight;
 extern std::uint8_t screenBits;
+
+// The framebuffer that stands for the window: 0 (the window itself) in the production; tools
+// that render without a window point it at a framebuffer of their own.
+extern std::uint32_t screenFramebuffer;

@@ -1,28 +1,132 @@
 #include "show/director.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "gl/gl_api.h"
 #include "gl/gl_helpers.h"
 #include "gl/screen_size.h"
+#include "scene/scene.h"
+#include "scene/scene_uniforms.h"
 #include "shaders/shader_library.h"
+#include "show/show_resources.h"
+#include "show/timeline.h"
 #include "synth/audio_clock.h"
-#include "show/shader_slots.h"
 
 namespace {
 
-constexpr float kDefaultFieldOfView = 60.0f;
+constexpr std::int32_t kOpeningCamera = 3;
+
+DirectorState directorState;
+
+float cubed(float x) { return x * x * x; }
+
+const Texture& paletteTexture(DitherPalette palette) {
+    switch (palette) {
+        case DitherPalette::Colours2: return showTextures.paletteTexture2;
+        case DitherPalette::Colours4: return showTextures.paletteTexture4;
+        case DitherPalette::Colours16: return showTextures.paletteTexture16;
+        case DitherPalette::Colours256: return showTextures.paletteTexture256;
+    }
+    return showTextures.paletteTexture2;
+}
+
+void bindTexture(GLenum unit, const Texture& texture) {
+    glApi.glActiveTexture(unit);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture.id));
+}
+
+void setDitherUniforms(GLuint program, float resolution) {
+    const float resolutionVector[4] = {resolution, 0.0f, 0.0f, 0.0f};
+    glApi.glUniform4fv(glApi.glGetUniformLocation(program, "resolution"), 1, resolutionVector);
+    glApi.glUniform1i(glApi.glGetUniformLocation(program, "image"), 0);
+    glApi.glUniform1i(glApi.glGetUniformLocation(program, "dither"), 1);
+}
+
+// The scene into frameTextureA, then the dither pass from it into the window.
+void drawDithered(const ScenePart& part, float t, DitherChoice choice) {
+    glApi.glBindFramebuffer(kGlFramebuffer, showTextures.renderTargetA.framebuffer);
+    setSceneUniforms(theScene, part, t, *shaderSlots.test);
+    glApi.glBindFramebuffer(kGlFramebuffer, screenFramebuffer);
+    bindTexture(kGlTexture0, showTextures.frameTextureA);
+    const GLuint program = shaderSlots.dither->program;
+    glApi.glUseProgram(program);
+    bindTexture(kGlTexture0 + 1, paletteTexture(choice.palette));
+    setDitherUniforms(program, choice.resolution);
+    drawFullScreenRect();
+}
 
 }  // namespace
 
-void drawFrame() {
-    const float now = static_cast<float>(audioSeconds());
+float advanceTimeline(DirectorState& state, float now) {
+    if (!state.started) {
+        state.started = true;
+        state.partStart = now;
+    }
+    float t = now - state.partStart;
+    const bool hasNext = state.currentPart + 1 < static_cast<std::int32_t>(timeline.size());
+    if (t > timeline[static_cast<std::size_t>(state.currentPart)].duration && hasNext) {
+        ++state.currentPart;
+        state.partStart = now;
+        t = 0.0f;
+    }
+    return t;
+}
+
+DirectorState idealDirectorState(float seconds) {
+    DirectorState state;
+    state.started = true;
+    for (std::size_t i = 0; i + 1 < timeline.size(); ++i) {
+        if (seconds - state.partStart <= timeline[i].duration) break;
+        state.partStart += timeline[i].duration;
+        ++state.currentPart;
+    }
+    return state;
+}
+
+FramePath framePathFor(std::int32_t camera, float t) {
+    if (camera != kOpeningCamera || t >= 20.0f) return FramePath::Direct;
+    return t < 14.0f ? FramePath::TwoColourDither : FramePath::SteppedDither;
+}
+
+DitherChoice steppedDitherAt(float t) {
+    if (t < 16.0f) return {DitherPalette::Colours4, 4.0f};
+    if (t < 18.0f) return {DitherPalette::Colours16, 2.0f};
+    return {DitherPalette::Colours256, 4.0f};
+}
+
+float twoColourFlash(float t) { return cubed(std::max(2.0f * (t - 13.5f), 0.0f)); }
+
+float steppedFlash(float t) {
+    const float g = std::fmod(t - 14.0f, 2.0f);
+    return cubed(std::max(2.0f * std::max(g - 1.5f, 0.5f - g), 0.0f));
+}
+
+float directOpeningFlash(float t) { return cubed(std::max(2.0f * std::max(t - 21.5f, 20.5f - t), 0.0f)); }
+
+void drawFrame() { drawFrameAt(directorState, static_cast<float>(audioSeconds())); }
+
+void drawFrameAt(DirectorState& state, float now) {
+    const float t = advanceTimeline(state, now);
+    // The part that is current after the switch test is drawn: a part that has just ended is not
+    // shown once more at time 0.
+    const ScenePart& part = timeline[static_cast<std::size_t>(state.currentPart)];
+    theScene.flash = {1.0f, 1.0f, 1.0f, 0.0f};
     shaderLibrary.reloadChanged();
-    glApi.glBindFramebuffer(kGlFramebuffer, 0);
-    const Shader& scene = *shaderSlots.test;
-    glApi.glUseProgram(scene.program);
-    const float focal = 1.0f / std::tan(static_cast<float>(kDefaultFieldOfView * 3.14159265358979323846 / 360.0));
-    const float frameVector[4] = {static_cast<float>(screenWidth), static_cast<float>(screenHeight), focal, now};
-    glApi.glUniform4fv(0, 1, frameVector);
-    drawFullScreenRect();
+
+    switch (framePathFor(part.camera, t)) {
+        case FramePath::Direct:
+            if (part.camera == kOpeningCamera) theScene.flash[3] = directOpeningFlash(t);
+            glApi.glBindFramebuffer(kGlFramebuffer, screenFramebuffer);
+            setSceneUniforms(theScene, part, t, *shaderSlots.test);
+            break;
+        case FramePath::TwoColourDither:
+            theScene.flash[3] = twoColourFlash(t);
+            drawDithered(part, t, {DitherPalette::Colours2, 2.0f});
+            break;
+        case FramePath::SteppedDither:
+            theScene.flash[3] = steppedFlash(t);
+            drawDithered(part, t, steppedDitherAt(t));
+            break;
+    }
 }

@@ -7,29 +7,51 @@
 #include <vector>
 
 #include "gl/gl_api.h"
+#include "gl/screen_size.h"
 #include "platform/paths.h"
 #include "platform/platform.h"
 #include "scene/scene.h"
 #include "scene/scene_loader.h"
 #include "shaders/shader_library.h"
+#include "show/dither_image.h"
+#include "show/dither_palettes.h"
+#include "show/show_resources.h"
+#include "show/title_image.h"
 #include "synth/audio_clock.h"
 #include "synth/music_thread.h"
-#include "show/shader_slots.h"
 #include "synth/song_render.h"
 
 ShaderSlots shaderSlots;
+ShowTextures showTextures;
 
 namespace {
 
 constexpr int kSceneTextureSide = 1024;
 
+// Filled by nothing: the zero texture's contents.
+const std::vector<float> zeroBuffer(1024, 0.0f);
+
 platform::NativeString nativeName(std::string_view ascii) { return platform::NativeString(ascii.begin(), ascii.end()); }
+
+std::filesystem::path resourcePath(std::string_view name) {
+    return platform::NativeString(platform::kResourceFolder) + nativeName(name);
+}
 
 bool reportMissingEntryPoints(const std::vector<std::string_view>& missing) {
     if (missing.empty()) return true;
     std::string text = "The OpenGL driver lacks entry points the production needs:";
     for (std::string_view name : missing) text.append("\n").append(name);
     platform::showMessageBox(text, "Ulverror");
+    return false;
+}
+
+// The scene file is checked before use; a file that is missing, short or inconsistent stops
+// start-up with a message saying what is wrong where.
+bool loadSceneFile() {
+    const std::optional<std::string> error =
+        loadScene(theScene, resourcePath("scene.vxs"), kSceneTextureSide, discardTraceLine);
+    if (!error) return true;
+    platform::showMessageBox(*error, "Ulverror");
     return false;
 }
 
@@ -49,24 +71,44 @@ bool loadShaders() {
     return requireShader(shaderSlots.test, "test.glsl") && requireShader(shaderSlots.dither, "dither.glsl");
 }
 
-// The scene file is checked before use; a file that is missing, short or inconsistent stops
-// start-up with a message saying what is wrong where.
-bool loadSceneFile() {
-    const std::filesystem::path path = platform::NativeString(platform::kResourceFolder) + nativeName("scene.vxs");
-    const std::optional<std::string> error = loadScene(theScene, path, kSceneTextureSide, discardTraceLine);
-    if (!error) return true;
-    platform::showMessageBox(*error, "Ulverror");
-    return false;
+void createTextures(const Image& title) {
+    showTextures.zeroTexture = createTexture(512, 2, kTextureFormatR32F, zeroBuffer.data(), false, 0);
+    showTextures.imageTexture = createTexture(title.width, title.height, kTextureFormatRGBA32F,
+                                              title.pixels.empty() ? nullptr : title.pixels.data(), true, 0);
+    showTextures.frameTextureA = createTexture(screenWidth, screenHeight, kTextureFormatRGBA32F, nullptr, true, 0);
+    showTextures.frameTextureB = createTexture(screenWidth, screenHeight, kTextureFormatRGBA32F, nullptr, true, 0);
+    makeRenderTarget(showTextures.renderTargetA, static_cast<std::uint32_t>(showTextures.frameTextureA.id));
+    makeRenderTarget(showTextures.renderTargetB, static_cast<std::uint32_t>(showTextures.frameTextureB.id));
+}
+
+Texture createPaletteTexture(int count, const std::uint32_t* palette) {
+    const Image image = buildDitherImage(count, palette);
+    return createTexture(image.width, image.height, kTextureFormatRGBA32F, image.pixels.data(), true, 0);
+}
+
+void createPaletteTextures() {
+    showTextures.paletteTexture2 = createPaletteTexture(2, palette2.data());
+    showTextures.paletteTexture4 = createPaletteTexture(4, palette4.data());
+    showTextures.paletteTexture16 = createPaletteTexture(16, palette256.data());
+    showTextures.paletteTexture256 = createPaletteTexture(256, palette256.data());
 }
 
 }  // namespace
 
-bool startUp() {
-    startSongRender();
+bool createShowResources() {
     if (!reportMissingEntryPoints(loadGlApi())) return false;
     if (!loadSceneFile()) return false;
     if (!loadShaders()) return false;
     shaderLibrary.watcher.arm();
+    const Image title = loadImage(resourcePath("Orrin&Vassel.png"));
+    createTextures(title);
+    createPaletteTextures();
+    return true;
+}
+
+bool startUp() {
+    startSongRender();
+    if (!createShowResources()) return false;
     startAudio(songFrames(), kSongFrames, &songFramesReady());
     return true;
 }
