@@ -25,7 +25,7 @@ out vec4 fragColor;
 const float noHit = 1e30;
 const int stackSize = 64;
 const int maxNodeVisits = 2048;
-const int maxLeafFaces = 256;
+const int maxLeafFaces = 4096;
 const int maxMeshes = 32;
 
 vec4 fetchTexel(int index) {
