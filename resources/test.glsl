@@ -141,15 +141,45 @@ bool traceMesh(int mesh, vec3 worldOrigin, vec3 worldDir, bool anyHit, inout Hit
 int firstMesh() { return clamp(scene_part.y, 0, maxMeshes - 1); }
 int lastMesh() { return clamp(scene_part.z, -1, maxMeshes - 1); }
 
+// Distance at which the ray enters a mesh's root box, or noHit.
+float meshEntry(int mesh, vec3 worldOrigin, vec3 worldDir, float tmax) {
+    ivec4 info = meshes_info[mesh];
+    if (info.w <= 0) return noHit;
+    mat4 itx = meshes_itx[mesh];
+    vec3 origin = (itx * vec4(worldOrigin, 1.0)).xyz;
+    vec3 dir = (itx * vec4(worldDir, 0.0)).xyz;
+    vec3 safeDir = mix(dir, vec3(1e-12), lessThan(abs(dir), vec3(1e-12)));
+    return boxEntry(origin, 1.0 / safeDir, fetchTexel(info.z).xyz, fetchTexel(info.z + 1).xyz, tmax);
+}
+
+// Closest hit: the meshes are opened nearest root box first, so farther ones are culled early.
 Hit traceScene(vec3 origin, vec3 dir, float tmax) {
     Hit best;
     best.t = tmax;
     best.mesh = -1;
     best.face = 0;
     best.bary = vec2(0.0);
+    int first = firstMesh();
     int last = lastMesh();
-    for (int m = firstMesh(); m <= last; ++m) {
-        traceMesh(m, origin, dir, false, best);
+    float entries[maxMeshes];
+    int pending = 0;
+    for (int m = first; m <= last; ++m) {
+        float e = meshEntry(m, origin, dir, tmax);
+        entries[m] = e;
+        if (e < noHit) ++pending;
+    }
+    for (int round = 0; round < pending; ++round) {
+        int nearest = -1;
+        float nearestT = noHit;
+        for (int m = first; m <= last; ++m) {
+            if (entries[m] < nearestT) {
+                nearestT = entries[m];
+                nearest = m;
+            }
+        }
+        if (nearest < 0 || nearestT > best.t) break;
+        entries[nearest] = noHit;
+        traceMesh(nearest, origin, dir, false, best);
     }
     return best;
 }
@@ -228,7 +258,9 @@ vec3 shade(Surface s, vec3 viewDir, bool shadows) {
         vec3 l = toLight / d;
         float ndl = dot(s.normal, l);
         if (ndl <= 0.0) continue;
-        if (shadows && occluded(offsetOrigin, l, d - 2e-3)) continue;
+        // A light carried next to the eye hides its shadows behind their casters: no shadow ray.
+        bool nearEye = distance(light_positions[i].xyz, camera[3].xyz) < 1.0;
+        if (shadows && !nearEye && occluded(offsetOrigin, l, d - 2e-3)) continue;
         vec3 radiance = light_colors[i].rgb / d2;
         vec3 h = normalize(l - viewDir);
         float spec = specular * pow(max(dot(s.normal, h), 0.0), shininess);
