@@ -263,8 +263,8 @@ vec3 shade(Surface s, vec3 viewDir, bool shadows) {
         if (shadows && !nearEye && occluded(offsetOrigin, l, d - 2e-3)) continue;
         vec3 radiance = light_colors[i].rgb / d2;
         vec3 h = normalize(l - viewDir);
-        float spec = specular * pow(max(dot(s.normal, h), 0.0), shininess);
-        color += radiance * (s.albedo * ndl + vec3(spec) * ndl);
+        float highlight = specular * pow(max(dot(s.normal, h), 0.0), shininess);
+        color += radiance * (s.albedo * ndl + vec3(highlight) * ndl);
     }
     return color + s.emitted;
 }
