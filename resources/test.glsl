@@ -50,6 +50,11 @@ struct Hit {
     vec2 bary;  // weights of vertices 1 and 2
 };
 
+// No hit yet: anything closer than tmax counts.
+Hit missWithin(float tmax) {
+    return Hit(tmax, -1, 0, vec2(0.0));
+}
+
 // Walks one mesh's hierarchy. With anyHit set, returns at the first face closer than best.t.
 bool traceMesh(int mesh, vec3 worldOrigin, vec3 worldDir, bool anyHit, inout Hit best) {
     ivec4 info = meshes_info[mesh];
@@ -154,11 +159,7 @@ float meshEntry(int mesh, vec3 worldOrigin, vec3 worldDir, float tmax) {
 
 // Closest hit: the meshes are opened nearest root box first, so farther ones are culled early.
 Hit traceScene(vec3 origin, vec3 dir, float tmax) {
-    Hit best;
-    best.t = tmax;
-    best.mesh = -1;
-    best.face = 0;
-    best.bary = vec2(0.0);
+    Hit best = missWithin(tmax);
     int first = firstMesh();
     int last = lastMesh();
     float entries[maxMeshes];
@@ -185,11 +186,7 @@ Hit traceScene(vec3 origin, vec3 dir, float tmax) {
 }
 
 bool occluded(vec3 origin, vec3 dir, float tmax) {
-    Hit best;
-    best.t = tmax;
-    best.mesh = -1;
-    best.face = 0;
-    best.bary = vec2(0.0);
+    Hit best = missWithin(tmax);
     int last = lastMesh();
     for (int m = firstMesh(); m <= last; ++m) {
         if (traceMesh(m, origin, dir, true, best)) return true;
