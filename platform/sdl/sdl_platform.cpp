@@ -2,6 +2,8 @@
 // message boxes and audio. This is what runs on Linux (under Xvfb on machines without a screen).
 #include "platform/platform.h"
 
+#include "platform/audio_feed.h"
+
 #include <SDL.h>
 
 #include <algorithm>
@@ -86,18 +88,11 @@ void setPixelFormat(std::uint8_t colorBits, int alphaBits) {
 
 void SDLCALL feedAudio(void* userData, Uint8* stream, int length) {
     SdlAudio& a = *static_cast<SdlAudio*>(userData);
-    const std::uint32_t wanted = static_cast<std::uint32_t>(length) / 8;
-    const std::uint32_t start = a.position.load(std::memory_order_relaxed);
-    const std::uint32_t ready = a.framesReady != nullptr
-                                    ? std::min(a.framesReady->load(std::memory_order_acquire), a.frameCount)
-                                    : a.frameCount;
-    // Frames the render has not written yet are never played: the device gets silence and the
-    // position waits for the render instead.
-    const std::uint32_t available = start < ready ? ready - start : 0;
-    const std::uint32_t copied = wanted < available ? wanted : available;
-    std::memcpy(stream, a.frames + static_cast<size_t>(start) * 2, static_cast<size_t>(copied) * 8);
-    std::memset(stream + static_cast<size_t>(copied) * 8, 0, static_cast<size_t>(wanted - copied) * 8);
-    a.position.store(start + copied, std::memory_order_release);
+    const std::uint32_t ready = a.framesReady != nullptr ? a.framesReady->load(std::memory_order_acquire) : a.frameCount;
+    const std::uint32_t position =
+        feedSongFrames(reinterpret_cast<float*>(stream), static_cast<std::uint32_t>(length) / 8, a.frames,
+                       a.frameCount, ready, a.position.load(std::memory_order_relaxed));
+    a.position.store(position, std::memory_order_release);
 }
 
 }  // namespace
