@@ -25,6 +25,13 @@ Image failedImage(const char* reason) {
     return Image{};
 }
 
+// The decoder's reason for a failure. A file cut off where a chunk name should start leaves it
+// empty (the name it read is all zero bytes); the box then still says what went wrong.
+const char* decoderReason() {
+    const char* reason = stbi_failure_reason();
+    return reason != nullptr && reason[0] != '\0' ? reason : "corrupt PNG";
+}
+
 }  // namespace
 
 Image loadImage(const std::filesystem::path& path) {
@@ -33,7 +40,7 @@ Image loadImage(const std::filesystem::path& path) {
     if (!file) return failedImage("can't fopen");
     int width = 0, height = 0, channelsInFile = 0;
     stbi_uc* bytes = stbi_load_from_file(file.get(), &width, &height, &channelsInFile, 4);
-    if (bytes == nullptr) return failedImage(stbi_failure_reason());
+    if (bytes == nullptr) return failedImage(decoderReason());
     Image image;
     image.width = width;
     image.height = height;
