@@ -1,11 +1,16 @@
 // Renders production frames with `qvtool frame` and checks what the opening's passes leave.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <array>
+#include <cstdint>
 #include <filesystem>
 #include <set>
 #include <string>
 #include <tuple>
 
+#include "show/director.h"
+#include "show/dither_palettes.h"
 #include "show/stb_image_png.h"
 #include "tests/support/tool_run.h"
 
@@ -20,7 +25,8 @@ struct Colours {
 // Renders show time `seconds` at 96 x 54 from the repository's resources and collects the
 // colours of the picture.
 Colours renderFrame(const std::string& seconds) {
-    const std::filesystem::path png = std::filesystem::temp_directory_path() / ("qv_frame_" + seconds + ".png");
+    const std::filesystem::path png =
+        std::filesystem::temp_directory_path() / ("qv_frame_" + std::to_string(getpid()) + "_" + seconds + ".png");
     const std::string tool = std::string("cd ") + QV_SOURCE_DIR + " && " + QVTOOL_PATH;
     const ToolRun run = runTool(tool, "frame " + seconds + " " + png.string() + " --size 96x54", "frame_tool");
     EXPECT_EQ(run.status, 0) << run.err;
@@ -44,6 +50,92 @@ TEST(FrameToolTest, TheOpeningIsDitheredToBlackAndWhiteThenShownDirectly) {
 
     const Colours direct = renderFrame("21");
     EXPECT_GT(direct.distinct.size(), 16u) << "after 20 s the scene is drawn without a palette";
+}
+
+using ColourSet = std::set<std::tuple<int, int, int>>;
+
+// The first `count` entries of a 0xRRGGBB palette as byte triples.
+template <std::size_t N>
+ColourSet paletteColours(const std::array<std::uint32_t, N>& palette, std::size_t count) {
+    ColourSet colours;
+    for (std::size_t i = 0; i < count; ++i) {
+        colours.emplace(static_cast<int>(palette[i] >> 16 & 0xFF), static_cast<int>(palette[i] >> 8 & 0xFF),
+                        static_cast<int>(palette[i] & 0xFF));
+    }
+    return colours;
+}
+
+// The colours the director's stepped dither may leave at time t of the opening part: the
+// palette whose texture it binds there.
+ColourSet steppedPaletteAt(float t) {
+    switch (steppedDitherAt(t).palette) {
+        case DitherPalette::Colours2: return paletteColours(palette2, 2);
+        case DitherPalette::Colours4: return paletteColours(palette4, 4);
+        case DitherPalette::Colours16: return paletteColours(palette256, 16);
+        case DitherPalette::Colours256: return paletteColours(palette256, 256);
+    }
+    return {};
+}
+
+ColourSet outside(const ColourSet& colours, const ColourSet& allowed) {
+    ColourSet extra;
+    for (const auto& colour : colours) {
+        if (allowed.count(colour) == 0) extra.insert(colour);
+    }
+    return extra;
+}
+
+std::string listed(const ColourSet& colours) {
+    std::string text;
+    for (const auto& [r, g, b] : colours) {
+        text += " (" + std::to_string(r) + "," + std::to_string(g) + "," + std::to_string(b) + ")";
+    }
+    return text;
+}
+
+// From 14 s the opening steps through 4, 16 and 256 colours, two seconds each. Each frame keeps
+// to its palette and, so that a wrong palette texture cannot pass, shows colours that the
+// smaller palette before it does not have.
+TEST(FrameToolTest, TheSteppedOpeningKeepsToFourSixteenAndTwoHundredFiftySixColours) {
+    const ColourSet four = paletteColours(palette4, 4);
+    const ColourSet sixteen = paletteColours(palette256, 16);
+    const ColourSet all = paletteColours(palette256, 256);
+    ASSERT_EQ(steppedPaletteAt(15.0f), four);
+    ASSERT_EQ(steppedPaletteAt(17.0f), sixteen);
+    ASSERT_EQ(steppedPaletteAt(19.0f), all);
+
+    const Colours at15 = renderFrame("15");
+    EXPECT_EQ(outside(at15.distinct, four), ColourSet{}) << "15 s:" << listed(at15.distinct);
+    EXPECT_GT(at15.distinct.size(), 2u) << "15 s:" << listed(at15.distinct);
+
+    const Colours at17 = renderFrame("17");
+    EXPECT_EQ(outside(at17.distinct, sixteen), ColourSet{}) << "17 s:" << listed(at17.distinct);
+    EXPECT_FALSE(outside(at17.distinct, four).empty()) << "17 s:" << listed(at17.distinct);
+
+    const Colours at19 = renderFrame("19");
+    EXPECT_EQ(outside(at19.distinct, all), ColourSet{}) << "19 s:" << listed(at19.distinct);
+    EXPECT_FALSE(outside(at19.distinct, sixteen).empty()) << "19 s:" << listed(at19.distinct);
+}
+
+// Without the title image start-up reports "can't fopen" once and carries on to draw the show.
+TEST(FrameToolTest, StartUpGoesOnWithoutTheTitleImage) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("qv_no_title_" + std::to_string(getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    fs::copy(fs::path(QV_SOURCE_DIR) / "resources", folder / "resources", fs::copy_options::recursive);
+    ASSERT_TRUE(fs::remove(folder / "resources" / "Orrin&Vassel.png"));
+
+    const fs::path png = folder / "frame.png";
+    const std::string tool = "cd " + folder.string() + " && " + QVTOOL_PATH;
+    const ToolRun run = runTool(tool, "frame 21 " + png.string() + " --size 32x18", "frame_tool_no_title");
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string message = "[Error] can't fopen";
+    const std::size_t first = run.err.find(message);
+    EXPECT_NE(first, std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find(message, first + 1), std::string::npos) << "one message box only: " << run.err;
+    EXPECT_GT(fs::file_size(png), 0u);
+    fs::remove_all(folder);
 }
 
 TEST(FrameToolTest, BadRequestsAreRefusedWithUsage) {
