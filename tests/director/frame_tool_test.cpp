@@ -33,6 +33,7 @@ Colours renderFrame(const std::string& seconds) {
     Colours colours;
     int channels = 0;
     unsigned char* pixels = stbi_load(png.string().c_str(), &colours.width, &colours.height, &channels, 3);
+    std::filesystem::remove(png);
     if (pixels == nullptr) return colours;
     for (int i = 0; i < colours.width * colours.height; ++i) {
         colours.distinct.emplace(pixels[3 * i], pixels[3 * i + 1], pixels[3 * i + 2]);

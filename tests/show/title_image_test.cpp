@@ -1,6 +1,7 @@
 // The title image loader: PNG bytes to floats bottom row first, and every failure reported in a
 // message box (captured by the headless backend) with an empty image and no crash.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -28,7 +29,19 @@ namespace {
 namespace fs = std::filesystem;
 using platform::headless::takeMessageBoxes;
 
-fs::path tempFile(const std::string& name) { return fs::temp_directory_path() / ("qv_title_image_" + name); }
+// One folder per process, so that test runs side by side keep apart; removed when the tests end.
+fs::path tempFolder() { return fs::temp_directory_path() / ("qv_title_image_" + std::to_string(getpid())); }
+
+fs::path tempFile(const std::string& name) {
+    fs::create_directories(tempFolder());
+    return tempFolder() / name;
+}
+
+class TempFolderCleanup : public ::testing::Environment {
+public:
+    void TearDown() override { fs::remove_all(tempFolder()); }
+};
+::testing::Environment* const tempFolderCleanup = ::testing::AddGlobalTestEnvironment(new TempFolderCleanup);
 
 void writeFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
