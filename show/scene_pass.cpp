@@ -1,4 +1,4 @@
-#include "scene/scene_uniforms.h"
+#include "show/scene_pass.h"
 
 #include <algorithm>
 #include <bit>
@@ -156,7 +156,30 @@ std::int32_t meshUniformCount(const Scene& scene) {
     return static_cast<std::int32_t>(std::min(scene.meshes.size(), kMaxSceneMeshes));
 }
 
-void buildMeshUniforms(Scene& scene, const ScenePart& part, std::int32_t frame, MeshUniforms& out) {
+void advancePartMeshes(Scene& scene, const ScenePart& part, std::int32_t frame) {
+    const MeshRange range = partMeshRange(scene, part);
+    for (std::int32_t i = range.first; i < range.end; ++i) applyMeshFrame(scene.meshes[static_cast<std::size_t>(i)], frame);
+}
+
+void advancePartLights(Scene& scene, const ScenePart& part, std::int32_t frame) {
+    for (const std::int32_t slot : part.lights) {
+        if (slot >= 0 && static_cast<std::size_t>(slot) < scene.lights.size()) {
+            applyLightFrame(scene.lights[static_cast<std::size_t>(slot)], frame);
+        }
+    }
+}
+
+void advanceSceneTo(Scene& scene, const ScenePart& part, float t) {
+    const std::int32_t frame = sceneFrameIndex(t);
+    scene.frame = frame;
+    applyCameraFrame(scene.cameras[static_cast<std::size_t>(part.camera)], frame);
+    advancePartMeshes(scene, part, frame);
+    advancePartLights(scene, part, frame);
+    scene.flash = partFlash(part, t, scene.flash);
+}
+
+MeshUniforms meshUniforms(const Scene& scene, const ScenePart& part) {
+    MeshUniforms out;
     out.info = {};
     out.surface = {};
     out.transforms = {};
@@ -164,13 +187,13 @@ void buildMeshUniforms(Scene& scene, const ScenePart& part, std::int32_t frame, 
     const MeshRange range = partMeshRange(scene, part);
     for (std::int32_t i = range.first; i < range.end; ++i) {
         const auto slot = static_cast<std::size_t>(i);
-        Mesh& mesh = scene.meshes[slot];
+        const Mesh& mesh = scene.meshes[slot];
         out.info[slot] = {mesh.vertex_offset, mesh.face_offset, mesh.bvh_offset, mesh.face_count};
         out.surface[slot] = {mesh.surface0_offset, mesh.surface1_offset, 0, 0};
-        applyMeshFrame(mesh, frame);
         out.transforms[slot] = mesh.transform;
         out.inverses[slot] = inverse4x4(mesh.transform);
     }
+    return out;
 }
 
 Vector4 partFlash(const ScenePart& part, float t, const Vector4& current) {
@@ -185,7 +208,7 @@ Vector4 partFlash(const ScenePart& part, float t, const Vector4& current) {
     return current;
 }
 
-PartLights partLights(Scene& scene, const ScenePart& part, const Camera& camera, std::int32_t frame) {
+PartLights partLights(const Scene& scene, const ScenePart& part, const Camera& camera) {
     PartLights result{};
     for (std::size_t s = 0; s < part.lights.size(); ++s) {
         const std::int32_t slot = part.lights[s];
@@ -198,8 +221,7 @@ PartLights partLights(Scene& scene, const ScenePart& part, const Camera& camera,
             result.positions[s] = kZero4;
             result.colors[s] = kZero4;
         } else {
-            Light& light = scene.lights[static_cast<std::size_t>(slot)];
-            applyLightFrame(light, frame);
+            const Light& light = scene.lights[static_cast<std::size_t>(slot)];
             const Vector3& p = light.position;
             const float k = light.intensity;
             result.positions[s] = {p[0], p[1], p[2], 1.0f};
@@ -211,17 +233,15 @@ PartLights partLights(Scene& scene, const ScenePart& part, const Camera& camera,
 
 bool setSceneUniforms(Scene& scene, const ScenePart& part, float t, const Shader& shader) {
     if (part.camera < 0 || static_cast<std::size_t>(part.camera) >= scene.cameras.size()) return false;
+    advanceSceneTo(scene, part, t);
 
-    const std::int32_t frame = sceneFrameIndex(t);
-    scene.frame = frame;
-    Camera& camera = scene.cameras[static_cast<std::size_t>(part.camera)];
-    applyCameraFrame(camera, frame);
+    const Camera& camera = scene.cameras[static_cast<std::size_t>(part.camera)];
     const Vector4 frameValues = frameVector(screenWidth, screenHeight, camera.fov, t);
     const Matrix4 cameraValues = cameraMatrix(camera);
-    MeshUniforms meshes;
-    buildMeshUniforms(scene, part, frame, meshes);
+    const MeshUniforms meshes = meshUniforms(scene, part);
     const GLsizei meshCount = meshUniformCount(scene);
     const std::array<std::int32_t, 4> partValues = scenePartVector(part);
+    const PartLights lights = partLights(scene, part, camera);
 
     bindSceneData(scene);
     glApi.glUseProgram(shader.program);
@@ -238,11 +258,7 @@ bool setSceneUniforms(Scene& scene, const ScenePart& part, float t, const Shader
     glApi.glUniformMatrix4fv(uniformLocation(shader, "meshes_itx"), meshCount, GL_FALSE,
                              meshes.inverses[0].data());
     glApi.glUniformMatrix4fv(uniformLocation(shader, "camera"), 1, GL_FALSE, cameraValues.data());
-
-    scene.flash = partFlash(part, t, scene.flash);
     glApi.glUniform4fv(uniformLocation(shader, "flash"), 1, scene.flash.data());
-
-    const PartLights lights = partLights(scene, part, camera, frame);
     glApi.glUniform4fv(uniformLocation(shader, "light_positions"), 4, lights.positions[0].data());
     glApi.glUniform4fv(uniformLocation(shader, "light_colors"), 4, lights.colors[0].data());
 
