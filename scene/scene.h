@@ -91,5 +91,16 @@ struct Scene {
     std::array<float, 4> flash{};  // RGBA flash colour
 };
 
+// Copies the pose of frames[frame] into the camera when that frame exists; otherwise the camera
+// keeps the pose it holds.
+void applyCameraFrame(Camera& camera, std::int32_t frame);
+
+// The same for a light: position, direction, up, param0, range, intensity and colour.
+void applyLightFrame(Light& light, std::int32_t frame);
+
+// A mesh with more than one transform shows transforms[frame], frame clamped to the recorded
+// range; with one or none it keeps its current transform.
+void applyMeshFrame(Mesh& mesh, std::int32_t frame);
+
 // The one scene of the process, empty until start-up loads it.
 extern Scene theScene;

@@ -16,11 +16,6 @@ namespace {
 constexpr Vector4 kCameraLightColor = {10.0f, 10.0f, 10.0f, 1.0f};
 constexpr Vector4 kZero4 = {0.0f, 0.0f, 0.0f, 0.0f};
 
-// Whether `frame` names one of `count` recorded frames.
-bool hasFrame(std::int32_t frame, std::size_t count) {
-    return frame >= 0 && static_cast<std::size_t>(frame) < count;
-}
-
 Vector3 cross(const Vector3& a, const Vector3& b) {
     return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }
@@ -96,34 +91,6 @@ Vector4 frameVector(std::int32_t width, std::int32_t height, float fov, float t)
 
 std::array<std::int32_t, 4> scenePartVector(const ScenePart& part) {
     return {part.camera, part.firstMesh, part.lastMesh, std::bit_cast<std::int32_t>(part.duration)};
-}
-
-void applyCameraFrame(Camera& camera, std::int32_t frame) {
-    if (!hasFrame(frame, camera.frames.size())) return;
-    const CameraFrame& pose = camera.frames[static_cast<std::size_t>(frame)];
-    camera.position = pose.position;
-    camera.direction = pose.direction;
-    camera.up = pose.up;
-    camera.fov = pose.fov;
-}
-
-void applyLightFrame(Light& light, std::int32_t frame) {
-    if (!hasFrame(frame, light.frames.size())) return;
-    const LightFrame& pose = light.frames[static_cast<std::size_t>(frame)];
-    light.position = pose.position;
-    light.direction = pose.direction;
-    light.up = pose.up;
-    light.param0 = pose.param0;
-    light.range = pose.range;
-    light.intensity = pose.intensity;
-    light.color = pose.color;
-}
-
-void applyMeshFrame(Mesh& mesh, std::int32_t frame) {
-    const std::size_t count = mesh.transforms.size();
-    if (count <= 1) return;
-    const std::size_t index = frame < 0 ? 0 : std::min(static_cast<std::size_t>(frame), count - 1);
-    mesh.transform = mesh.transforms[index];
 }
 
 Matrix4 cameraMatrix(const Camera& camera) {

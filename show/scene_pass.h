@@ -1,9 +1,9 @@
 // The scene pass: samples the current part's camera, lights and mesh transforms at 60 frames per
 // second, hands them to the scene program as uniforms and draws one full-screen rectangle.
 //
-// Two kinds of functions make it up: the apply and advance functions move the scene's animated
-// state to a frame (and change the scene); the others read the scene and compute values for the
-// program without changing anything. The arithmetic needs no OpenGL, so each step can be checked
+// Two kinds of functions make it up: the advance functions move the scene's animated state to a
+// frame (through the records' apply functions of scene/scene.h) and change the scene; the others
+// read the scene and compute values for the program without changing anything. The arithmetic needs no OpenGL, so each step can be checked
 // alone; setSceneUniforms strings them together and does the GL work.
 #pragma once
 
@@ -50,17 +50,6 @@ Vector4 frameVector(std::int32_t width, std::int32_t height, float fov, float t)
 
 // The first sixteen bytes of the part as four integers (the duration as its bit pattern).
 std::array<std::int32_t, 4> scenePartVector(const ScenePart& part);
-
-// Copies the pose of frames[frame] into the camera when that frame exists; otherwise the camera
-// keeps the pose it holds.
-void applyCameraFrame(Camera& camera, std::int32_t frame);
-
-// The same for a light: position, direction, up, param0, range, intensity and colour.
-void applyLightFrame(Light& light, std::int32_t frame);
-
-// A mesh with more than one transform shows transforms[frame], frame clamped to the recorded
-// range; with one or none it keeps its current transform.
-void applyMeshFrame(Mesh& mesh, std::int32_t frame);
 
 // Columns (right, 0), (up', 0), (forward, 0), (position, 1): forward is the normalised
 // direction, right = forward x up normalised, up' = right x forward. A zero-length vector

@@ -20,6 +20,7 @@ TEST(WindowEventsTest, EscapeCloseAndDestroyEndTheLoopNothingElseDoes) {
     EXPECT_TRUE(windowEventEndsLoop({WindowEventKind::Destroy, Key::Other}));
     EXPECT_FALSE(windowEventEndsLoop({WindowEventKind::KeyDown, Key::Other}));  // Return, Q or any other key
     EXPECT_FALSE(windowEventEndsLoop({WindowEventKind::Other, Key::Escape}));  // a mouse or paint message
+    EXPECT_FALSE(windowEventEndsLoop(platform::WindowEvent{}));
 }
 
 // A scripted platform: a queue of messages, a song that ends after a number of clock reads,

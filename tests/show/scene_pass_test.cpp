@@ -1,4 +1,4 @@
-// The timeline table and the arithmetic of the scene pass, without OpenGL.
+// The arithmetic of the scene pass, without OpenGL.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -48,28 +48,6 @@ TEST(TimelineTest, OpeningPartStartsWithItsIntegerVector) {
     const std::array<std::int32_t, 4> expected = {3, 16, 19, 1102053376};
     EXPECT_EQ(head, expected);
     EXPECT_EQ(scenePartVector(timeline[0]), expected);
-}
-
-TEST(TimelineTest, DurationsAndIndicesFitTheShow) {
-    float total = 0.0f;
-    std::int32_t maxMesh = -1, maxCamera = -1, maxLight = -1;
-    for (const ScenePart& part : timeline) {
-        total += part.duration;
-        maxMesh = std::max(maxMesh, part.lastMesh);
-        maxCamera = std::max(maxCamera, part.camera);
-        for (std::int32_t light : part.lights) {
-            if (light != kCameraLight) maxLight = std::max(maxLight, light);
-        }
-    }
-    EXPECT_EQ(total, 120.0f);
-    EXPECT_EQ(total - timeline[5].duration, 110.0f) << "the end marker begins at 110 s";
-    EXPECT_EQ(timeline[5].camera, -1);
-    EXPECT_EQ(maxMesh, 23);
-    EXPECT_EQ(maxCamera, 4);
-    EXPECT_EQ(maxLight, 6);
-    EXPECT_EQ(timeline[2].lights[0], kCameraLight);
-    EXPECT_EQ(timeline[4].fadeOut[3], 3.0f);
-    EXPECT_EQ(timeline[1].fadeIn, (std::array<float, 4>{1, 1, 1, 2}));
 }
 
 TEST(FrameValuesTest, FrameIndexTruncatesSixtiethsTowardZero) {
