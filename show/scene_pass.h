@@ -3,8 +3,9 @@
 //
 // Two kinds of functions make it up: the advance functions move the scene's animated state to a
 // frame (through the records' apply functions of scene/scene.h) and change the scene; the others
-// read the scene and compute values for the program without changing anything. The arithmetic needs no OpenGL, so each step can be checked
-// alone; setSceneUniforms strings them together and does the GL work.
+// read the scene and compute values for the program without changing anything. The arithmetic
+// needs no OpenGL, so each step can be checked alone; setSceneUniforms strings them together and
+// does the GL work.
 #pragma once
 
 #include <array>
