@@ -5,7 +5,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -13,10 +13,11 @@
 #include "gl/gl_helpers.h"
 #include "gl/screen_size.h"
 #include "platform/platform.h"
+#include "png/png_encoder.h"
 #include "show/director.h"
 #include "show/startup.h"
+#include "tools/output_file.h"
 #include "tools/qvtool_command.h"
-#include "tools/scene_generator.h"
 
 namespace {
 
@@ -49,11 +50,11 @@ bool parseRequest(int argc, char** argv, FrameRequest& request) {
 }
 
 // The window's picture, as 8-bit RGBA rows top first.
-scenegen::RgbaImage readScreen(int width, int height) {
+RgbaImage readScreen(int width, int height) {
     std::vector<float> rgba(static_cast<std::size_t>(width) * height * 4);
     glApi.glBindFramebuffer(kGlFramebuffer, screenFramebuffer);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_FLOAT, rgba.data());
-    scenegen::RgbaImage image{width, height, std::vector<std::uint8_t>(rgba.size())};
+    RgbaImage image{width, height, std::vector<std::uint8_t>(rgba.size())};
     for (int y = 0; y < height; ++y) {
         const float* source = &rgba[static_cast<std::size_t>(height - 1 - y) * width * 4];
         std::uint8_t* target = &image.pixels[static_cast<std::size_t>(y) * width * 4];
@@ -63,12 +64,6 @@ scenegen::RgbaImage readScreen(int width, int height) {
         }
     }
     return image;
-}
-
-bool writeBytes(const char* path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(file);
 }
 
 int runFrame(int argc, char** argv) {
@@ -99,8 +94,8 @@ int runFrame(int argc, char** argv) {
     }
     DirectorState state = idealDirectorState(request.seconds);
     drawFrameAt(state, request.seconds);
-    const std::vector<std::uint8_t> png = scenegen::encodePng(readScreen(screenWidth, screenHeight));
-    if (png.empty() || !writeBytes(request.output, png)) {
+    const std::vector<std::uint8_t> png = encodePng(readScreen(screenWidth, screenHeight));
+    if (png.empty() || !writeFileInPlace(request.output, std::as_bytes(std::span(png)))) {
         std::fprintf(stderr, "qvtool frame: cannot write %s\n", request.output);
         return 1;
     }

@@ -7,12 +7,12 @@
 // still loaded: the shortfall is noted on stderr and the status stays 0.
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "scene/scene_loader.h"
+#include "show/timeline.h"
+#include "tools/output_file.h"
 #include "tools/qvtool_command.h"
 
 namespace {
@@ -37,18 +37,6 @@ bool parseSceneArguments(int argc, char** argv, SceneArguments& arguments) {
     return false;
 }
 
-// Writes the whole array or, on failure, removes what was written.
-bool writeTexels(const char* path, const std::vector<float>& texels) {
-    std::FILE* out = std::fopen(path, "wb");
-    if (out == nullptr) return false;
-    const bool written = std::fwrite(texels.data(), sizeof(float), texels.size(), out) == texels.size();
-    const bool closed = std::fclose(out) == 0;
-    if (written && closed) return true;
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-    return false;
-}
-
 int runScene(int argc, char** argv) {
     SceneArguments arguments;
     if (!parseSceneArguments(argc, argv, arguments)) {
@@ -69,12 +57,12 @@ int runScene(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", error->c_str());
         return 1;
     }
-    if (arguments.texelsOut != nullptr && !writeTexels(arguments.texelsOut, data.texels)) {
+    if (arguments.texelsOut != nullptr && !writeFloatsInPlace(arguments.texelsOut, data.texels)) {
         std::fprintf(stderr, "%s: cannot write the texels\n", arguments.texelsOut);
         return 1;
     }
     for (const std::string& line : trace) std::fwrite(line.data(), 1, line.size(), stdout);
-    if (const auto shortfall = checkSceneFitsTimeline(data, path)) {
+    if (const auto shortfall = checkSceneMeetsNeeds(data, kTimelineNeeds, path)) {
         std::fprintf(stderr, "note: %s\n", shortfall->c_str());
     }
     return std::fflush(stdout) == 0 ? 0 : 1;

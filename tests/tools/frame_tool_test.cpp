@@ -9,9 +9,10 @@
 #include <string>
 #include <tuple>
 
+#include <stb_image.h>
+
 #include "show/director.h"
 #include "show/dither_palettes.h"
-#include "show/stb_image_png.h"
 #include "tests/support/tool_run.h"
 
 namespace {
