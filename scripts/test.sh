@@ -5,6 +5,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+source scripts/require.sh
+require_command cmake cmake
+require_command ninja ninja-build
+require_command x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64
 jobs=$(nproc)
 
 echo "== build"
@@ -25,7 +29,7 @@ cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
 cmake --build build-windows -j "$jobs" --target quorvale
 test -s build-windows/quorvale.exe
 echo "built build-windows/quorvale.exe"
-timeout -s KILL 300 xvfb-run -a -s "-screen 0 640x360x24" \
+timeout -s KILL 300 tests/e2e/under_xvfb.sh "-screen 0 640x360x24" \
   tests/e2e/windows_build_under_wine.sh "$PWD/build-windows/quorvale.exe" "$PWD"
 
 if [ -x tests/scene/fuzz/run_fuzzer.sh ]; then

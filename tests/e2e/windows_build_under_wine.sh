@@ -3,6 +3,7 @@
 # show (wine has no sound server here, so the clock runs without a device) and ends with exit
 # status 0 on Escape. Usage (inside xvfb-run): windows_build_under_wine.sh QUORVALE.EXE SOURCE_DIR
 set -euo pipefail
+source "$(dirname "$0")/../../scripts/require.sh"; for tool in wine:wine wineboot:wine wineserver:wine xdotool:xdotool import:imagemagick convert:imagemagick; do require_command "${tool%%:*}" "${tool#*:}"; done
 exe=$1
 source_dir=$2
 work=$(mktemp -d)
