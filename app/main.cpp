@@ -26,7 +26,7 @@ int main() {
     screenWidth = choice.width;
     screenHeight = choice.height;
     screenBits = choice.bits;
-    const bool fullScreen = platform::applyDisplayMode(choice.index);
+    bool fullScreen = platform::applyDisplayMode(choice.index);
 
     platform::WindowRequest request;
     request.width = screenWidth;
@@ -42,11 +42,15 @@ int main() {
         platform::showMessageBox("Can't create an OpenGL context", "Ulverror");
         endProduction(fullScreen);
     }
-    platform::showWindow();
+    // Where the mode switch happens only as the window appears, a refusal shows here: the window
+    // is then framed, and the desktop mode was never changed.
+    if (!platform::showWindow()) fullScreen = false;
 
     if (startUp()) {
         runMainLoop(MainLoopHooks{audioIsPlaying, platform::takeMessage, platform::dispatchMessage,
                                   drawFrame, platform::swapBuffers});
+        // At the song's end the output still holds its last frames: let them sound.
+        if (!audioIsPlaying()) platform::drainAudioOutput();
     }
     endProduction(fullScreen);
 }

@@ -75,7 +75,10 @@ bool createGlContext();
 // Looks up an OpenGL entry point in the current context; null when the driver lacks it.
 void* getGlProcAddress(const char* name);
 
-void showWindow();
+// Shows the window. Some platforms switch the display mode only now, and may refuse it only now:
+// then the window is a framed one of the same client size with the cursor visible, the desktop
+// mode is untouched, and the result is false. True when the window shows as asked.
+bool showWindow();
 void swapBuffers();
 
 // ---- Messages -------------------------------------------------------------------------------
@@ -103,6 +106,11 @@ bool startAudioPlayback(const float* frames, std::uint32_t frameCount,
 
 // Frames played since playback started, stopping at the buffer's end; nothing when unknown.
 std::optional<std::uint32_t> audioPlayPosition();
+
+// Once the play position has reached the buffer's end, waits (for a bounded time) until the
+// output has also sounded the frames it still holds, so that ending the process cuts nothing
+// off. Returns at once before the end and where the position already counts sounded frames.
+void drainAudioOutput();
 
 // ---- Folder watch ---------------------------------------------------------------------------
 

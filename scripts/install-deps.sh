@@ -4,12 +4,14 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ pkg-config
-  libsdl2-dev libegl-dev libgl-dev libstb-dev
+  cmake ninja-build g++ pkg-config        # cmake, ctest, ninja, the compiler (its ASan, UBSan, TSan runtimes)
+  libsdl2-dev libegl-dev libgl-dev libstb-dev  # the show's libraries; EGL and GLX bring Mesa's llvmpipe
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool imagemagick
-  g++-mingw-w64-x86-64 wine wine64
-  clang libclang-rt-14-dev
+  xvfb xauth                              # Xvfb and xvfb-run, which needs xauth
+  xdotool imagemagick                     # the e2e tests press keys and read the screen (import, convert)
+  xfonts-base                             # X core fonts: without them SDL cannot open a message box
+  g++-mingw-w64-x86-64 wine wine64        # the Windows cross build and wine, wineboot, wineserver
+  clang libclang-rt-14-dev                # clang++ and its libFuzzer runtime for the scene loader fuzzer
 )
 
 missing=()

@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: unit, gl (headless EGL on Mesa) and e2e (the whole
 # production under Xvfb); then the unit tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the Windows cross build (run once under wine), and a bounded fuzzing run.
+# UndefinedBehaviorSanitizer, the threaded playback path under ThreadSanitizer, the Windows cross
+# build (run once under wine), and a bounded fuzzing run. Warnings are errors in every build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+source scripts/require.sh
+require_command cmake cmake
+require_command ninja ninja-build
+require_command x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64
 jobs=$(nproc)
 
 echo "== build"
@@ -19,13 +24,22 @@ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SAN
 cmake --build build-sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-sanitize --output-on-failure -L unit
 
+echo "== threads under ThreadSanitizer"
+# The song render thread publishing its rows, the SDL audio callback and the audio clock, in the
+# unit tests whose names speak of audio, and a few seconds of the production's real playback
+# under Xvfb ended by Escape. Any report fails the run; only Mesa's own races are suppressed.
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_TSAN=ON >/dev/null
+cmake --build build-tsan -j "$jobs"
+TSAN_OPTIONS="halt_on_error=1:exitcode=66:second_deadlock_stack=1:suppressions=$PWD/tests/tsan_suppressions.txt" \
+  ctest --test-dir build-tsan --output-on-failure --no-tests=error -R 'audio|e2e_escape_during_playback'
+
 echo "== Windows cross build"
 cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
 cmake --build build-windows -j "$jobs" --target quorvale
 test -s build-windows/quorvale.exe
 echo "built build-windows/quorvale.exe"
-timeout -s KILL 300 xvfb-run -a -s "-screen 0 640x360x24" \
+timeout -s KILL 300 tests/e2e/under_xvfb.sh "-screen 0 640x360x24" \
   tests/e2e/windows_build_under_wine.sh "$PWD/build-windows/quorvale.exe" "$PWD"
 
 if [ -x tests/scene/fuzz/run_fuzzer.sh ]; then

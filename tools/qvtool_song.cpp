@@ -62,7 +62,10 @@ void putU32(std::vector<std::uint8_t>& bytes, std::uint32_t v) {
     putU16(bytes, v >> 16);
 }
 
-void putTag(std::vector<std::uint8_t>& bytes, const char* tag) { bytes.insert(bytes.end(), tag, tag + 4); }
+// One byte at a time: GCC 12 warns wrongly about a range insert into an empty vector here.
+void putTag(std::vector<std::uint8_t>& bytes, const char* tag) {
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(tag[i]));
+}
 
 // RIFF/WAVE header for IEEE float stereo at 44,100 Hz: fmt (format tag 3,
 // extension size 0), fact (frame count) and the data chunk header.

@@ -69,7 +69,7 @@ void* getGlProcAddress(const char* name) {
     return reinterpret_cast<void*>(eglGetProcAddress(name));
 }
 
-void showWindow() {}
+bool showWindow() { return true; }
 void swapBuffers() {}
 
 MessageStatus takeMessage() { return MessageStatus::None; }
@@ -84,6 +84,7 @@ void showMessageBox(std::string_view text, std::string_view caption) {
 }
 
 bool startAudioPlayback(const float*, std::uint32_t, const std::atomic<std::uint32_t>*) { return false; }
+void drainAudioOutput() {}
 std::optional<std::uint32_t> audioPlayPosition() { return std::nullopt; }
 
 namespace headless {

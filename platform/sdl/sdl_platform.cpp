@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 
 #include "platform/audio_feed.h"
+#include "platform/sdl/sdl_window.h"
 
 #include <SDL.h>
 
@@ -22,6 +23,9 @@ struct SdlState {
     SDL_DisplayMode chosenMode{};
     bool haveChosenMode = false;
     SDL_Window* window = nullptr;
+    bool fullScreenRequested = false;
+    int clientWidth = 0;
+    int clientHeight = 0;
     SDL_GLContext context = nullptr;
     bool (*eventEndsLoop)(const WindowEvent&) = nullptr;
     bool quitPosted = false;
@@ -39,7 +43,16 @@ struct SdlAudio {
     std::uint32_t frameCount = 0;
     const std::atomic<std::uint32_t>* framesReady = nullptr;
     std::atomic<std::uint32_t> position{0};
+    // Silent frames handed to the device after the song's last frame: once they fill the
+    // device's own buffer, the last song frame has been played.
+    std::atomic<std::uint32_t> silenceAfterEnd{0};
+    std::uint32_t deviceBufferFrames = 0;  // frames per callback, as the device granted them
 };
+
+// Callback buffers of silence after the song's end that drainAudioOutput waits for: the device's
+// queue (two buffers), the buffer in flight, and one for the time between a callback and its write.
+constexpr std::uint32_t kDrainBuffers = 4;
+constexpr Uint64 kDrainLimitMs = 1000;
 
 SdlAudio& audio() {
     static SdlAudio instance;
@@ -87,11 +100,16 @@ void setPixelFormat(std::uint8_t colorBits, int alphaBits) {
 
 void SDLCALL feedAudio(void* userData, Uint8* stream, int length) {
     SdlAudio& a = *static_cast<SdlAudio*>(userData);
+    const std::uint32_t wanted = static_cast<std::uint32_t>(length) / 8;
     const std::uint32_t ready = a.framesReady != nullptr ? a.framesReady->load(std::memory_order_acquire) : a.frameCount;
+    const std::uint32_t start = a.position.load(std::memory_order_relaxed);
     const std::uint32_t position =
-        feedSongFrames(reinterpret_cast<float*>(stream), static_cast<std::uint32_t>(length) / 8, a.frames,
-                       a.frameCount, ready, a.position.load(std::memory_order_relaxed));
+        feedSongFrames(reinterpret_cast<float*>(stream), wanted, a.frames, a.frameCount, ready, start);
     a.position.store(position, std::memory_order_release);
+    // Counted only as far as a drain can need, so the count never wraps.
+    if (position == a.frameCount && a.silenceAfterEnd.load(std::memory_order_relaxed) < (1u << 30)) {
+        a.silenceAfterEnd.fetch_add(wanted - (position - start), std::memory_order_release);
+    }
 }
 
 }  // namespace
@@ -139,22 +157,18 @@ bool createWindow(const WindowRequest& request) {
     SdlState& s = state();
     if (!ensureVideo()) return false;
     s.eventEndsLoop = request.eventEndsLoop;
-    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-    if (request.fullScreen) flags |= SDL_WINDOW_FULLSCREEN;
+    // Made framed and hidden: SDL switches the display mode only for a window on screen, so the
+    // switch to full screen waits for showWindow, where a refusal can still be answered.
+    const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     for (int alphaBits : {1, 0}) {
         setPixelFormat(request.colorBits, alphaBits);
         s.window = SDL_CreateWindow("Quorvale", 0, 0, request.width, request.height, flags);
         if (s.window != nullptr) break;
     }
     if (s.window == nullptr) return false;
-    if (request.fullScreen) {
-        if (s.haveChosenMode && SDL_SetWindowDisplayMode(s.window, &s.chosenMode) != 0) {
-            // The mode was refused after all: a framed window of the same client size instead.
-            SDL_SetWindowFullscreen(s.window, 0);
-            return true;
-        }
-        SDL_ShowCursor(SDL_DISABLE);
-    }
+    s.fullScreenRequested = request.fullScreen;
+    s.clientWidth = request.width;
+    s.clientHeight = request.height;
     return true;
 }
 
@@ -173,10 +187,33 @@ bool createGlContext() {
 
 void* getGlProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
 
-void showWindow() {
+bool showWindow() {
     SdlState& s = state();
-    if (s.window != nullptr) SDL_ShowWindow(s.window);
+    if (s.window == nullptr) return true;
+    const SDL_DisplayMode* mode = s.fullScreenRequested && s.haveChosenMode ? &s.chosenMode : nullptr;
+    const bool shownAsAsked = sdl::showOnScreen(s.window, mode, s.clientWidth, s.clientHeight, SDL_SetWindowFullscreen);
+    if (!shownAsAsked) s.fullScreenApplied = false;
+    return shownAsAsked;
 }
+
+namespace sdl {
+
+bool showOnScreen(SDL_Window* window, const SDL_DisplayMode* mode, int width, int height,
+                  int (*switchFullScreen)(SDL_Window*, Uint32)) {
+    SDL_ShowWindow(window);
+    if (mode == nullptr) return true;
+    if (SDL_SetWindowDisplayMode(window, mode) == 0 && switchFullScreen(window, SDL_WINDOW_FULLSCREEN) == 0) {
+        SDL_ShowCursor(SDL_DISABLE);
+        return true;
+    }
+    // Refused: a framed window with the chosen client size, the cursor left visible.
+    SDL_SetWindowFullscreen(window, 0);
+    SDL_SetWindowSize(window, width, height);
+    SDL_ShowCursor(SDL_ENABLE);
+    return false;
+}
+
+}  // namespace sdl
 
 void swapBuffers() {
     SdlState& s = state();
@@ -213,6 +250,7 @@ bool startAudioPlayback(const float* frames, std::uint32_t frameCount,
     a.frameCount = frameCount;
     a.framesReady = framesReady;
     a.position.store(0);
+    a.silenceAfterEnd.store(0);
     SDL_AudioSpec wanted{};
     wanted.freq = 44100;
     wanted.format = AUDIO_F32LSB;
@@ -220,8 +258,10 @@ bool startAudioPlayback(const float* frames, std::uint32_t frameCount,
     wanted.samples = 1024;
     wanted.callback = feedAudio;
     wanted.userdata = &a;
-    a.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+    SDL_AudioSpec granted{};
+    a.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &granted, 0);
     if (a.device == 0) return false;
+    a.deviceBufferFrames = granted.samples;
     SDL_PauseAudioDevice(a.device, 0);
     return true;
 }
@@ -230,6 +270,20 @@ std::optional<std::uint32_t> audioPlayPosition() {
     SdlAudio& a = audio();
     if (a.device == 0) return std::nullopt;
     return a.position.load(std::memory_order_acquire);
+}
+
+void drainAudioOutput() {
+    SdlAudio& a = audio();
+    if (a.device == 0 || a.position.load(std::memory_order_acquire) != a.frameCount) return;
+    // The position counts frames handed to the device, which still holds the buffer being played
+    // and its own queue behind it (about two callback buffers on ALSA and PulseAudio). Once the
+    // callback has handed over enough silence to push all of that through, the song has been
+    // heard to its last frame. Bounded, so that a device that stopped calling back cannot hang.
+    const std::uint32_t enough = kDrainBuffers * a.deviceBufferFrames;
+    const Uint64 deadline = SDL_GetTicks64() + kDrainLimitMs;
+    while (a.silenceAfterEnd.load(std::memory_order_acquire) < enough && SDL_GetTicks64() < deadline) {
+        SDL_Delay(5);
+    }
 }
 
 }  // namespace platform

@@ -192,7 +192,11 @@ void* getGlProcAddress(const char* name) {
     return reinterpret_cast<void*>(entry);
 }
 
-void showWindow() { ShowWindow(state().window, SW_SHOWNORMAL); }
+// The display mode was switched, or refused, before the window was made.
+bool showWindow() {
+    ShowWindow(state().window, SW_SHOWNORMAL);
+    return true;
+}
 
 void swapBuffers() { SwapBuffers(state().windowDC); }
 
@@ -245,5 +249,8 @@ std::optional<std::uint32_t> audioPlayPosition() {
     }
     return w.lastSamples;
 }
+
+// waveOut reports the position of the sample being sounded: at the end, everything was heard.
+void drainAudioOutput() {}
 
 }  // namespace platform

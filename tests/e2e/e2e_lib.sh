@@ -1,6 +1,10 @@
 # Shared helpers of the end-to-end tests: each test runs the real production under Xvfb from a
 # private copy of the resources folder. Sourced by the test scripts, which run inside xvfb-run.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/require.sh"
+require_command xdotool xdotool
+require_command import imagemagick
+require_command convert imagemagick
 
 QUORVALE=${QUORVALE:?path of the production}
 SOURCE_DIR=${SOURCE_DIR:?repository root}

@@ -5,6 +5,7 @@
 # 0 on Escape. It runs from a copy of resources/, so the repository's files are never changed.
 # Usage (inside xvfb-run): windows_build_under_wine.sh QUORVALE.EXE SOURCE_DIR
 set -euo pipefail
+source "$(dirname "$0")/../../scripts/require.sh"; for tool in wine:wine wineboot:wine wineserver:wine xdotool:xdotool import:imagemagick convert:imagemagick; do require_command "${tool%%:*}" "${tool#*:}"; done
 exe=$1
 source_dir=$2
 work=$(mktemp -d)

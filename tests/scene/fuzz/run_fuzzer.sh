@@ -13,9 +13,12 @@ workdir=$2
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 cxx=${CXX_FUZZ:-clang++}
+. "$root/scripts/require.sh"
+require_command "$cxx" clang
+require_file "$("$cxx" -print-runtime-dir)/libclang_rt.fuzzer-x86_64.a" libclang-rt-14-dev "the fuzzer runtime of $cxx"
 
 mkdir -p "$workdir/corpus" "$workdir/artifacts"
-"$cxx" -std=c++20 -O1 -g -fno-omit-frame-pointer \
+"$cxx" -std=c++20 -O1 -g -fno-omit-frame-pointer -Wall -Wextra -Werror \
   -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
   -I"$root" \
   "$here/scene_fuzzer.cpp" "$root/scene/scene_loader.cpp" "$root/scene/bvh.cpp" "$root/scene/scene_pack.cpp" \
