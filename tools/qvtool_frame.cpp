@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "platform/platform.h"
 #include "show/director.h"
 #include "show/startup.h"
+#include "tools/headless_screen.h"
 #include "tools/qvtool_command.h"
 #include "tools/scene_generator.h"
 
@@ -48,23 +51,6 @@ bool parseRequest(int argc, char** argv, FrameRequest& request) {
     return true;
 }
 
-// The window's picture, as 8-bit RGBA rows top first.
-scenegen::RgbaImage readScreen(int width, int height) {
-    std::vector<float> rgba(static_cast<std::size_t>(width) * height * 4);
-    glApi.glBindFramebuffer(kGlFramebuffer, screenFramebuffer);
-    glReadPixels(0, 0, width, height, GL_RGBA, GL_FLOAT, rgba.data());
-    scenegen::RgbaImage image{width, height, std::vector<std::uint8_t>(rgba.size())};
-    for (int y = 0; y < height; ++y) {
-        const float* source = &rgba[static_cast<std::size_t>(height - 1 - y) * width * 4];
-        std::uint8_t* target = &image.pixels[static_cast<std::size_t>(y) * width * 4];
-        for (int i = 0; i < width * 4; ++i) {
-            const float v = source[i] < 0.0f ? 0.0f : (source[i] > 1.0f ? 1.0f : source[i]);
-            target[i] = static_cast<std::uint8_t>(v * 255.0f + 0.5f);
-        }
-    }
-    return image;
-}
-
 bool writeBytes(const char* path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -77,22 +63,11 @@ int runFrame(int argc, char** argv) {
         std::fprintf(stderr, "usage: qvtool %s\n", kUsage);
         return 2;
     }
-    if (!platform::createGlContext()) {
-        std::fprintf(stderr, "qvtool frame: no OpenGL context\n");
+    HeadlessScreen screen;
+    if (const std::optional<std::string> error = openHeadlessScreen(screen, request.width, request.height)) {
+        std::fprintf(stderr, "qvtool frame: %s\n", error->c_str());
         return 1;
     }
-    screenWidth = request.width;
-    screenHeight = request.height;
-    if (loadGlApi().size() != 0) {
-        std::fprintf(stderr, "qvtool frame: the OpenGL driver lacks entry points\n");
-        return 1;
-    }
-    // Surfaceless contexts have no window: a framebuffer of the screen's size stands in for it.
-    const Texture screen = createTexture(screenWidth, screenHeight, kTextureFormatRGBA32F, nullptr, false, 0);
-    RenderTarget screenTarget;
-    makeRenderTarget(screenTarget, static_cast<std::uint32_t>(screen.id));
-    screenFramebuffer = screenTarget.framebuffer;
-    glViewport(0, 0, screenWidth, screenHeight);
     if (!createShowResources()) {
         std::fprintf(stderr, "qvtool frame: the show's resources could not be created\n");
         return 1;
