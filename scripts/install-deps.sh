@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libsdl2-dev libegl-dev libgl-dev libstb-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libavcodec-dev libavformat-dev libswscale-dev libswresample-dev ffmpeg
   xvfb xauth xdotool imagemagick
   g++-mingw-w64-x86-64 wine wine64
   clang libclang-rt-14-dev
