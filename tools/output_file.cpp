@@ -8,22 +8,25 @@
 #include <string>
 #include <system_error>
 
-namespace {
-
-// A name beside path that no other run uses at the same time (several build folders may
-// generate into the same resources folder at once).
-std::filesystem::path temporaryNameFor(const std::filesystem::path& path) {
+// Unique per run: several build folders may generate into the same resources folder at once.
+std::filesystem::path temporaryPathFor(const std::filesystem::path& path) {
     const auto ticks = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     std::filesystem::path temporary = path;
     temporary += ".partial-" + std::to_string(ticks ^ std::random_device{}());
     return temporary;
 }
 
-}  // namespace
+bool moveIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& path) {
+    std::error_code error;
+    std::filesystem::rename(temporary, path, error);
+    if (!error) return true;
+    std::filesystem::remove(temporary, error);
+    return false;
+}
 
 bool openOutput(OutputFile& file, const std::filesystem::path& path) {
     file.path = path;
-    file.temporary = temporaryNameFor(path);
+    file.temporary = temporaryPathFor(path);
     file.stream.open(file.temporary, std::ios::binary | std::ios::trunc);
     return file.stream.is_open();
 }
@@ -47,11 +50,7 @@ void writeFloats(OutputFile& file, std::span<const float> values) {
 
 bool commitOutput(OutputFile& file) {
     file.stream.close();
-    if (file.stream) {
-        std::error_code error;
-        std::filesystem::rename(file.temporary, file.path, error);
-        if (!error) return true;
-    }
+    if (file.stream) return moveIntoPlace(file.temporary, file.path);
     discardOutput(file);
     return false;
 }

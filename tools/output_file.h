@@ -29,6 +29,13 @@ bool commitOutput(OutputFile& file);
 // Closes and removes the temporary file; the path stays as it was.
 void discardOutput(OutputFile& file);
 
+// A name beside `path` for its temporary file, used by no other run at the same time; for writers
+// that open the file themselves, such as the capture's MP4 muxer.
+std::filesystem::path temporaryPathFor(const std::filesystem::path& path);
+
+// Renames a finished temporary file to `path`; when that fails, removes it and returns false.
+bool moveIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& path);
+
 // The whole of it for one buffer.
 bool writeFileInPlace(const std::filesystem::path& path, std::span<const std::byte> bytes);
 

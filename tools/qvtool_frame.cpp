@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "png/png_encoder.h"
 #include "show/director.h"
 #include "show/startup.h"
+#include "tools/headless_screen.h"
 #include "tools/output_file.h"
 #include "tools/qvtool_command.h"
 
@@ -49,45 +52,17 @@ bool parseRequest(int argc, char** argv, FrameRequest& request) {
     return true;
 }
 
-// The window's picture, as 8-bit RGBA rows top first.
-RgbaImage readScreen(int width, int height) {
-    std::vector<float> rgba(static_cast<std::size_t>(width) * height * 4);
-    glApi.glBindFramebuffer(kGlFramebuffer, screenFramebuffer);
-    glReadPixels(0, 0, width, height, GL_RGBA, GL_FLOAT, rgba.data());
-    RgbaImage image{width, height, std::vector<std::uint8_t>(rgba.size())};
-    for (int y = 0; y < height; ++y) {
-        const float* source = &rgba[static_cast<std::size_t>(height - 1 - y) * width * 4];
-        std::uint8_t* target = &image.pixels[static_cast<std::size_t>(y) * width * 4];
-        for (int i = 0; i < width * 4; ++i) {
-            const float v = source[i] < 0.0f ? 0.0f : (source[i] > 1.0f ? 1.0f : source[i]);
-            target[i] = static_cast<std::uint8_t>(v * 255.0f + 0.5f);
-        }
-    }
-    return image;
-}
-
 int runFrame(int argc, char** argv) {
     FrameRequest request;
     if (!parseRequest(argc, argv, request)) {
         std::fprintf(stderr, "usage: qvtool %s\n", kUsage);
         return 2;
     }
-    if (!platform::createGlContext()) {
-        std::fprintf(stderr, "qvtool frame: no OpenGL context\n");
+    HeadlessScreen screen;
+    if (const std::optional<std::string> error = openHeadlessScreen(screen, request.width, request.height)) {
+        std::fprintf(stderr, "qvtool frame: %s\n", error->c_str());
         return 1;
     }
-    screenWidth = request.width;
-    screenHeight = request.height;
-    if (loadGlApi().size() != 0) {
-        std::fprintf(stderr, "qvtool frame: the OpenGL driver lacks entry points\n");
-        return 1;
-    }
-    // Surfaceless contexts have no window: a framebuffer of the screen's size stands in for it.
-    const Texture screen = createTexture(screenWidth, screenHeight, kTextureFormatRGBA32F, nullptr, false, 0);
-    RenderTarget screenTarget;
-    makeRenderTarget(screenTarget, static_cast<std::uint32_t>(screen.id));
-    screenFramebuffer = screenTarget.framebuffer;
-    glViewport(0, 0, screenWidth, screenHeight);
     if (!createShowResources()) {
         std::fprintf(stderr, "qvtool frame: the show's resources could not be created\n");
         return 1;

@@ -33,3 +33,10 @@ inline ToolRun runTool(const std::string& tool, const std::string& arguments, co
     run.err = slurp(err);
     return run;
 }
+
+// Empty when `command` is on the PATH; otherwise the line naming the Debian package that brings it,
+// so a missing tool is reported as such and not as a failure of what the test checks.
+inline std::string missingCommand(const std::string& command, const std::string& package) {
+    if (std::system(("command -v " + command + " >/dev/null 2>&1").c_str()) == 0) return "";
+    return "MISSING: " + command + "; install the Debian package " + package + " (scripts/install-deps.sh does)";
+}

@@ -1,0 +1,280 @@
+// Captures a short range of the show with `qvtool capture` and checks the file as a player sees it
+// (through ffprobe and ffmpeg): its streams and their lengths, its sound against the song, one of
+// its pictures against `qvtool frame`; then the requests it must refuse and the interrupt.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <stb_image.h>
+
+#include "synth/song_render.h"
+#include "synth/sound_bank.h"
+#include "tests/support/tool_run.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The capture under test: 160 x 90 at 10 frames per second from 20.5 s to 21.45 s of show time.
+// Ten pictures (20.5, 20.6, ... 21.4 s); the sound is 0.95 s long, half a picture shorter.
+constexpr int kWidth = 160;
+constexpr int kHeight = 90;
+constexpr int kFps = 10;
+constexpr double kFrom = 20.5;
+constexpr double kTo = 21.45;
+constexpr int kPictures = 10;
+constexpr std::int64_t kFirstSongFrame = 904050;  // 20.5 x 44,100
+constexpr std::int64_t kEndSongFrame = 945945;    // 21.45 x 44,100
+constexpr int kComparedPicture = 5;               // show time 21.0 s
+
+std::string inSourceDir(const std::string& tool) { return std::string("cd ") + QV_SOURCE_DIR + " && " + tool; }
+
+fs::path freshFolder(const std::string& name) {
+    const fs::path folder = fs::temp_directory_path() / ("qv_capture_test_" + name + "_" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    return folder;
+}
+
+std::vector<std::uint8_t> readBytes(const fs::path& path) {
+    const std::string bytes = slurp(path);
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+}
+
+using Fields = std::map<std::string, std::string>;
+
+// ffprobe's description of every stream, in file order, as key=value fields.
+std::vector<Fields> probeStreams(const fs::path& file) {
+    const ToolRun run = runTool("ffprobe", "-v error -count_frames -show_streams " + file.string(), "capture_probe");
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::vector<Fields> streams;
+    std::size_t start = 0;
+    while (start < run.out.size()) {
+        std::size_t end = run.out.find('\n', start);
+        if (end == std::string::npos) end = run.out.size();
+        const std::string line = run.out.substr(start, end - start);
+        start = end + 1;
+        if (line == "[STREAM]") streams.emplace_back();
+        const std::size_t equals = line.find('=');
+        if (!streams.empty() && equals != std::string::npos) streams.back()[line.substr(0, equals)] = line.substr(equals + 1);
+    }
+    return streams;
+}
+
+double psnr(const std::uint8_t* a, const std::uint8_t* b, std::size_t count) {
+    double squares = 0.0;
+    for (std::size_t i = 0; i < count; ++i) squares += (double(a[i]) - b[i]) * (double(a[i]) - b[i]);
+    return squares == 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 * double(count) / squares);
+}
+
+class CaptureToolTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* reader : {"ffprobe", "ffmpeg"}) {
+            const std::string missing = missingCommand(reader, "ffmpeg");
+            ASSERT_TRUE(missing.empty()) << missing;
+        }
+    }
+    static void SetUpTestSuite() {
+        folder = freshFolder("range");
+        output = folder / "range.mp4";
+        char arguments[160];
+        std::snprintf(arguments, sizeof arguments, "capture %s --size %dx%d --fps %d --from %g --to %g",
+                      output.c_str(), kWidth, kHeight, kFps, kFrom, kTo);
+        run = runTool(inSourceDir(QVTOOL_PATH), arguments, "capture_range");
+    }
+    static void TearDownTestSuite() { fs::remove_all(folder); }
+
+    static inline fs::path folder;
+    static inline fs::path output;
+    static inline ToolRun run;
+};
+
+TEST_F(CaptureToolTest, ShortRangeHasOneVideoAndOneAudioStreamOfTheRightLength) {
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("10 frames"), std::string::npos) << run.err;
+    const std::vector<Fields> streams = probeStreams(output);
+    ASSERT_EQ(streams.size(), 2u);
+    Fields video = streams[0], audio = streams[1];
+    if (video["codec_type"] != "video") std::swap(video, audio);
+    EXPECT_EQ(video["codec_type"], "video");
+    EXPECT_EQ(video["codec_name"], "h264");
+    EXPECT_EQ(video["pix_fmt"], "yuv420p");
+    EXPECT_EQ(video["width"], std::to_string(kWidth));
+    EXPECT_EQ(video["height"], std::to_string(kHeight));
+    EXPECT_EQ(video["nb_read_frames"], std::to_string(kPictures));
+    EXPECT_EQ(audio["codec_type"], "audio");
+    EXPECT_EQ(audio["codec_name"], "aac");
+    EXPECT_EQ(audio["sample_rate"], "44100");
+    EXPECT_EQ(audio["channels"], "2");
+
+    EXPECT_DOUBLE_EQ(std::stod(video["start_time"]), 0.0);
+    EXPECT_DOUBLE_EQ(std::stod(audio["start_time"]), 0.0);
+    const double videoSeconds = std::stod(video["duration"]);
+    const double audioSeconds = std::stod(audio["duration"]);
+    EXPECT_NEAR(videoSeconds, double(kPictures) / kFps, 1e-3);
+    EXPECT_NEAR(audioSeconds, double(kEndSongFrame - kFirstSongFrame) / 44100.0, 1e-3);
+    EXPECT_LT(std::abs(videoSeconds - audioSeconds), 1.0 / kFps);
+}
+
+TEST_F(CaptureToolTest, DecodedSoundIsTheSongOfTheRange) {
+    ASSERT_EQ(run.status, 0) << run.err;
+    const fs::path raw = folder / "sound.f32";
+    const ToolRun decode =
+        runTool("ffmpeg", "-v error -y -i " + output.string() + " -map 0:a -f f32le -ac 2 -ar 44100 " + raw.string(),
+                "capture_decode");
+    ASSERT_EQ(decode.status, 0) << decode.err;
+    const std::string bytes = slurp(raw);
+    const std::int64_t frames = kEndSongFrame - kFirstSongFrame;
+    // The decoder may add the rest of the codec's last block of 1024 frames.
+    ASSERT_GE(static_cast<std::int64_t>(bytes.size() / 8), frames);
+    ASSERT_LT(static_cast<std::int64_t>(bytes.size() / 8), frames + 1024);
+    std::vector<float> decoded(bytes.size() / 4);
+    std::memcpy(decoded.data(), bytes.data(), decoded.size() * 4);
+
+    // The song with the production's bank rules, from the folder the capture ran in.
+    const fs::path here = fs::current_path();
+    fs::current_path(QV_SOURCE_DIR);
+    su_load_gmdls();
+    fs::current_path(here);
+    const std::int64_t rows = (kEndSongFrame + synth::kSamplesPerRow - 1) / synth::kSamplesPerRow;
+    std::vector<float> song(2 * rows * synth::kSamplesPerRow);
+    synth::SongRenderer& renderer = synth::songRenderer();
+    synth::beginSongRender(renderer);
+    for (int row = 0; row < rows; ++row) synth::renderSongRow(renderer, row, &song[2 * row * synth::kSamplesPerRow]);
+
+    for (int channel = 0; channel < 2; ++channel) {
+        double music = 0.0, error = 0.0;
+        for (std::int64_t i = 0; i < frames; ++i) {
+            const double expected = song[2 * (kFirstSongFrame + i) + channel];
+            music += expected * expected;
+            error += (decoded[2 * i + channel] - expected) * (decoded[2 * i + channel] - expected);
+        }
+        const double musicRms = std::sqrt(music / frames), errorRms = std::sqrt(error / frames);
+        EXPECT_GT(musicRms, 0.02) << "the range holds music";
+        // A lossy codec's error, not a shifted or different range: about 22 dB below the music.
+        EXPECT_LT(errorRms, 0.15 * musicRms) << "channel " << channel;
+    }
+}
+
+TEST_F(CaptureToolTest, PictureMatchesFrameToolAtTheSameShowTime) {
+    ASSERT_EQ(run.status, 0) << run.err;
+    const fs::path raw = folder / "pictures.rgb";
+    const ToolRun decode = runTool(
+        "ffmpeg", "-v error -y -i " + output.string() + " -f rawvideo -pix_fmt rgb24 " + raw.string(), "capture_decode");
+    ASSERT_EQ(decode.status, 0) << decode.err;
+    const std::vector<std::uint8_t> pictures = readBytes(raw);
+    const std::size_t pictureBytes = std::size_t(kWidth) * kHeight * 3;
+    ASSERT_EQ(pictures.size(), pictureBytes * kPictures);
+
+    const fs::path png = folder / "frame.png";
+    const ToolRun frame =
+        runTool(inSourceDir(QVTOOL_PATH), "frame 21 " + png.string() + " --size 160x90", "capture_frame");
+    ASSERT_EQ(frame.status, 0) << frame.err;
+    int width = 0, height = 0, channels = 0;
+    unsigned char* reference = stbi_load(png.c_str(), &width, &height, &channels, 3);
+    ASSERT_NE(reference, nullptr);
+    ASSERT_EQ(width * height * 3, static_cast<int>(pictureBytes));
+
+    // Picture 5 is show time 20.5 + 5 / 10 = 21 s: it matches, and better than any other picture
+    // of the capture (the camera moves between them).
+    std::vector<double> match;
+    for (int i = 0; i < kPictures; ++i) match.push_back(psnr(&pictures[i * pictureBytes], reference, pictureBytes));
+    stbi_image_free(reference);
+    EXPECT_GT(match[kComparedPicture], 36.0);
+    for (int i = 0; i < kPictures; ++i) {
+        if (i != kComparedPicture) {
+            EXPECT_LT(match[i], match[kComparedPicture] - 3.0) << "picture " << i;
+        }
+    }
+}
+
+// Each bad request: exit status 1, one line on stderr, nothing left in the folder.
+TEST(CaptureToolRefusalTest, BadRequestsSayWhyAndLeaveNoFile) {
+    const fs::path folder = freshFolder("refusals");
+    const std::string out = (folder / "out.mp4").string();
+    const std::vector<std::string> requests = {
+        (folder / "out.avi").string(),
+        (folder / "missing" / "out.mp4").string(),
+        "/proc/qv_capture_test.mp4",  // a folder nobody can create files in, root included
+        out + " --from 5 --to 5",
+        out + " --from 6 --to 5",
+        out + " --from -1 --to 1",
+        out + " --from 111 --to 113",
+        out + " --size 0x90",
+        out + " --size 161x90",
+        out + " --size 8000x4000",
+        out + " --size big",
+        out + " --fps 0",
+        out + " --fps 1000",
+        out + " --fps",
+        out + " --speed 2",
+    };
+    for (const std::string& request : requests) {
+        const ToolRun run = runTool(inSourceDir(QVTOOL_PATH), "capture " + request, "capture_bad");
+        EXPECT_EQ(run.status, 1) << request;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << request << ": " << run.err;
+        EXPECT_EQ(run.err.rfind("qvtool capture: ", 0), 0u) << run.err;
+        EXPECT_TRUE(fs::is_empty(folder)) << request;
+    }
+    if (::geteuid() != 0) {  // permissions do not stop root
+        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+        const ToolRun run = runTool(inSourceDir(QVTOOL_PATH), "capture " + out, "capture_bad");
+        fs::permissions(folder, fs::perms::owner_all);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(fs::is_empty(folder));
+    }
+    fs::remove_all(folder);
+}
+
+// An interrupted capture removes its temporary file and leaves OUT as it was.
+TEST(CaptureToolInterruptTest, InterruptLeavesOutputUntouchedAndNoTemporaryFile) {
+    const fs::path folder = freshFolder("interrupt");
+    const fs::path out = folder / "show.mp4";
+    std::ofstream(out) << "an earlier file";
+    const std::string command = inSourceDir(std::string("exec ") + QVTOOL_PATH) + " capture " + out.string() +
+                                " --size 64x36 --fps 30 --from 25 --to 60 2>/dev/null";
+    const char* argv[] = {"sh", "-c", command.c_str(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+
+    // Interrupt once the temporary file exists and pictures are being written into it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    bool writing = false;
+    while (!writing && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+            if (entry.path() != out && entry.file_size() > 0) writing = true;
+        }
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(writing);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
+    std::vector<fs::path> left;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) left.push_back(entry.path());
+    EXPECT_EQ(left, std::vector<fs::path>{out});
+    EXPECT_EQ(slurp(out), "an earlier file");
+    fs::remove_all(folder);
+}
+
+}  // namespace
