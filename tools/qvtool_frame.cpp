@@ -11,6 +11,7 @@
 
 #include "gl/gl_api.h"
 #include "gl/gl_helpers.h"
+#include "gl/offscreen_screen.h"
 #include "gl/screen_size.h"
 #include "platform/platform.h"
 #include "show/director.h"
@@ -81,18 +82,12 @@ int runFrame(int argc, char** argv) {
         std::fprintf(stderr, "qvtool frame: no OpenGL context\n");
         return 1;
     }
-    screenWidth = request.width;
-    screenHeight = request.height;
     if (loadGlApi().size() != 0) {
         std::fprintf(stderr, "qvtool frame: the OpenGL driver lacks entry points\n");
         return 1;
     }
     // Surfaceless contexts have no window: a framebuffer of the screen's size stands in for it.
-    const Texture screen = createTexture(screenWidth, screenHeight, kTextureFormatRGBA32F, nullptr, false, 0);
-    RenderTarget screenTarget;
-    makeRenderTarget(screenTarget, static_cast<std::uint32_t>(screen.id));
-    screenFramebuffer = screenTarget.framebuffer;
-    glViewport(0, 0, screenWidth, screenHeight);
+    const OffscreenScreen screen = makeOffscreenScreen(request.width, request.height);
     if (!createShowResources()) {
         std::fprintf(stderr, "qvtool frame: the show's resources could not be created\n");
         return 1;

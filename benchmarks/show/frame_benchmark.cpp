@@ -1,0 +1,133 @@
+// Cost of one 640 x 360 frame of each part of the show, drawn off screen by the real director
+// and scene pass (headless EGL), next to a reference fragment program of 2,000 sin/cos iterations
+// per pixel drawn the same way in the same run. Each benchmark reports its milliseconds per frame
+// and its ratio to the reference ("x_reference").
+//
+// The show's resources are read from resources/ in the current folder when there is one (so a
+// copy of an older scene and shader can be measured), otherwise from the source tree's.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "gl/gl_api.h"
+#include "gl/gl_helpers.h"
+#include "gl/offscreen_screen.h"
+#include "gl/screen_size.h"
+#include "platform/platform.h"
+#include "shaders/shader.h"
+#include "show/director.h"
+#include "show/startup.h"
+
+namespace {
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 360;
+
+// Every iteration feeds the next, so the compiler can neither drop nor shorten the loop.
+constexpr char kReferenceSource[] = R"(#version 450
+layout(location = 0) uniform vec4 frame;
+out vec4 fragColor;
+void main() {
+    vec2 p = gl_FragCoord.xy / max(frame.xy, vec2(1.0));
+    float a = p.x;
+    float b = p.y;
+    for (int i = 0; i < 2000; ++i) {
+        a = sin(a + b * 1.3);
+        b = cos(b - a * 0.7);
+    }
+    fragColor = vec4(0.5 + 0.5 * a, 0.5 + 0.5 * b, 0.0, 1.0);
+}
+)";
+
+struct FrameBench {
+    bool ready = false;
+    OffscreenScreen screen;
+    std::unique_ptr<Shader> reference;
+    double referenceMs = 0.0;
+};
+
+FrameBench& bench() {
+    static FrameBench state;
+    return state;
+}
+
+bool prepare() {
+    FrameBench& b = bench();
+    if (b.ready) return true;
+    if (!std::filesystem::exists("resources/scene.vxs")) std::filesystem::current_path(QV_SOURCE_DIR);
+    if (!platform::createGlContext() || !loadGlApi().empty()) return false;
+    b.screen = makeOffscreenScreen(kWidth, kHeight);
+    if (!createShowResources()) return false;
+    b.reference = std::make_unique<Shader>(kGlFragmentShader, kReferenceSource);
+    b.ready = true;
+    return true;
+}
+
+void drawReference() {
+    const GLuint program = bench().reference->program;
+    glApi.glBindFramebuffer(kGlFramebuffer, screenFramebuffer);
+    glApi.glUseProgram(program);
+    const float frame[4] = {static_cast<float>(kWidth), static_cast<float>(kHeight), 1.0f, 0.0f};
+    glApi.glUniform4fv(0, 1, frame);
+    drawFullScreenRect();  // waits for the GPU
+}
+
+void drawShowFrame(float seconds) {
+    DirectorState state = idealDirectorState(seconds);
+    drawFrameAt(state, seconds);  // every pass waits for the GPU
+}
+
+template <typename Draw>
+double timeFrames(benchmark::State& state, Draw draw) {
+    draw();  // the first draw of a program compiles its code for the rasteriser
+    double totalMs = 0.0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        draw();
+        const std::chrono::duration<double, std::milli> spent = std::chrono::steady_clock::now() - start;
+        state.SetIterationTime(spent.count() / 1000.0);
+        totalMs += spent.count();
+    }
+    return totalMs / static_cast<double>(state.iterations());
+}
+
+void BM_Reference(benchmark::State& state) {
+    if (!prepare()) {
+        state.SkipWithError("no headless OpenGL context or no show resources");
+        return;
+    }
+    const double ms = timeFrames(state, drawReference);
+    bench().referenceMs = ms;
+    state.counters["ms"] = ms;
+    state.counters["x_reference"] = 1.0;
+}
+
+// One frame of the show at show time `seconds`.
+void BM_Part(benchmark::State& state, float seconds) {
+    if (!prepare()) {
+        state.SkipWithError("no headless OpenGL context or no show resources");
+        return;
+    }
+    if (bench().referenceMs <= 0.0) {
+        state.SkipWithError("the reference runs first in the same run");
+        return;
+    }
+    const double ms = timeFrames(state, [seconds] { drawShowFrame(seconds); });
+    state.counters["ms"] = ms;
+    state.counters["x_reference"] = ms / bench().referenceMs;
+}
+
+}  // namespace
+
+// The reference first: the parts divide by its time. Each part at a fixed show time well inside
+// its fades; the opening while it is dithered to two colours.
+BENCHMARK(BM_Reference)->UseManualTime()->MinTime(2.0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Part, part0_opening_8s, 8.0f)->UseManualTime()->MinTime(2.0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Part, part1_rotunda_30s, 30.0f)->UseManualTime()->MinTime(2.0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Part, part2_hall_46s, 46.0f)->UseManualTime()->MinTime(2.0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Part, part3_stairwell_62s, 62.0f)->UseManualTime()->MinTime(2.0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Part, part4_plaza_90s, 90.0f)->UseManualTime()->MinTime(2.0)->Unit(benchmark::kMillisecond);
