@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -71,6 +72,14 @@ struct Light {
     float param5 = 0.0f;
     std::array<float, 4> color{};  // red, green, blue and a fourth value
     std::vector<LightFrame> frames;
+};
+
+// How many meshes, cameras and lights a user of the scene indexes: one more than the highest
+// index of each kind.
+struct SceneNeeds {
+    std::size_t meshes = 0;
+    std::size_t cameras = 0;
+    std::size_t lights = 0;
 };
 
 struct Scene {

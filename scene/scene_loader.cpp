@@ -420,13 +420,12 @@ std::optional<std::string> buildSceneData(SceneData& data, std::span<const char>
     return std::nullopt;
 }
 
-std::optional<std::string> checkSceneFitsTimeline(const SceneData& data, const std::filesystem::path& name) {
-    // The show's timeline names meshes up to 23, cameras up to 4 and lights up to 6.
-    constexpr std::size_t kMeshes = 24, kCameras = 5, kLights = 7;
-    if (data.meshes.size() >= kMeshes && data.cameras.size() >= kCameras && data.lights.size() >= kLights) {
+std::optional<std::string> checkSceneMeetsNeeds(const SceneData& data, const SceneNeeds& needs,
+                                                const std::filesystem::path& name) {
+    if (data.meshes.size() >= needs.meshes && data.cameras.size() >= needs.cameras && data.lights.size() >= needs.lights) {
         return std::nullopt;
     }
     return format("%s: the show needs at least %zu meshes, %zu cameras and %zu lights; the file has %zu, %zu and %zu",
-                  displayName(name).c_str(), kMeshes, kCameras, kLights, data.meshes.size(), data.cameras.size(),
-                  data.lights.size());
+                  displayName(name).c_str(), needs.meshes, needs.cameras, needs.lights, data.meshes.size(),
+                  data.cameras.size(), data.lights.size());
 }

@@ -15,7 +15,7 @@
 // A file is accepted when it holds every byte its counts announce, every face's vertex indices
 // are below V and its surface index below F, the meshes fit in side x side texels and there are at
 // most 32 meshes. The show additionally needs the meshes, cameras and lights its timeline names
-// (checkSceneFitsTimeline), which loadScene requires and the CPU-side entry leaves to its caller.
+// (checkSceneMeetsNeeds), which loadScene requires and the CPU-side entry leaves to its caller.
 #pragma once
 
 #include <cstddef>
@@ -60,14 +60,15 @@ std::optional<std::string> buildSceneData(SceneData& data, std::span<const char>
                                           const std::filesystem::path& name, int side,
                                           const TraceSink& sink);
 
-// Whether the scene has every mesh, camera and light the show's timeline uses (24, 5 and 7).
-std::optional<std::string> checkSceneFitsTimeline(const SceneData& data, const std::filesystem::path& name);
+// Whether the scene has at least the meshes, cameras and lights its user indexes.
+std::optional<std::string> checkSceneMeetsNeeds(const SceneData& data, const SceneNeeds& needs,
+                                                const std::filesystem::path& name);
 
-// What the production calls once: reads and checks the file (including the timeline's needs),
-// fills scene and uploads the scene data texture (side x side RGBA32F) into scene.texture. On
-// failure returns the message and leaves scene as it was. Needs a current OpenGL context.
+// What the production calls once: reads and checks the file (including the show's needs), fills
+// scene and uploads the scene data texture (side x side RGBA32F) into scene.texture. On failure
+// returns the message and leaves scene as it was. Needs a current OpenGL context.
 std::optional<std::string> loadScene(Scene& scene, const std::filesystem::path& path, int side,
-                                     const TraceSink& sink);
+                                     const SceneNeeds& needs, const TraceSink& sink);
 
 // The label a path gets in messages.
 std::string displayName(const std::filesystem::path& path);

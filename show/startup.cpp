@@ -16,6 +16,7 @@
 #include "show/dither_image.h"
 #include "show/dither_palettes.h"
 #include "show/show_resources.h"
+#include "show/timeline.h"
 #include "show/title_image.h"
 #include "synth/audio_clock.h"
 #include "synth/music_thread.h"
@@ -49,7 +50,7 @@ bool reportMissingEntryPoints(const std::vector<std::string_view>& missing) {
 // start-up with a message saying what is wrong where.
 bool loadSceneFile() {
     const std::optional<std::string> error =
-        loadScene(theScene, resourcePath("scene.vxs"), kSceneTextureSide, discardTraceLine);
+        loadScene(theScene, resourcePath("scene.vxs"), kSceneTextureSide, kTimelineNeeds, discardTraceLine);
     if (!error) return true;
     platform::showMessageBox(*error, "Ulverror");
     return false;

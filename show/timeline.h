@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "scene/scene.h"
+
 // One part of the show. The first sixteen bytes are also handed to the scene program as one
 // integer 4-vector, so the order and widths of the first four fields are fixed.
 struct ScenePart {
@@ -40,3 +42,22 @@ inline constexpr std::array<ScenePart, 6> timeline = {{
     { -1,     -1, -1,  10.0f,    {-1,  -1, -1, -1},   {0.f, 0.f, 0.f, 0.0f},   {0.f, 0.f, 0.f, 0.0f}},
 }};
 // clang-format on
+
+// What the timeline indexes in the scene: one more than its highest mesh, camera and light index
+// (the camera's own light and empty slots index nothing).
+constexpr SceneNeeds sceneNeedsOf(const std::array<ScenePart, 6>& parts) {
+    SceneNeeds needs;
+    const auto countUpTo = [](std::size_t& count, std::int32_t index) {
+        if (index >= 0 && static_cast<std::size_t>(index) + 1 > count) count = static_cast<std::size_t>(index) + 1;
+    };
+    for (const ScenePart& part : parts) {
+        countUpTo(needs.meshes, part.lastMesh);
+        countUpTo(needs.cameras, part.camera);
+        for (std::int32_t light : part.lights) {
+            if (light != kCameraLight) countUpTo(needs.lights, light);
+        }
+    }
+    return needs;
+}
+
+inline constexpr SceneNeeds kTimelineNeeds = sceneNeedsOf(timeline);

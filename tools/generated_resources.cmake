@@ -1,7 +1,5 @@
 # The generated resources: `qvtool gen` writes the scene and the title image into resources/,
 # where the production loads them. Include this after qvtool has been defined.
-target_sources(qvtool PRIVATE ${CMAKE_CURRENT_LIST_DIR}/scene_generator.cpp)
-
 set(QV_GENERATED_RESOURCES
     ${PROJECT_SOURCE_DIR}/resources/scene.vxs
     "${PROJECT_SOURCE_DIR}/resources/Orrin&Vassel.png")

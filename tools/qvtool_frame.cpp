@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "content/png_encoder.h"
 #include "gl/gl_api.h"
 #include "gl/gl_helpers.h"
 #include "gl/offscreen_screen.h"
@@ -17,7 +18,6 @@
 #include "show/director.h"
 #include "show/startup.h"
 #include "tools/qvtool_command.h"
-#include "tools/scene_generator.h"
 
 namespace {
 
@@ -50,11 +50,11 @@ bool parseRequest(int argc, char** argv, FrameRequest& request) {
 }
 
 // The window's picture, as 8-bit RGBA rows top first.
-scenegen::RgbaImage readScreen(int width, int height) {
+content::RgbaImage readScreen(int width, int height) {
     std::vector<float> rgba(static_cast<std::size_t>(width) * height * 4);
     glApi.glBindFramebuffer(kGlFramebuffer, screenFramebuffer);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_FLOAT, rgba.data());
-    scenegen::RgbaImage image{width, height, std::vector<std::uint8_t>(rgba.size())};
+    content::RgbaImage image{width, height, std::vector<std::uint8_t>(rgba.size())};
     for (int y = 0; y < height; ++y) {
         const float* source = &rgba[static_cast<std::size_t>(height - 1 - y) * width * 4];
         std::uint8_t* target = &image.pixels[static_cast<std::size_t>(y) * width * 4];
@@ -94,7 +94,7 @@ int runFrame(int argc, char** argv) {
     }
     DirectorState state = idealDirectorState(request.seconds);
     drawFrameAt(state, request.seconds);
-    const std::vector<std::uint8_t> png = scenegen::encodePng(readScreen(screenWidth, screenHeight));
+    const std::vector<std::uint8_t> png = content::encodePng(readScreen(screenWidth, screenHeight));
     if (png.empty() || !writeBytes(request.output, png)) {
         std::fprintf(stderr, "qvtool frame: cannot write %s\n", request.output);
         return 1;

@@ -17,9 +17,12 @@
 #include <system_error>
 #include <vector>
 
+#include "content/png_encoder.h"
+#include "content/scene_generator.h"
+#include "content/title_picture.h"
 #include "scene/scene_loader.h"
+#include "show/timeline.h"
 #include "tools/qvtool_command.h"
-#include "tools/scene_generator.h"
 
 namespace {
 
@@ -36,7 +39,7 @@ std::filesystem::path temporaryNameFor(const std::filesystem::path& path) {
 
 // Writes bytes to path through a temporary file beside it. On failure says why and leaves
 // neither the temporary file nor a changed path behind.
-std::optional<std::string> writeFileInPlace(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+std::optional<std::string> writeFileInPlace(const std::filesystem::path& path, std::span<const std::byte> bytes) {
     const std::filesystem::path temporary = temporaryNameFor(path);
     bool written = false;
     {
@@ -57,12 +60,11 @@ std::optional<std::string> writeFileInPlace(const std::filesystem::path& path, c
 }
 
 // The loader's and the timeline's verdict on the generated scene, nothing when both accept it.
-std::optional<std::string> checkGeneratedScene(const std::vector<std::uint8_t>& scene, SceneData& data) {
-    const std::span<const char> file(reinterpret_cast<const char*>(scene.data()), scene.size());
-    if (auto error = buildSceneData(data, file, scenegen::kGeneratedSceneName, kSceneTextureSide, TraceSink{})) {
+std::optional<std::string> checkGeneratedScene(const content::SceneFileBytes& scene, SceneData& data) {
+    if (auto error = buildSceneData(data, scene, content::kGeneratedSceneName, kSceneTextureSide, TraceSink{})) {
         return error;
     }
-    return checkSceneFitsTimeline(data, scenegen::kGeneratedSceneName);
+    return checkSceneMeetsNeeds(data, kTimelineNeeds, content::kGeneratedSceneName);
 }
 
 int runGen(int argc, char** argv) {
@@ -78,23 +80,24 @@ int runGen(int argc, char** argv) {
         return 1;
     }
 
-    const std::vector<std::uint8_t> scene = scenegen::generateSceneFile();
+    const content::SceneFileBytes scene = content::generateSceneFile();
     SceneData data;
     if (const auto refusal = checkGeneratedScene(scene, data)) {
         std::fprintf(stderr, "the generated scene is refused: %s\n", refusal->c_str());
         return 1;
     }
-    const scenegen::RgbaImage title = scenegen::drawTitleImage();
-    const std::vector<std::uint8_t> png = scenegen::encodePng(title);
+    const content::RgbaImage title = content::drawTitleImage();
+    const std::vector<std::uint8_t> png = content::encodePng(title);
     if (png.empty()) {
         std::fprintf(stderr, "the title image cannot be encoded as PNG\n");
         return 1;
     }
 
-    const std::filesystem::path scenePath = folder / scenegen::kGeneratedSceneName;
-    const std::filesystem::path titlePath = folder / scenegen::kGeneratedTitleImageName;
-    for (const auto& [path, bytes] : {std::pair{&scenePath, &scene}, std::pair{&titlePath, &png}}) {
-        if (const auto failure = writeFileInPlace(*path, *bytes)) {
+    const std::filesystem::path scenePath = folder / content::kGeneratedSceneName;
+    const std::filesystem::path titlePath = folder / content::kGeneratedTitleImageName;
+    for (const auto& [path, bytes] : {std::pair{&scenePath, std::as_bytes(std::span(scene))},
+                                      std::pair{&titlePath, std::as_bytes(std::span(png))}}) {
+        if (const auto failure = writeFileInPlace(*path, bytes)) {
             std::fprintf(stderr, "%s\n", failure->c_str());
             return 1;
         }

@@ -16,6 +16,7 @@
 
 #include "scene/bvh_stats.h"
 #include "scene/scene_loader.h"
+#include "show/timeline.h"
 #include "tools/qvtool_command.h"
 
 namespace {
@@ -110,7 +111,7 @@ int runScene(int argc, char** argv) {
     } else {
         for (const std::string& line : trace) std::fwrite(line.data(), 1, line.size(), stdout);
     }
-    if (const auto shortfall = checkSceneFitsTimeline(data, path)) {
+    if (const auto shortfall = checkSceneMeetsNeeds(data, kTimelineNeeds, path)) {
         std::fprintf(stderr, "note: %s\n", shortfall->c_str());
     }
     return std::fflush(stdout) == 0 ? 0 : 1;

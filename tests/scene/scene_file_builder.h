@@ -1,76 +1,66 @@
-// Writes scene files for the tests, field by field in the file's little-endian layout.
+// Writes scene files for the tests through the scene-file writer, with shorthands for records
+// whose values only need to be told apart.
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <vector>
+
+#include "content/scene_file_writer.h"
 
 namespace scene_test {
 
-using Bytes = std::vector<char>;
+using Bytes = content::SceneFileBytes;
+using TestFace = content::FaceRecord;
+using TestMesh = content::MeshRecord;
+using content::putF32;
+using content::putU32;
 
-inline void putU32(Bytes& out, std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>((value >> shift) & 0xFF));
-}
+// Mesh records start with a word the loader ignores; the tests fill it so that reading it fails.
+inline void putMesh(Bytes& out, const TestMesh& mesh) { content::putMesh(out, mesh, 0xDEADBEEF); }
 
-inline void putF32(Bytes& out, float value) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, 4);
-    putU32(out, bits);
-}
-
-inline void putF32s(Bytes& out, std::initializer_list<float> values) {
-    for (float value : values) putF32(out, value);
-}
-
-struct TestFace {
-    std::uint32_t index0, index1, index2, word;
-};
-
-struct TestMesh {
-    std::vector<TestFace> faces;
-    std::vector<std::array<float, 3>> positions;
-    std::vector<float> extras;                      // one per position
-    std::vector<std::array<float, 4>> surface0;     // one per face
-    std::vector<std::array<float, 4>> surface1;     // one per face
-    std::vector<std::array<float, 16>> transforms;
-};
-
-inline void putMesh(Bytes& out, const TestMesh& mesh) {
-    putU32(out, 0xDEADBEEF);
-    putU32(out, static_cast<std::uint32_t>(mesh.faces.size()));
-    for (const TestFace& f : mesh.faces) {
-        putU32(out, f.index0);
-        putU32(out, f.index1);
-        putU32(out, f.index2);
-        putU32(out, f.word);
-    }
-    putU32(out, static_cast<std::uint32_t>(mesh.positions.size()));
-    for (const auto& p : mesh.positions) putF32s(out, {p[0], p[1], p[2]});
-    for (float e : mesh.extras) putF32(out, e);
-    for (const auto& s : mesh.surface0) putF32s(out, {s[0], s[1], s[2], s[3]});
-    for (const auto& s : mesh.surface1) putF32s(out, {s[0], s[1], s[2], s[3]});
-    putU32(out, static_cast<std::uint32_t>(mesh.transforms.size()));
-    for (const auto& m : mesh.transforms) {
-        for (float v : m) putF32(out, v);
-    }
+// frameCount frames of 16 values each, counting up from frameBase.
+inline std::vector<std::array<float, 16>> countingFrames(std::uint32_t frameCount, float frameBase) {
+    std::vector<std::array<float, 16>> frames(frameCount);
+    for (std::uint32_t n = 0; n < frameCount * 16; ++n) frames[n / 16][n % 16] = frameBase + static_cast<float>(n);
+    return frames;
 }
 
 // A camera: fov, param1, param2, position, direction, up, then frameCount frames whose floats
 // count up from frameBase.
 inline void putCamera(Bytes& out, std::array<float, 12> pose, std::uint32_t frameCount = 0, float frameBase = 0) {
-    for (float v : pose) putF32(out, v);
-    putU32(out, frameCount);
-    for (std::uint32_t n = 0; n < frameCount * 16; ++n) putF32(out, frameBase + static_cast<float>(n));
+    Camera camera;
+    camera.fov = pose[0];
+    camera.param1 = pose[1];
+    camera.param2 = pose[2];
+    camera.position = {pose[3], pose[4], pose[5]};
+    camera.direction = {pose[6], pose[7], pose[8]};
+    camera.up = {pose[9], pose[10], pose[11]};
+    for (const auto& values : countingFrames(frameCount, frameBase)) {
+        camera.frames.push_back(std::bit_cast<CameraFrame>(values));
+    }
+    content::putCamera(out, camera);
 }
 
 // A light: param0, param1, param2, range, intensity, param5, color (4), position, direction, up,
 // then frameCount frames whose floats count up from frameBase.
 inline void putLight(Bytes& out, std::array<float, 19> record, std::uint32_t frameCount = 0, float frameBase = 0) {
-    for (float v : record) putF32(out, v);
-    putU32(out, frameCount);
-    for (std::uint32_t n = 0; n < frameCount * 16; ++n) putF32(out, frameBase + static_cast<float>(n));
+    Light light;
+    light.param0 = record[0];
+    light.param1 = record[1];
+    light.param2 = record[2];
+    light.range = record[3];
+    light.intensity = record[4];
+    light.param5 = record[5];
+    light.color = {record[6], record[7], record[8], record[9]};
+    light.position = {record[10], record[11], record[12]};
+    light.direction = {record[13], record[14], record[15]};
+    light.up = {record[16], record[17], record[18]};
+    for (const auto& values : countingFrames(frameCount, frameBase)) {
+        light.frames.push_back(std::bit_cast<LightFrame>(values));
+    }
+    content::putLight(out, light);
 }
 
 // A whole file of meshes followed by no cameras and no lights.

@@ -14,6 +14,8 @@ namespace {
 using namespace scene_test;
 
 // What the show needs: 24 meshes (the first one a triangle), 5 cameras and 7 lights.
+constexpr SceneNeeds kShowNeeds{24, 5, 7};
+
 std::filesystem::path writeShowSizedScene() {
     std::vector<TestMesh> meshes(24);
     meshes[0].faces = {{0, 1, 2, 0}};
@@ -35,7 +37,7 @@ std::filesystem::path writeShowSizedScene() {
 TEST(LoadSceneTest, UploadsTheTexelsAsAnRgba32fTextureAndReplacesTheOldOne) {
     const std::filesystem::path path = writeShowSizedScene();
     Scene scene;
-    ASSERT_FALSE(loadScene(scene, path, 1024, discardTraceLine));
+    ASSERT_FALSE(loadScene(scene, path, 1024, kShowNeeds, discardTraceLine));
     ASSERT_NE(scene.texture.id, -1);
     EXPECT_EQ(scene.meshes.size(), 24u);
     EXPECT_EQ(scene.cameras.at(4).position[0], 4.0f);
@@ -57,7 +59,7 @@ TEST(LoadSceneTest, UploadsTheTexelsAsAnRgba32fTextureAndReplacesTheOldOne) {
                                           7, 8, 9, 0, 10, 11, 12, 13, 14, 15, 16, 17, 0, 0, 0, 0}));
 
     const GLuint old = static_cast<GLuint>(scene.texture.id);
-    ASSERT_FALSE(loadScene(scene, path, 1024, discardTraceLine));
+    ASSERT_FALSE(loadScene(scene, path, 1024, kShowNeeds, discardTraceLine));
     EXPECT_NE(static_cast<GLuint>(scene.texture.id), old);
     EXPECT_EQ(glIsTexture(old), GL_FALSE) << "the texture held before is deleted";
 
@@ -66,7 +68,7 @@ TEST(LoadSceneTest, UploadsTheTexelsAsAnRgba32fTextureAndReplacesTheOldOne) {
     for (int n = 0; n < 3; ++n) putU32(small, 0);
     std::ofstream(path, std::ios::binary).write(small.data(), static_cast<std::streamsize>(small.size()));
     const GLint current = scene.texture.id;
-    EXPECT_EQ(loadScene(scene, path, 1024, discardTraceLine).value_or(""),
+    EXPECT_EQ(loadScene(scene, path, 1024, kShowNeeds, discardTraceLine).value_or(""),
               path.string() + ": the show needs at least 24 meshes, 5 cameras and 7 lights; the file has 0, 0 and 0");
     EXPECT_EQ(scene.texture.id, current);
     EXPECT_EQ(scene.meshes.size(), 24u);

@@ -149,23 +149,6 @@ TEST(SceneValidationTest, EveryTruncationOfAValidFileIsRejected) {
     }
 }
 
-TEST(SceneValidationTest, TheShowNeedsTwentyFourMeshesFiveCamerasAndSevenLights) {
-    SceneData data;
-    data.meshes.resize(24);
-    data.cameras.resize(5);
-    data.lights.resize(7);
-    EXPECT_FALSE(checkSceneFitsTimeline(data, "s.vxs"));
-    data.lights.resize(6);
-    EXPECT_EQ(checkSceneFitsTimeline(data, "s.vxs").value_or(""),
-              "s.vxs: the show needs at least 24 meshes, 5 cameras and 7 lights; the file has 24, 5 and 6");
-    data.lights.resize(7);
-    data.cameras.resize(4);
-    EXPECT_TRUE(checkSceneFitsTimeline(data, "s.vxs"));
-    data.cameras.resize(5);
-    data.meshes.resize(23);
-    EXPECT_TRUE(checkSceneFitsTimeline(data, "s.vxs"));
-}
-
 TEST(ReadSceneFileTest, MissingEmptyAndNonRegularFilesGiveNoBytes) {
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "qv_scene_read_test";
     std::filesystem::create_directories(folder);

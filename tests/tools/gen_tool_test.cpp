@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/scene_generator.h"
+#include "content/scene_generator.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ TEST(QvtoolGenTest, CreatesTheFolderAndWritesExactlyTheTwoFiles) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(namesIn(folder), (std::set<std::string>{"Orrin&Vassel.png", "scene.vxs"}));
-    const std::vector<std::uint8_t> scene = scenegen::generateSceneFile();
+    const content::SceneFileBytes scene = content::generateSceneFile();
     EXPECT_TRUE(slurp(folder / "scene.vxs") == std::string(scene.begin(), scene.end()));
     EXPECT_EQ(slurp(folder / "Orrin&Vassel.png").substr(1, 3), "PNG");
     fs::remove_all(root);

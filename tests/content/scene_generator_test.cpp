@@ -11,8 +11,12 @@
 #include <utility>
 #include <vector>
 
+#include "content/png_encoder.h"
+#include "content/scene_generator.h"
+#include "content/shapes.h"
+#include "content/title_picture.h"
 #include "scene/scene_loader.h"
-#include "tools/scene_generator.h"
+#include "show/timeline.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STB_IMAGE_STATIC
@@ -28,23 +32,20 @@
 
 namespace {
 
-using namespace scenegen;
+using namespace content;
 using Point = std::array<float, 3>;
 
 // The show's parts that draw something, as its timeline lists them.
-struct ShownPart {
-    int camera, firstMesh, lastMesh;
-    float seconds;
-    std::array<int, 4> lights;
-};
-constexpr std::array<ShownPart, 5> kShownParts = {{{3, 16, 19, 22.0f, {4, -1, -1, -1}},
-                                                    {1, 2, 4, 16.0f, {0, 1, -1, -1}},
-                                                    {0, 0, 1, 16.0f, {100, -1, -1, -1}},
-                                                    {4, 20, 23, 16.0f, {5, 6, -1, -1}},
-                                                    {2, 5, 15, 40.0f, {2, 3, -1, -1}}}};
+std::vector<ScenePart> shownParts() {
+    std::vector<ScenePart> parts;
+    for (const ScenePart& part : timeline) {
+        if (part.camera >= 0) parts.push_back(part);
+    }
+    return parts;
+}
 
 // Frames from the part's start up to and including its last moment (t = its length).
-std::size_t framesCovering(const ShownPart& part) { return static_cast<std::size_t>(part.seconds * 60.0f) + 1; }
+std::size_t framesCovering(const ScenePart& part) { return static_cast<std::size_t>(part.duration * 60.0f) + 1; }
 
 struct Generated {
     std::optional<std::string> error;
@@ -54,9 +55,7 @@ struct Generated {
 const Generated& generated() {
     static const Generated scene = [] {
         Generated result;
-        const std::vector<std::uint8_t> bytes = generateSceneFile();
-        const std::span<const char> file(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        result.error = buildSceneData(result.data, file, "scene.vxs", kSceneTextureSide, discardTraceLine);
+        result.error = buildSceneData(result.data, generateSceneFile(), "scene.vxs", kSceneTextureSide, discardTraceLine);
         return result;
     }();
     return scene;
@@ -74,7 +73,7 @@ struct Box {
 };
 
 // World bounds of a part's meshes over every second of their animation.
-Box partBounds(const SceneData& data, const ShownPart& part) {
+Box partBounds(const SceneData& data, const ScenePart& part) {
     Box box;
     for (int m = part.firstMesh; m <= part.lastMesh; ++m) {
         const Mesh& mesh = data.meshes[static_cast<std::size_t>(m)];
@@ -111,7 +110,7 @@ struct Hit {
 };
 
 // The nearest face of the part's meshes, posed as at the given frame, along the ray.
-Hit firstHit(const SceneData& data, const ShownPart& part, std::size_t frame, const Point& origin, const Point& direction) {
+Hit firstHit(const SceneData& data, const ScenePart& part, std::size_t frame, const Point& origin, const Point& direction) {
     Hit hit;
     for (int m = part.firstMesh; m <= part.lastMesh; ++m) {
         const Mesh& mesh = data.meshes[static_cast<std::size_t>(m)];
@@ -141,7 +140,7 @@ float distance(const Point& a, const Point& b) { return std::hypot(a[0] - b[0], 
 TEST(GeneratedSceneTest, LoadsWithEverythingTheShowUsesAndRoomToSpare) {
     const Generated& scene = generated();
     ASSERT_FALSE(scene.error) << *scene.error;
-    EXPECT_FALSE(checkSceneFitsTimeline(scene.data, "scene.vxs"));
+    EXPECT_FALSE(checkSceneMeetsNeeds(scene.data, kTimelineNeeds, "scene.vxs"));
     EXPECT_LE(scene.data.meshes.size(), kMaxSceneMeshes);
     EXPECT_LT(scene.data.texelsUsed, 1024u * 1024u / 2) << "the texture should keep room for more";
     for (const Mesh& mesh : scene.data.meshes) EXPECT_GT(mesh.face_count, 0);
@@ -150,11 +149,11 @@ TEST(GeneratedSceneTest, LoadsWithEverythingTheShowUsesAndRoomToSpare) {
 TEST(GeneratedSceneTest, CamerasLightsAndAnimationsLastAsLongAsTheirPart) {
     const Generated& scene = generated();
     ASSERT_FALSE(scene.error);
-    for (const ShownPart& part : kShownParts) {
+    for (const ScenePart& part : shownParts()) {
         SCOPED_TRACE("camera " + std::to_string(part.camera));
         EXPECT_GE(scene.data.cameras[static_cast<std::size_t>(part.camera)].frames.size(), framesCovering(part));
         for (int light : part.lights) {
-            if (light < 0 || light == 100) continue;
+            if (light < 0 || light == kCameraLight) continue;
             EXPECT_GE(scene.data.lights[static_cast<std::size_t>(light)].frames.size(), framesCovering(part)) << "light " << light;
         }
         int animated = 0;
@@ -170,7 +169,7 @@ TEST(GeneratedSceneTest, CamerasLightsAndAnimationsLastAsLongAsTheirPart) {
 TEST(GeneratedSceneTest, EachCameraLooksAtItsOwnSetAndMovesSmoothly) {
     const Generated& scene = generated();
     ASSERT_FALSE(scene.error);
-    for (const ShownPart& part : kShownParts) {
+    for (const ScenePart& part : shownParts()) {
         SCOPED_TRACE("camera " + std::to_string(part.camera));
         const std::vector<CameraFrame>& frames = scene.data.cameras[static_cast<std::size_t>(part.camera)].frames;
         ASSERT_FALSE(frames.empty());
@@ -198,7 +197,7 @@ TEST(GeneratedSceneTest, SetsStandApartFromEachOther) {
     const Generated& scene = generated();
     ASSERT_FALSE(scene.error);
     std::vector<Box> sets;
-    for (const ShownPart& part : kShownParts) sets.push_back(partBounds(scene.data, part));
+    for (const ScenePart& part : shownParts()) sets.push_back(partBounds(scene.data, part));
     for (std::size_t a = 0; a < sets.size(); ++a) {
         for (std::size_t b = a + 1; b < sets.size(); ++b) EXPECT_FALSE(overlap(sets[a], sets[b])) << a << " and " << b;
     }

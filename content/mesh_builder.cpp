@@ -1,0 +1,113 @@
+#include "content/mesh_builder.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace content {
+namespace {
+
+// Darker towards the ground for a shape that stands on it; 1 for flat or floating shapes.
+float ambientFactor(float y, float bottom, float height) {
+    const bool standsOnGround = bottom < 0.05f && height > 0.05f;
+    if (!standsOnGround) return 1.0f;
+    return 0.55f + 0.45f * std::clamp((y - bottom) / std::min(height, 1.5f), 0.0f, 1.0f);
+}
+
+}  // namespace
+
+void addShape(MeshBuilder& mesh, const Shape& shape, const Matrix4& placement, const Material& material) {
+    const auto base = static_cast<std::uint32_t>(mesh.positions.size());
+    float bottom = 1e30f, top = -1e30f;
+    for (const Vec3& p : shape.positions) {
+        const Vec3 placed = transformPoint(placement, p);
+        mesh.positions.push_back(placed);
+        bottom = std::min(bottom, placed.y);
+        top = std::max(top, placed.y);
+    }
+    for (std::size_t i = base; i < mesh.positions.size(); ++i) {
+        mesh.ambient.push_back(ambientFactor(mesh.positions[i].y, bottom, top - bottom));
+    }
+    for (const Triangle& t : shape.triangles) {
+        mesh.triangles.push_back({t[0] + base, t[1] + base, t[2] + base});
+        mesh.materials.push_back(material);
+    }
+}
+
+void addQuad(MeshBuilder& mesh, const std::array<Vec3, 4>& corners, Vec3 normal, const Material& material) {
+    const auto base = static_cast<std::uint32_t>(mesh.positions.size());
+    for (const Vec3& corner : corners) {
+        mesh.positions.push_back(corner);
+        mesh.ambient.push_back(1.0f);
+    }
+    const bool along = dot(cross(corners[1] - corners[0], corners[2] - corners[0]), normal) > 0.0f;
+    const std::array<Triangle, 2> triangles =
+        along ? std::array<Triangle, 2>{{{base, base + 1, base + 2}, {base, base + 2, base + 3}}}
+              : std::array<Triangle, 2>{{{base, base + 2, base + 1}, {base, base + 3, base + 2}}};
+    for (const Triangle& t : triangles) {
+        mesh.triangles.push_back(t);
+        mesh.materials.push_back(material);
+    }
+}
+
+void addTriangle(MeshBuilder& mesh, const std::array<Vec3, 3>& corners, Vec3 normal, const Material& material) {
+    const auto base = static_cast<std::uint32_t>(mesh.positions.size());
+    for (const Vec3& corner : corners) {
+        mesh.positions.push_back(corner);
+        mesh.ambient.push_back(1.0f);
+    }
+    const bool along = dot(cross(corners[1] - corners[0], corners[2] - corners[0]), normal) > 0.0f;
+    mesh.triangles.push_back(along ? Triangle{base, base + 1, base + 2} : Triangle{base, base + 2, base + 1});
+    mesh.materials.push_back(material);
+}
+
+void addTiledFloor(MeshBuilder& mesh, Vec3 centre, float halfX, float halfZ, int tilesX, int tilesZ,
+                   const Material& a, const Material& b) {
+    const float sizeX = 2.0f * halfX / static_cast<float>(tilesX), sizeZ = 2.0f * halfZ / static_cast<float>(tilesZ);
+    for (int i = 0; i < tilesX; ++i) {
+        for (int j = 0; j < tilesZ; ++j) {
+            const float x0 = centre.x - halfX + sizeX * static_cast<float>(i), z0 = centre.z - halfZ + sizeZ * static_cast<float>(j);
+            const float x1 = x0 + sizeX, z1 = z0 + sizeZ;
+            addQuad(mesh, {{{x0, centre.y, z0}, {x1, centre.y, z0}, {x1, centre.y, z1}, {x0, centre.y, z1}}}, kUp,
+                    (i + j) % 2 == 0 ? a : b);
+        }
+    }
+}
+
+void addRoundFloor(MeshBuilder& mesh, Vec3 centre, float radius, int rings, int sectors, const Material& a,
+                   const Material& b) {
+    for (int ring = 0; ring < rings; ++ring) {
+        const float r0 = radius * static_cast<float>(ring) / static_cast<float>(rings);
+        const float r1 = radius * static_cast<float>(ring + 1) / static_cast<float>(rings);
+        for (int sector = 0; sector < sectors; ++sector) {
+            const float d0 = 360.0f * static_cast<float>(sector) / static_cast<float>(sectors);
+            const float d1 = 360.0f * static_cast<float>(sector + 1) / static_cast<float>(sectors);
+            const Material& material = (ring + sector) % 2 == 0 ? a : b;
+            const Vec3 outer0 = orbitPoint(centre, r1, 0.0f, d0), outer1 = orbitPoint(centre, r1, 0.0f, d1);
+            if (ring == 0) {
+                addTriangle(mesh, {centre, outer0, outer1}, kUp, material);
+            } else {
+                addQuad(mesh, {orbitPoint(centre, r0, 0.0f, d0), outer0, outer1, orbitPoint(centre, r0, 0.0f, d1)}, kUp,
+                        material);
+            }
+        }
+    }
+}
+
+void addRoomShell(MeshBuilder& mesh, Vec3 low, Vec3 high, const Material& walls, const Material& ceiling) {
+    const float x0 = low.x, y0 = low.y, z0 = low.z, x1 = high.x, y1 = high.y, z1 = high.z;
+    addQuad(mesh, {{{x0, y0, z0}, {x0, y1, z0}, {x0, y1, z1}, {x0, y0, z1}}}, {1, 0, 0}, walls);
+    addQuad(mesh, {{{x1, y0, z0}, {x1, y1, z0}, {x1, y1, z1}, {x1, y0, z1}}}, {-1, 0, 0}, walls);
+    addQuad(mesh, {{{x0, y0, z0}, {x1, y0, z0}, {x1, y1, z0}, {x0, y1, z0}}}, {0, 0, 1}, walls);
+    addQuad(mesh, {{{x0, y0, z1}, {x1, y0, z1}, {x1, y1, z1}, {x0, y1, z1}}}, {0, 0, -1}, walls);
+    addQuad(mesh, {{{x0, y1, z0}, {x1, y1, z0}, {x1, y1, z1}, {x0, y1, z1}}}, {0, -1, 0}, ceiling);
+}
+
+void addBlock(MeshBuilder& mesh, Vec3 centre, Vec3 half, const Material& material, float degrees) {
+    addShape(mesh, makeBox(), place(centre, half, kUp, degrees), material);
+}
+
+void addColumn(MeshBuilder& mesh, Vec3 base, float radius, float height, const Material& material, int segments) {
+    addShape(mesh, makeCylinder(segments), place(base, {radius, height, radius}), material);
+}
+
+}  // namespace content

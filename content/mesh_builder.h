@@ -1,0 +1,45 @@
+// A mesh under construction: shapes, quads and triangles placed in world coordinates, each face
+// with its material. The vertex extra is an ambient factor in 0..1, darker low on objects that
+// stand on the ground (a cheap contact shadow), 1 on floors, walls and everything that floats.
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include "content/materials.h"
+#include "content/shapes.h"
+#include "content/vector_math.h"
+
+namespace content {
+
+struct MeshBuilder {
+    std::vector<Vec3> positions;
+    std::vector<float> ambient;  // the vertex extra
+    std::vector<Triangle> triangles;
+    std::vector<Material> materials;  // one per triangle
+};
+
+void addShape(MeshBuilder& mesh, const Shape& shape, const Matrix4& placement, const Material& material);
+
+// A flat quad whose corners go around its edge loop, wound to face along normal.
+void addQuad(MeshBuilder& mesh, const std::array<Vec3, 4>& corners, Vec3 normal, const Material& material);
+void addTriangle(MeshBuilder& mesh, const std::array<Vec3, 3>& corners, Vec3 normal, const Material& material);
+
+// A checkered floor at the height of centre, tiles x tiles over the given half extents.
+void addTiledFloor(MeshBuilder& mesh, Vec3 centre, float halfX, float halfZ, int tilesX, int tilesZ,
+                   const Material& a, const Material& b);
+
+// A round floor of rings x sectors tiles in two alternating materials.
+void addRoundFloor(MeshBuilder& mesh, Vec3 centre, float radius, int rings, int sectors, const Material& a,
+                   const Material& b);
+
+// The four walls and the ceiling of a box-shaped room, facing inwards; the floor is left out.
+void addRoomShell(MeshBuilder& mesh, Vec3 low, Vec3 high, const Material& walls, const Material& ceiling);
+
+// A box given by its centre and half extents, optionally turned about the vertical.
+void addBlock(MeshBuilder& mesh, Vec3 centre, Vec3 half, const Material& material, float degrees = 0.0f);
+
+// An upright cylinder standing on base.
+void addColumn(MeshBuilder& mesh, Vec3 base, float radius, float height, const Material& material, int segments = 20);
+
+}  // namespace content

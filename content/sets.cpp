@@ -1,0 +1,267 @@
+#include "content/sets.h"
+
+#include <array>
+#include <cstddef>
+
+#include "content/materials.h"
+
+namespace content {
+namespace {
+
+// The places of the five sets. Each part of the show looks at one of them.
+constexpr Vec3 kHall{0, 0, 0};          // a pillared hall, lit only by the camera's lamp
+constexpr Vec3 kRotunda{60, 0, 0};      // a marble rotunda with a mirror orb
+constexpr Vec3 kPlaza{0, 0, 60};        // the finale's plaza with glowing pillars and satellites
+constexpr Vec3 kStoneField{-60, 0, 0};  // the opening: a monolith in a stone circle at dusk
+constexpr Vec3 kStairwell{0, 0, -60};   // a spiral stair with a chain and a wandering wisp
+
+constexpr Vec3 at(Vec3 set, float x, float y, float z) { return set + Vec3{x, y, z}; }
+
+// Mesh 0: the hall's floor, walls, ceiling and two rows of pillars.
+void buildHall(MeshBuilder& mesh, int) {
+    addTiledFloor(mesh, kHall, 5.0f, 12.0f, 10, 24, kSlateDark, kSlateLight);
+    addRoomShell(mesh, at(kHall, -5, 0, -12), at(kHall, 5, 6, 12), kPlaster, kPlasterDark);
+    for (const float x : {-3.2f, 3.2f}) {
+        for (const float z : {-8.0f, -4.0f, 0.0f, 4.0f, 8.0f}) {
+            addBlock(mesh, at(kHall, x, 0.2f, z), {0.6f, 0.2f, 0.6f}, kSandstone);
+            addColumn(mesh, at(kHall, x, 0.4f, z), 0.42f, 5.2f, kSandstone);
+            addBlock(mesh, at(kHall, x, 5.8f, z), {0.6f, 0.2f, 0.6f}, kSandstone);
+        }
+    }
+}
+
+// Mesh 1: a golden knot on a pedestal at the end of the hall.
+void buildHallKnot(MeshBuilder& mesh, int) {
+    addColumn(mesh, at(kHall, 0, 0, -8), 0.9f, 1.0f, kSandstone, 28);
+    addShape(mesh, makeTorusKnot(2, 3, 0.35f, 192, 12), placeUniform(at(kHall, 0, 3.0f, -8), 0.55f), kGold);
+}
+
+// Mesh 2: the rotunda's round checkered floor on its plinth.
+void buildRotundaFloor(MeshBuilder& mesh, int) {
+    addRoundFloor(mesh, kRotunda, 10.0f, 6, 32, kMarbleWhite, kMarbleBlue);
+    addShape(mesh, makeCylinder(48), place(at(kRotunda, 0, -0.4f, 0), {10.0f, 0.39f, 10.0f}), kMarbleBlue);
+}
+
+// Mesh 3: eight pillars in a ring under a round lintel.
+void buildColonnade(MeshBuilder& mesh, int) {
+    for (int i = 0; i < 8; ++i) {
+        const float degrees = 22.5f + 45.0f * static_cast<float>(i);
+        const Vec3 base = orbitPoint(kRotunda, 7.5f, 0.0f, degrees);
+        addBlock(mesh, base + Vec3{0, 0.15f, 0}, {0.5f, 0.15f, 0.5f}, kMarbleWhite, degrees);
+        addColumn(mesh, base + Vec3{0, 0.3f, 0}, 0.35f, 3.9f, kMarbleWhite);
+    }
+    addShape(mesh, makeTorus(7.5f, 0.3f, 96, 10), place(at(kRotunda, 0, 4.45f, 0), {1, 1, 1}), kMarbleWhite);
+}
+
+// Mesh 4: a mirror orb with a tilted ring, floating in the middle of the rotunda.
+constexpr Vec3 kRotundaOrbCentre{60, 2.6f, 0};
+
+void buildRotundaOrb(MeshBuilder& mesh, int) {
+    addShape(mesh, makeIcosphere(3), placeUniform(kRotundaOrbCentre, 1.5f), kChrome);
+    addShape(mesh, makeTorus(2.3f, 0.09f, 96, 8), placeUniform(kRotundaOrbCentre, 1.0f, {1, 0, 0}, 25.0f), kGold);
+}
+
+// Mesh 5: the plaza's checkered floor with a kerb around it.
+void buildPlazaFloor(MeshBuilder& mesh, int) {
+    addTiledFloor(mesh, kPlaza, 12.0f, 12.0f, 16, 16, kTileBlack, kTileWhite);
+    addBlock(mesh, at(kPlaza, -12.5f, 0.15f, 0), {0.5f, 0.15f, 13.0f}, kGranite);
+    addBlock(mesh, at(kPlaza, 12.5f, 0.15f, 0), {0.5f, 0.15f, 13.0f}, kGranite);
+    addBlock(mesh, at(kPlaza, 0, 0.15f, -12.5f), {12.0f, 0.15f, 0.5f}, kGranite);
+    addBlock(mesh, at(kPlaza, 0, 0.15f, 12.5f), {12.0f, 0.15f, 0.5f}, kGranite);
+}
+
+// Meshes 6 to 9: pillars at the plaza's corners, each crowned by an orb glowing in its colour.
+struct GlowPillar {
+    float x, z;
+    std::array<float, 3> glow;
+};
+constexpr std::array<GlowPillar, 4> kGlowPillars = {{{-6, -6, {1.6f, 0.25f, 0.2f}},
+                                                     {6, -6, {0.3f, 1.5f, 0.4f}},
+                                                     {6, 6, {0.3f, 0.5f, 1.8f}},
+                                                     {-6, 6, {1.6f, 1.1f, 0.3f}}}};
+
+void buildGlowPillar(MeshBuilder& mesh, int variant) {
+    const GlowPillar& pillar = kGlowPillars[static_cast<std::size_t>(variant)];
+    addBlock(mesh, at(kPlaza, pillar.x, 0.25f, pillar.z), {0.7f, 0.25f, 0.7f}, kGranite);
+    addColumn(mesh, at(kPlaza, pillar.x, 0.5f, pillar.z), 0.45f, 4.0f, kGranite);
+    addBlock(mesh, at(kPlaza, pillar.x, 4.65f, pillar.z), {0.6f, 0.15f, 0.6f}, kGranite);
+    const Material orb = surface(pillar.glow[0] / 2.0f, pillar.glow[1] / 2.0f, pillar.glow[2] / 2.0f, 0.3f, 0.0f, pillar.glow);
+    addShape(mesh, makeIcosphere(2), placeUniform(at(kPlaza, pillar.x, 5.4f, pillar.z), 0.6f), orb);
+}
+
+// Mesh 10: the centrepiece, a mirror sphere on a stepped pedestal.
+constexpr Vec3 kPlazaOrbCentre{0, 3.6f, 60};
+
+void buildPlazaCentrepiece(MeshBuilder& mesh, int) {
+    addColumn(mesh, kPlaza, 1.6f, 0.6f, kGranite, 32);
+    addColumn(mesh, at(kPlaza, 0, 0.6f, 0), 1.2f, 0.5f, kGranite, 32);
+    addShape(mesh, makeIcosphere(3), placeUniform(kPlazaOrbCentre, 2.2f), kChrome);
+}
+
+// Meshes 11 to 14: four small objects that circle the centrepiece, each spinning on its own.
+constexpr float kSatelliteRadius = 5.0f;
+
+Vec3 satelliteCentre(int variant) {
+    return orbitPoint(kPlaza, kSatelliteRadius, kPlazaOrbCentre.y, 90.0f * static_cast<float>(variant));
+}
+
+void buildSatellite(MeshBuilder& mesh, int variant) {
+    const Vec3 centre = satelliteCentre(variant);
+    switch (variant) {
+    case 0: addShape(mesh, makeBox(), placeUniform(centre, 0.55f, {1, 1, 0}, 35.0f), kRedLacquer); break;
+    case 1: addShape(mesh, makeTorus(0.7f, 0.22f, 40, 12), placeUniform(centre, 1.0f, {1, 0, 0}, 60.0f), kEmerald); break;
+    case 2: addShape(mesh, makeIcosphere(0), placeUniform(centre, 0.8f), kSapphire); break;
+    default: addShape(mesh, makeTorusKnot(3, 2, 0.35f, 160, 10), placeUniform(centre, 0.22f), kGold); break;
+    }
+}
+
+// Mesh 15: two gateways across the plaza's axis, each with a golden ring hanging in it.
+void buildGateways(MeshBuilder& mesh, int) {
+    for (const float z : {-10.0f, 10.0f}) {
+        addBlock(mesh, at(kPlaza, -2.5f, 3.0f, z), {0.45f, 3.0f, 0.45f}, kSandstone);
+        addBlock(mesh, at(kPlaza, 2.5f, 3.0f, z), {0.45f, 3.0f, 0.45f}, kSandstone);
+        addBlock(mesh, at(kPlaza, 0, 6.4f, z), {3.2f, 0.4f, 0.6f}, kSandstone);
+        addShape(mesh, makeTorus(1.6f, 0.12f, 64, 8), placeUniform(at(kPlaza, 0, 3.8f, z), 1.0f, {1, 0, 0}, 90.0f), kGold);
+    }
+}
+
+// Mesh 16: the opening's wide sandy ground.
+void buildStoneFieldGround(MeshBuilder& mesh, int) {
+    addTiledFloor(mesh, kStoneField, 20.0f, 20.0f, 20, 20, kSandLight, kSandDark);
+}
+
+// Mesh 17: a black monolith inside a circle of seven standing stones.
+void buildMonolith(MeshBuilder& mesh, int) {
+    addBlock(mesh, at(kStoneField, 0, 3.2f, 0), {0.7f, 3.2f, 0.2f}, kObsidian);
+    for (int i = 0; i < 7; ++i) {
+        const float degrees = 360.0f * static_cast<float>(i) / 7.0f + 12.0f;
+        const float halfHeight = 0.9f + 0.25f * static_cast<float>(i % 3);
+        addBlock(mesh, orbitPoint(kStoneField, 6.0f, halfHeight, degrees), {0.35f, halfHeight, 0.25f}, kGranite, degrees);
+    }
+}
+
+// Meshes 18 and 19: a glowing faceted gem floating above the monolith, and its halo.
+constexpr Vec3 kGemCentre{-60, 8.2f, 0};
+
+void buildGem(MeshBuilder& mesh, int) { addShape(mesh, makeIcosphere(1), placeUniform(kGemCentre, 0.9f), kEmber); }
+
+void buildHalo(MeshBuilder& mesh, int) {
+    addShape(mesh, makeTorus(2.0f, 0.12f, 72, 8), placeUniform(kGemCentre, 1.0f, {1, 0, 0}, 70.0f), kGold);
+}
+
+// Mesh 20: the stairwell's round floor.
+void buildStairwellFloor(MeshBuilder& mesh, int) {
+    addRoundFloor(mesh, kStairwell, 9.0f, 5, 24, kSlateTeal, kSlateDark);
+}
+
+// Mesh 21: a spiral stair of eighteen steps around a column, with a landing on top.
+void buildSpiralStair(MeshBuilder& mesh, int) {
+    addColumn(mesh, kStairwell, 0.6f, 6.6f, kSandstone, 24);
+    for (int i = 0; i < 18; ++i) {
+        const float degrees = 20.0f * static_cast<float>(i);
+        addBlock(mesh, orbitPoint(kStairwell, 1.95f, 0.35f * static_cast<float>(i + 1), degrees), {1.3f, 0.12f, 0.45f},
+                 kWood, degrees);
+    }
+    addColumn(mesh, at(kStairwell, 0, 6.6f, 0), 1.2f, 0.12f, kWood, 24);
+}
+
+// Mesh 22: two interlocked rings hovering above the stair.
+constexpr Vec3 kChainCentre{0, 9.0f, -60};
+
+void buildChain(MeshBuilder& mesh, int) {
+    addShape(mesh, makeTorus(1.0f, 0.18f, 48, 10), placeUniform(kChainCentre + Vec3{-0.5f, 0, 0}, 1.0f), kCopper);
+    addShape(mesh, makeTorus(1.0f, 0.18f, 48, 10), placeUniform(kChainCentre + Vec3{0.5f, 0, 0}, 1.0f, {1, 0, 0}, 90.0f),
+             kSilver);
+}
+
+// Mesh 23: a glowing wisp that circles the stair.
+constexpr float kWispRadius = 6.0f;
+constexpr float kWispHeight = 3.0f;
+constexpr float kWispTurnsPerSecond = 0.125f;
+
+void buildWisp(MeshBuilder& mesh, int) {
+    addShape(mesh, makeIcosphere(2), placeUniform(orbitPoint(kStairwell, kWispRadius, kWispHeight, 0.0f), 0.5f), kWisp);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Motion
+
+MeshMotion satelliteMotion(int variant) {
+    MeshMotion motion = spinning(satelliteCentre(variant), 0.3f, 0.35f, 3.0f + 0.5f * static_cast<float>(variant),
+                                 {1, 1, 0.3f * static_cast<float>(variant)});
+    motion.orbitCentre = kPlaza;
+    motion.orbitTurnsPerSecond = 0.04f;
+    return motion;
+}
+
+MeshMotion wispMotion() {
+    MeshMotion motion;
+    motion.bobHeight = 0.6f;
+    motion.bobSeconds = 4.0f;
+    motion.orbitCentre = kStairwell;
+    motion.orbitTurnsPerSecond = kWispTurnsPerSecond;
+    return motion;
+}
+
+constexpr std::array<CameraPath, 5> kCameraPaths = {{
+    // 0, the hall: a slow walk towards the knot, swaying a little.
+    {at(kHall, 0, 0, -8), 262.0f, 278.0f, 19.0f, 9.5f, 1.7f, 2.0f, at(kHall, 0, 2.6f, -8), at(kHall, 0, 3.0f, -8), 55.0f, 50.0f},
+    // 1, the rotunda: a quarter turn inside the colonnade around the orb, coming down.
+    {kRotunda, 200.0f, 290.0f, 6.4f, 5.6f, 3.4f, 2.0f, at(kRotunda, 0, 2.4f, 0), at(kRotunda, 0, 2.7f, 0), 58.0f, 54.0f},
+    // 2, the plaza: almost a full circle that cranes up above the centrepiece.
+    {kPlaza, 200.0f, 520.0f, 18.0f, 10.0f, 2.0f, 12.0f, at(kPlaza, 0, 2.5f, 0), at(kPlaza, 0, 2.0f, 0), 55.0f, 48.0f},
+    // 3, the stone field: a long dolly towards the monolith, rising to the gem.
+    {kStoneField, 270.0f, 300.0f, 28.0f, 12.0f, 1.8f, 4.5f, at(kStoneField, 0, 4.0f, 0), at(kStoneField, 0, 5.5f, 0), 42.0f,
+     50.0f},
+    // 4, the stairwell: half a turn that climbs with the stair to the chain.
+    {kStairwell, 20.0f, 160.0f, 14.0f, 11.0f, 2.5f, 10.0f, at(kStairwell, 0, 3.0f, 0), at(kStairwell, 0, 6.7f, 0), 50.0f,
+     50.0f},
+}};
+
+constexpr std::array<LightPath, 7> kLightPaths = {{
+    {kRotunda, 8.0f, 7.0f, 30.0f, 0.04f, {1.0f, 0.8f, 0.6f}, 60.0f, 30.0f},                        // 0, warm
+    {kRotunda, 8.0f, 5.0f, 210.0f, -0.03f, {0.55f, 0.7f, 1.0f}, 45.0f, 30.0f},                     // 1, cool
+    {kPlaza, 9.0f, 9.0f, 0.0f, 0.02f, {1.0f, 0.92f, 0.8f}, 120.0f, 40.0f},                         // 2, key
+    {kPlaza, 3.0f, 6.6f, 180.0f, -0.045f, {0.6f, 0.55f, 1.0f}, 50.0f, 25.0f},                      // 3, violet
+    {kStoneField, 16.0f, 7.0f, 240.0f, 0.01f, {1.0f, 0.6f, 0.35f}, 300.0f, 60.0f},                 // 4, dusk
+    {kStairwell, kWispRadius, kWispHeight + 1.3f, 0.0f, kWispTurnsPerSecond, {0.5f, 0.8f, 1.0f}, 25.0f, 15.0f},  // 5, wisp
+    {kStairwell, 2.5f, 13.0f, 90.0f, 0.02f, {1.0f, 0.75f, 0.5f}, 140.0f, 40.0f},                   // 6, lamp
+}};
+
+}  // namespace
+
+std::span<const MeshPlan> meshPlans() {
+    static const std::array<MeshPlan, 24> plans = {{
+        {buildHall, 0, {}},
+        {buildHallKnot, 0, spinning(at(kHall, 0, 0, -8), 0.08f)},
+        {buildRotundaFloor, 0, {}},
+        {buildColonnade, 0, spinning(kRotunda, -0.025f)},
+        {buildRotundaOrb, 0, spinning(kRotundaOrbCentre, 0.1f, 0.3f, 4.0f)},
+        {buildPlazaFloor, 0, {}},
+        {buildGlowPillar, 0, {}},
+        {buildGlowPillar, 1, {}},
+        {buildGlowPillar, 2, {}},
+        {buildGlowPillar, 3, {}},
+        {buildPlazaCentrepiece, 0, {}},
+        {buildSatellite, 0, satelliteMotion(0)},
+        {buildSatellite, 1, satelliteMotion(1)},
+        {buildSatellite, 2, satelliteMotion(2)},
+        {buildSatellite, 3, satelliteMotion(3)},
+        {buildGateways, 0, {}},
+        {buildStoneFieldGround, 0, {}},
+        {buildMonolith, 0, {}},
+        {buildGem, 0, spinning(kGemCentre, 0.15f, 0.4f, 5.5f, {0.3f, 1.0f, 0.2f})},
+        {buildHalo, 0, spinning(kGemCentre, 0.1f, 0.4f, 5.5f)},
+        {buildStairwellFloor, 0, {}},
+        {buildSpiralStair, 0, {}},
+        {buildChain, 0, spinning(kChainCentre, 0.12f, 0.3f, 4.0f)},
+        {buildWisp, 0, wispMotion()},
+    }};
+    return plans;
+}
+
+std::span<const CameraPath> cameraPaths() { return kCameraPaths; }
+
+std::span<const LightPath> lightPaths() { return kLightPaths; }
+
+}  // namespace content

@@ -1,0 +1,30 @@
+// The primitive shapes the meshes are made of, in their own unit size. Faces are wound
+// counter-clockwise seen from the side their normal points to: normal = (v1 - v0) x (v2 - v0)
+// points out of every solid.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "content/vector_math.h"
+
+namespace content {
+
+using Triangle = std::array<std::uint32_t, 3>;
+
+struct Shape {
+    std::vector<Vec3> positions;
+    std::vector<Triangle> triangles;
+};
+
+Shape makeBox();                                  // the cube from -1 to 1
+Shape makeIcosphere(int subdivisions);            // radius 1; 20 x 4^subdivisions faces
+Shape makeCylinder(int segments);                 // radius 1 around y, from y = 0 to 1, capped
+Shape makeTorus(float majorRadius, float minorRadius, int segments, int sides);  // around y
+Shape makeTorusKnot(int p, int q, float tubeRadius, int segments, int sides);    // in the xy plane
+
+// The enclosed volume from the faces' signed tetrahedra: positive when every face faces outward.
+float signedVolume(const Shape& shape);
+
+}  // namespace content

@@ -1,0 +1,45 @@
+// Points, directions and the column-major matrices that place the generated content. y is up and
+// one unit is about a metre.
+#pragma once
+
+#include <array>
+#include <numbers>
+
+#include "scene/scene.h"
+
+namespace content {
+
+inline constexpr float kPi = std::numbers::pi_v<float>;
+
+struct Vec3 {
+    float x = 0.0f, y = 0.0f, z = 0.0f;
+};
+
+inline constexpr Vec3 kUp{0, 1, 0};
+
+constexpr Vec3 operator+(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+constexpr Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+constexpr Vec3 operator*(Vec3 a, float s) { return {a.x * s, a.y * s, a.z * s}; }
+float dot(Vec3 a, Vec3 b);
+Vec3 cross(Vec3 a, Vec3 b);
+Vec3 normalize(Vec3 a);  // a zero vector stays zero
+float radians(float degrees);
+float mix(float a, float b, float s);
+Vec3 mix(Vec3 a, Vec3 b, float s);
+std::array<float, 3> toArray(Vec3 v);
+
+// A point on the circle of the given radius about centre's vertical, height above centre. The
+// angle turns the +x direction the way a rotation about +y does (towards -z).
+Vec3 orbitPoint(Vec3 centre, float radius, float height, float degrees);
+
+Matrix4 multiply(const Matrix4& a, const Matrix4& b);
+Matrix4 translation(Vec3 v);
+Matrix4 scaling(Vec3 s);
+Matrix4 rotation(Vec3 axis, float angle);  // right-handed, about the axis's direction, in radians
+Vec3 transformPoint(const Matrix4& m, Vec3 p);
+
+// Scale, then turn about axis by degrees, then move to position.
+Matrix4 place(Vec3 position, Vec3 scale, Vec3 axis = kUp, float degrees = 0.0f);
+Matrix4 placeUniform(Vec3 position, float scale, Vec3 axis = kUp, float degrees = 0.0f);
+
+}  // namespace content
