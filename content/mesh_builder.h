@@ -12,6 +12,13 @@
 
 namespace content {
 
+// No edge of the quads, blocks and column sides below is longer than this (they come in grids):
+// a face much longer than the things around it overlaps every split plane of the hierarchy.
+inline constexpr float kLongestEdge = 1.0f;
+
+// How many equal pieces of at most kLongestEdge a length takes.
+int piecesFor(float length);
+
 struct MeshBuilder {
     std::vector<Vec3> positions;
     std::vector<float> ambient;  // the vertex extra
@@ -21,7 +28,8 @@ struct MeshBuilder {
 
 void addShape(MeshBuilder& mesh, const Shape& shape, const Matrix4& placement, const Material& material);
 
-// A flat quad whose corners go around its edge loop, wound to face along normal.
+// A flat quad whose corners go around its edge loop, wound to face along normal, as a grid of
+// pieces no longer than kLongestEdge.
 void addQuad(MeshBuilder& mesh, const std::array<Vec3, 4>& corners, Vec3 normal, const Material& material);
 void addTriangle(MeshBuilder& mesh, const std::array<Vec3, 3>& corners, Vec3 normal, const Material& material);
 

@@ -61,13 +61,34 @@ void buildRotundaOrb(MeshBuilder& mesh, int) {
     addShape(mesh, makeTorus(2.3f, 0.09f, 96, 8), placeUniform(kRotundaOrbCentre, 1.0f, {1, 0, 0}, 25.0f), kGold);
 }
 
+// A low square wall standing on the ground around centre: its top and its inner and outer sides,
+// each a plain quad. Made of blocks instead, the blocks' ends would lie on each other's sides, and
+// faces that lie on each other are faces no hierarchy can tell apart.
+void addKerb(MeshBuilder& mesh, Vec3 centre, float innerHalf, float width, float height, const Material& material) {
+    const float outerHalf = innerHalf + width;
+    const auto corner = [&](float half, int i, float y) {
+        constexpr float kSigns[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+        return centre + Vec3{half * kSigns[i][0], y, half * kSigns[i][1]};
+    };
+    for (int i = 0; i < 4; ++i) {
+        const int j = (i + 1) % 4;
+        const Vec3 inward = Vec3{} - (corner(1.0f, i, 0.0f) + corner(1.0f, j, 0.0f) - centre * 2.0f);
+        addQuad(mesh, {corner(innerHalf, i, height), corner(innerHalf, j, height), corner(outerHalf, j, height),
+                       corner(outerHalf, i, height)},
+                kUp, material);
+        addQuad(mesh, {corner(innerHalf, i, 0.0f), corner(innerHalf, j, 0.0f), corner(innerHalf, j, height),
+                       corner(innerHalf, i, height)},
+                inward, material);
+        addQuad(mesh, {corner(outerHalf, i, 0.0f), corner(outerHalf, j, 0.0f), corner(outerHalf, j, height),
+                       corner(outerHalf, i, height)},
+                Vec3{} - inward, material);
+    }
+}
+
 // Mesh 5: the plaza's checkered floor with a kerb around it.
 void buildPlazaFloor(MeshBuilder& mesh, int) {
     addTiledFloor(mesh, kPlaza, 12.0f, 12.0f, 16, 16, kTileBlack, kTileWhite);
-    addBlock(mesh, at(kPlaza, -12.5f, 0.15f, 0), {0.5f, 0.15f, 13.0f}, kGranite);
-    addBlock(mesh, at(kPlaza, 12.5f, 0.15f, 0), {0.5f, 0.15f, 13.0f}, kGranite);
-    addBlock(mesh, at(kPlaza, 0, 0.15f, -12.5f), {12.0f, 0.15f, 0.5f}, kGranite);
-    addBlock(mesh, at(kPlaza, 0, 0.15f, 12.5f), {12.0f, 0.15f, 0.5f}, kGranite);
+    addKerb(mesh, kPlaza, 12.0f, 1.0f, 0.3f, kGranite);
 }
 
 // Meshes 6 to 9: pillars at the plaza's corners, each crowned by an orb glowing in its colour.

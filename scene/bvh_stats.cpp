@@ -3,51 +3,51 @@
 #include <algorithm>
 #include <cstddef>
 
-namespace {
-
-struct Pending {
-    std::uint32_t node;
-    std::uint32_t first;
-    std::uint32_t last;
-    std::uint32_t depth;
-};
-
-void countLeaf(BvhStats& stats, const Pending& leaf, std::uint64_t depthBudget, std::uint64_t leafLimit) {
-    const std::uint32_t size = leaf.last - leaf.first + 1;
-    ++stats.leaves;
-    stats.largestLeaf = std::max(stats.largestLeaf, size);
-    stats.faceWeightedLeafFaces += static_cast<double>(size) * size;
-    if (size < leafLimit) return;
-    if (leaf.depth >= depthBudget) {
-        ++stats.leavesAtDepthLimit;
-    } else {
-        ++stats.leavesWithoutSplit;
+std::vector<BvhLeaf> bvhLeaves(std::span<const BvhNode> nodes, std::uint32_t faceCount) {
+    struct Pending {
+        std::uint32_t node;
+        BvhLeaf range;
+    };
+    std::vector<BvhLeaf> leaves;
+    if (nodes.empty() || faceCount == 0) return leaves;
+    std::vector<Pending> pending{{0, {0, faceCount - 1, 0}}};
+    while (!pending.empty()) {
+        const Pending at = pending.back();
+        pending.pop_back();
+        const BvhNode& node = nodes[at.node];
+        const BvhLeaf& range = at.range;
+        // Children always follow their parent, which also keeps a damaged hierarchy from looping.
+        const bool interior = node.child > at.node && node.child + 1 < nodes.size() && node.split > range.first &&
+                              node.split <= range.last;
+        if (!interior) {
+            leaves.push_back(range);
+            continue;
+        }
+        pending.push_back({node.child, {range.first, node.split - 1, range.depth + 1}});
+        pending.push_back({node.child + 1, {node.split, range.last, range.depth + 1}});
     }
+    return leaves;
 }
-
-}  // namespace
 
 BvhStats bvhStats(std::span<const BvhNode> nodes, std::uint32_t faceCount, std::uint64_t depthBudget,
                   std::uint64_t leafLimit) {
     BvhStats stats;
     stats.faces = faceCount;
-    if (nodes.empty() || faceCount == 0) return stats;
     stats.nodes = static_cast<std::uint32_t>(nodes.size());
-    std::vector<Pending> pending{{0, 0, faceCount - 1, 0}};
-    while (!pending.empty()) {
-        const Pending at = pending.back();
-        pending.pop_back();
-        stats.depth = std::max(stats.depth, at.depth);
-        const BvhNode& node = nodes[at.node];
-        // Children always follow their parent, which also keeps a damaged hierarchy from looping.
-        const bool interior = node.child > at.node && node.child + 1 < nodes.size() && node.split > at.first &&
-                              node.split <= at.last;
-        if (!interior) {
-            countLeaf(stats, at, depthBudget, leafLimit);
-            continue;
+    const std::vector<BvhLeaf> leaves = bvhLeaves(nodes, faceCount);
+    if (leaves.empty()) return stats;
+    for (const BvhLeaf& leaf : leaves) {
+        const std::uint32_t size = leaf.last - leaf.first + 1;
+        ++stats.leaves;
+        stats.depth = std::max(stats.depth, leaf.depth);
+        stats.largestLeaf = std::max(stats.largestLeaf, size);
+        stats.faceWeightedLeafFaces += static_cast<double>(size) * size;
+        if (size < leafLimit) continue;
+        if (leaf.depth >= depthBudget) {
+            ++stats.leavesAtDepthLimit;
+        } else {
+            ++stats.leavesWithoutSplit;
         }
-        pending.push_back({node.child, at.first, node.split - 1, at.depth + 1});
-        pending.push_back({node.child + 1, node.split, at.last, at.depth + 1});
     }
     stats.faceWeightedLeafFaces /= faceCount;
     return stats;

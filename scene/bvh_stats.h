@@ -22,8 +22,18 @@ struct BvhStats {
     std::uint32_t leavesAtDepthLimit = 0;
 };
 
-// Walks a hierarchy over faceCount faces (node 0 the root, as buildMeshBvh leaves it). Empty
-// stats for no nodes; a child index outside the nodes ends that branch.
+// A leaf: the face positions first to last (inclusive) at its depth below the root.
+struct BvhLeaf {
+    std::uint32_t first = 0;
+    std::uint32_t last = 0;
+    std::uint32_t depth = 0;
+};
+
+// Every leaf of a hierarchy over faceCount faces (node 0 the root, as buildMeshBvh leaves it), in
+// no particular order. None for no nodes; a child that does not follow its parent ends that branch.
+std::vector<BvhLeaf> bvhLeaves(std::span<const BvhNode> nodes, std::uint32_t faceCount);
+
+// The shape of a hierarchy over faceCount faces, read as bvhLeaves reads it.
 BvhStats bvhStats(std::span<const BvhNode> nodes, std::uint32_t faceCount,
                   std::uint64_t depthBudget = kBvhDepthBudget, std::uint64_t leafLimit = kBvhLeafLimit);
 

@@ -15,6 +15,7 @@
 #include "content/scene_generator.h"
 #include "content/shapes.h"
 #include "content/title_picture.h"
+#include "scene/bvh_stats.h"
 #include "scene/scene_loader.h"
 #include "show/timeline.h"
 
@@ -224,6 +225,21 @@ TEST(GeneratedSceneTest, SurfaceRecordsAndVertexExtrasStayInTheirRanges) {
     }
 }
 
+// Every mesh's hierarchy, as the production builds and packs it, splits down to leaves the ray
+// tracer can afford: fewer than 16 faces, none left whole because no split was found.
+TEST(GeneratedSceneTest, EveryMeshSplitsIntoSmallLeaves) {
+    const Generated& scene = generated();
+    ASSERT_FALSE(scene.error);
+    for (std::size_t m = 0; m < scene.data.meshes.size(); ++m) {
+        const Mesh& mesh = scene.data.meshes[m];
+        const BvhStats stats = bvhStats(unpackBvhNodes(scene.data.texels, mesh), static_cast<std::uint32_t>(mesh.face_count));
+        EXPECT_LT(stats.largestLeaf, kBvhLeafLimit) << "mesh " << m;
+        EXPECT_EQ(stats.leavesWithoutSplit, 0u) << "mesh " << m;
+        EXPECT_EQ(stats.leavesAtDepthLimit, 0u) << "mesh " << m;
+        EXPECT_EQ(stats.leaves, (stats.nodes + 1) / 2) << "mesh " << m << ": every node is reached";
+    }
+}
+
 TEST(GeneratedSceneTest, EveryCallGivesTheSameBytes) {
     EXPECT_TRUE(generateSceneFile() == generateSceneFile());
     EXPECT_TRUE(encodePng(drawTitleImage()) == encodePng(drawTitleImage()));
@@ -247,6 +263,8 @@ TEST(ShapesTest, PrimitivesAreClosedFaceOutwardAndHaveTheirVolume) {
         {makeBox(), 8.0f},
         {makeIcosphere(3), 4.0f / 3.0f * pi},
         {makeCylinder(48), pi},
+        {makeBox({3, 1, 5}), 8.0f},
+        {makeCylinder(40, 6), pi},
         {makeTorus(2.0f, 0.5f, 64, 24), 2.0f * pi * pi * 2.0f * 0.25f},
     };
     for (const auto& [shape, volume] : cases) {
