@@ -91,40 +91,34 @@ Hit missWithin(float tmax) {
     return Hit(tmax, -1, 0, vec2(0.0));
 }
 
-// Tests the faces first..last of a leaf; with anyHit set, returns at the first one closer than
-// best.t.
-bool intersectLeaf(int mesh, ivec4 info, Ray ray, int first, int last, bool anyHit, inout Hit best) {
-    bool found = false;
-    last = min(last, first + maxLeafFaces - 1);
-    for (int f = first; f <= last; ++f) {
-        vec3 idx = fetchTexel(info.y + f).xyz;
-        vec3 v0 = fetchTexel(info.x + int(idx.x)).xyz;
-        vec3 e1 = fetchTexel(info.x + int(idx.y)).xyz - v0;
-        vec3 e2 = fetchTexel(info.x + int(idx.z)).xyz - v0;
-        vec3 p = cross(ray.dir, e2);
-        float det = dot(e1, p);
-        if (abs(det) < 1e-14) continue;
-        float invDet = 1.0 / det;
-        vec3 s = ray.origin - v0;
-        float u = dot(s, p) * invDet;
-        if (u < 0.0 || u > 1.0) continue;
-        vec3 q = cross(s, e1);
-        float v = dot(ray.dir, q) * invDet;
-        if (v < 0.0 || u + v > 1.0) continue;
-        float t = dot(e2, q) * invDet;
-        if (t > 1e-4 && t < best.t) {
-            best = Hit(t, mesh, f, vec2(u, v));
-            found = true;
-            if (anyHit) return true;
-        }
-    }
-    return found;
+// Whether the ray hits the triangle v0, v0 + e1, v0 + e2 closer than best.t, and where.
+bool intersectTriangle(Ray ray, vec3 v0, vec3 e1, vec3 e2, float tmax, out float t, out vec2 bary) {
+    t = noHit;
+    bary = vec2(0.0);
+    vec3 p = cross(ray.dir, e2);
+    float det = dot(e1, p);
+    if (abs(det) < 1e-14) return false;
+    float invDet = 1.0 / det;
+    vec3 s = ray.origin - v0;
+    float u = dot(s, p) * invDet;
+    vec3 q = cross(s, e1);
+    float v = dot(ray.dir, q) * invDet;
+    t = dot(e2, q) * invDet;
+    bary = vec2(u, v);
+    return u >= 0.0 && v >= 0.0 && u + v <= 1.0 && t > 1e-4 && t < tmax;
 }
 
 // Walks a mesh whose root box the ray enters. A node travels as (child, split, first face,
 // last face): its own two fields, read with its box, and the face range its ancestors give it.
+//
+// Every step reads four texels and does one piece of work with them: the two child boxes of a
+// node, or the three corners of a face together with the next face's corner indices. Neighbouring
+// pixels, which the rasteriser shades together in one go, so keep in step however their walks
+// differ, and none of them pays for a kind of work it does not need.
 bool traceMesh(int mesh, Ray ray, vec4 rootLo, vec4 rootHi, bool anyHit, inout Hit best) {
     ivec4 info = meshes_info[mesh];
+    int vertexBase = info.x;
+    int faceBase = info.y;
     int nodeBase = info.z;
     ivec4 waiting[stackSize];
     float waitingEntry[stackSize];
@@ -132,45 +126,68 @@ bool traceMesh(int mesh, Ray ray, vec4 rootLo, vec4 rootHi, bool anyHit, inout H
 
     bool found = false;
     ivec4 node = ivec4(int(rootLo.w), int(rootHi.w), 0, info.w - 1);
+    int face = 0;       // the faces face..lastFace of the current leaf are still to be tested
+    int lastFace = -1;
+    ivec3 corners = ivec3(0);  // vertex indices of `face`
     for (int step = 0; step < maxSteps; ++step) {
-        if (node.x == 0) {
-            if (intersectLeaf(mesh, info, ray, node.z, node.w, anyHit, best)) {
-                found = true;
-                if (anyHit) return true;
+        bool onFace = face <= lastFace;
+        if (!onFace && node.x < 0) {
+            // Next: the most recently deferred child that still lies before the closest hit.
+            bool more = false;
+            while (top > 0 && !more) {
+                --top;
+                more = waitingEntry[top] < best.t;
+                node = waiting[top];
             }
-        } else {
-            int children = nodeBase + 2 * node.x;
-            vec4 aLo = fetchTexel(children);
-            vec4 aHi = fetchTexel(children + 1);
-            vec4 bLo = fetchTexel(children + 2);
-            vec4 bHi = fetchTexel(children + 3);
-            float ta = boxEntry(ray, aLo.xyz, aHi.xyz, best.t);
-            float tb = boxEntry(ray, bLo.xyz, bHi.xyz, best.t);
-            ivec4 a = ivec4(int(aLo.w), int(aHi.w), node.z, node.y - 1);
-            ivec4 b = ivec4(int(bLo.w), int(bHi.w), node.y, node.w);
-            if (tb < ta) {
-                ivec4 swapNode = a; a = b; b = swapNode;
-                float swapT = ta; ta = tb; tb = swapT;
-            }
-            if (ta < noHit) {
-                // Open the nearer child now; the farther one waits.
-                if (tb < noHit && top < stackSize) {
-                    waiting[top] = b;
-                    waitingEntry[top] = tb;
-                    ++top;
+            if (!more) break;
+        }
+        bool onLeaf = !onFace && node.x == 0;
+        if (onLeaf) {
+            face = node.z - 1;  // this step reads the first face's corner indices
+            lastFace = min(node.w, node.z + maxLeafFaces - 1);
+            node.x = -1;
+        }
+        int children = nodeBase + 2 * node.x;
+        ivec4 address = onFace ? ivec4(vertexBase + corners, faceBase + face + 1)
+                      : onLeaf ? ivec4(faceBase + face + 1)
+                               : ivec4(children, children + 1, children + 2, children + 3);
+        vec4 t0 = fetchTexel(address.x);
+        vec4 t1 = fetchTexel(address.y);
+        vec4 t2 = fetchTexel(address.z);
+        vec4 t3 = fetchTexel(address.w);
+        if (onFace || onLeaf) {
+            if (onFace) {
+                float t;
+                vec2 bary;
+                if (intersectTriangle(ray, t0.xyz, t1.xyz - t0.xyz, t2.xyz - t0.xyz, best.t, t, bary)) {
+                    best = Hit(t, mesh, face, bary);
+                    found = true;
+                    if (anyHit) return true;
                 }
-                node = a;
-                continue;
             }
+            corners = ivec3(t3.xyz);
+            ++face;
+            continue;
         }
-        // Next: the most recently deferred child that still lies before the closest hit.
-        bool more = false;
-        while (top > 0 && !more) {
-            --top;
-            more = waitingEntry[top] < best.t;
-            node = waiting[top];
+        float ta = boxEntry(ray, t0.xyz, t1.xyz, best.t);
+        float tb = boxEntry(ray, t2.xyz, t3.xyz, best.t);
+        ivec4 a = ivec4(int(t0.w), int(t1.w), node.z, node.y - 1);
+        ivec4 b = ivec4(int(t2.w), int(t3.w), node.y, node.w);
+        if (tb < ta) {
+            ivec4 swapNode = a; a = b; b = swapNode;
+            float swapT = ta; ta = tb; tb = swapT;
         }
-        if (!more) break;
+        if (ta >= noHit) {
+            node.x = -1;
+            continue;
+        }
+        // Open the nearer child next; the farther one waits.
+        if (tb < noHit && top < stackSize) {
+            waiting[top] = b;
+            waitingEntry[top] = tb;
+            ++top;
+        }
+        node = a;
     }
     return found;
 }
