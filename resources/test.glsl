@@ -132,14 +132,11 @@ bool traceMesh(int mesh, Ray ray, vec4 rootLo, vec4 rootHi, bool anyHit, inout H
     for (int step = 0; step < maxSteps; ++step) {
         bool onFace = face <= lastFace;
         if (!onFace && node.x < 0) {
-            // Next: the most recently deferred child that still lies before the closest hit.
-            bool more = false;
-            while (top > 0 && !more) {
-                --top;
-                more = waitingEntry[top] < best.t;
-                node = waiting[top];
-            }
-            if (!more) break;
+            // Next: the most recently deferred child, unless a closer hit has been found since.
+            if (top == 0) break;
+            --top;
+            if (waitingEntry[top] >= best.t) continue;
+            node = waiting[top];
         }
         bool onLeaf = !onFace && node.x == 0;
         if (onLeaf) {
