@@ -39,7 +39,8 @@ void buildHallKnot(MeshBuilder& mesh, int) {
 // Mesh 2: the rotunda's round checkered floor on its plinth.
 void buildRotundaFloor(MeshBuilder& mesh, int) {
     addRoundFloor(mesh, kRotunda, 10.0f, 6, 32, kMarbleWhite, kMarbleBlue);
-    addShape(mesh, makeCylinder(48), place(at(kRotunda, 0, -0.4f, 0), {10.0f, 0.39f, 10.0f}), kMarbleBlue);
+    // The plinth's ends lie under the floor and in the ground: only its side is made.
+    addShape(mesh, makeCylinder(48, 1, false), place(at(kRotunda, 0, -0.4f, 0), {10.0f, 0.39f, 10.0f}), kMarbleBlue);
 }
 
 // Mesh 3: eight pillars in a ring under a round lintel.

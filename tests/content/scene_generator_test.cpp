@@ -273,6 +273,14 @@ TEST(ShapesTest, PrimitivesAreClosedFaceOutwardAndHaveTheirVolume) {
         EXPECT_NEAR(signedVolume(shape), volume, 0.03f * volume);
     }
     EXPECT_EQ(makeIcosphere(2).triangles.size(), 320u);
+    const Shape side = makeCylinder(24, 2, false);
+    EXPECT_EQ(side.triangles.size(), 24u * 2u * 2u) << "no caps";
+    for (const auto& t : side.triangles) {
+        const Vec3 a = side.positions[t[0]], b = side.positions[t[1]], c = side.positions[t[2]];
+        const Vec3 normal = cross(b - a, c - a);
+        EXPECT_GT(normal.x * (a.x + b.x + c.x) + normal.z * (a.z + b.z + c.z), 0.0f) << "faces outward";
+        EXPECT_NEAR(normal.y, 0.0f, 1e-5f);
+    }
     const Shape knot = makeTorusKnot(2, 3, 0.35f, 192, 12);
     expectClosedAndConsistent(knot);
     EXPECT_GT(signedVolume(knot), 0.0f);
