@@ -5,16 +5,11 @@
 #include <cstdint>
 
 namespace content {
-namespace {
-
-// Darker towards the ground for a shape that stands on it; 1 for flat or floating shapes.
 float ambientFactor(float y, float bottom, float height) {
     const bool standsOnGround = bottom < 0.05f && height > 0.05f;
     if (!standsOnGround) return 1.0f;
     return 0.55f + 0.45f * std::clamp((y - bottom) / std::min(height, 1.5f), 0.0f, 1.0f);
 }
-
-}  // namespace
 
 void addShape(MeshBuilder& mesh, const Shape& shape, const Matrix4& placement, const Material& material) {
     const auto base = static_cast<std::uint32_t>(mesh.positions.size());
@@ -122,8 +117,9 @@ void addBlock(MeshBuilder& mesh, Vec3 centre, Vec3 half, const Material& materia
     addShape(mesh, makeBox(divisions), place(centre, half, kUp, degrees), material);
 }
 
-void addColumn(MeshBuilder& mesh, Vec3 base, float radius, float height, const Material& material, int segments) {
-    addShape(mesh, makeCylinder(segments, piecesFor(height)), place(base, {radius, height, radius}), material);
+void addColumn(MeshBuilder& mesh, Vec3 base, float radius, float height, const Material& material, int segments,
+               CylinderEnds ends) {
+    addShape(mesh, makeCylinder(segments, piecesFor(height), ends), place(base, {radius, height, radius}), material);
 }
 
 }  // namespace content

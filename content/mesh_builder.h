@@ -14,7 +14,7 @@ namespace content {
 
 // No edge of the quads, blocks and column sides below is longer than this (they come in grids):
 // a face much longer than the things around it overlaps every split plane of the hierarchy.
-inline constexpr float kLongestEdge = 1.0f;
+inline constexpr float kLongestEdge = 0.75f;
 
 // How many equal pieces of at most kLongestEdge a length takes.
 int piecesFor(float length);
@@ -25,6 +25,10 @@ struct MeshBuilder {
     std::vector<Triangle> triangles;
     std::vector<Material> materials;  // one per triangle
 };
+
+// The ambient factor at height y of a shape from bottom up to bottom + height: darker towards the
+// ground for a shape that stands on it; 1 for flat or floating shapes.
+float ambientFactor(float y, float bottom, float height);
 
 void addShape(MeshBuilder& mesh, const Shape& shape, const Matrix4& placement, const Material& material);
 
@@ -48,6 +52,7 @@ void addRoomShell(MeshBuilder& mesh, Vec3 low, Vec3 high, const Material& walls,
 void addBlock(MeshBuilder& mesh, Vec3 centre, Vec3 half, const Material& material, float degrees = 0.0f);
 
 // An upright cylinder standing on base.
-void addColumn(MeshBuilder& mesh, Vec3 base, float radius, float height, const Material& material, int segments = 20);
+void addColumn(MeshBuilder& mesh, Vec3 base, float radius, float height, const Material& material, int segments = 20,
+               CylinderEnds ends = CylinderEnds::Both);
 
 }  // namespace content

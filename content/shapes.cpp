@@ -127,7 +127,7 @@ Shape makeIcosphere(int subdivisions) {
     return shape;
 }
 
-Shape makeCylinder(int segments, int rings, bool capped) {
+Shape makeCylinder(int segments, int rings, CylinderEnds ends) {
     Shape shape;
     for (int r = 0; r <= rings; ++r) {
         const float y = static_cast<float>(r) / static_cast<float>(rings);
@@ -137,16 +137,13 @@ Shape makeCylinder(int segments, int rings, bool capped) {
         }
     }
     const auto bottomCentre = static_cast<std::uint32_t>(shape.positions.size());
-    if (capped) {
-        shape.positions.push_back({0, 0, 0});
-        shape.positions.push_back({0, 1, 0});
-    }
+    shape.positions.push_back({0, 0, 0});
+    shape.positions.push_back({0, 1, 0});
     const auto ring = [segments](int r, int i) { return static_cast<std::uint32_t>(r * segments + i % segments); };
     for (int i = 0; i < segments; ++i) {
         for (int r = 0; r < rings; ++r) addGridQuad(shape, ring(r, i), ring(r, i + 1), ring(r + 1, i + 1), ring(r + 1, i));
-        if (!capped) continue;
-        shape.triangles.push_back({bottomCentre, ring(0, i), ring(0, i + 1)});
-        shape.triangles.push_back({bottomCentre + 1, ring(rings, i), ring(rings, i + 1)});
+        if (ends == CylinderEnds::Both) shape.triangles.push_back({bottomCentre, ring(0, i), ring(0, i + 1)});
+        if (ends != CylinderEnds::None) shape.triangles.push_back({bottomCentre + 1, ring(rings, i), ring(rings, i + 1)});
     }
     orientAwayFrom(shape, {0, 0.5f, 0});
     return shape;

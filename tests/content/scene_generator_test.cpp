@@ -273,7 +273,7 @@ TEST(ShapesTest, PrimitivesAreClosedFaceOutwardAndHaveTheirVolume) {
         EXPECT_NEAR(signedVolume(shape), volume, 0.03f * volume);
     }
     EXPECT_EQ(makeIcosphere(2).triangles.size(), 320u);
-    const Shape side = makeCylinder(24, 2, false);
+    const Shape side = makeCylinder(24, 2, CylinderEnds::None);
     EXPECT_EQ(side.triangles.size(), 24u * 2u * 2u) << "no caps";
     for (const auto& t : side.triangles) {
         const Vec3 a = side.positions[t[0]], b = side.positions[t[1]], c = side.positions[t[2]];
