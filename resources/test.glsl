@@ -9,7 +9,8 @@
 // - a ray enters a mesh only through its root box; meshes are opened nearest root box first, and
 //   the mesh-space ray (with its reciprocal direction) is worked out once per mesh;
 // - inside a mesh the nearer child is opened first and the farther one waits on a stack with its
-//   entry distance, so it is dropped when a closer hit has been found meanwhile;
+//   entry distance, so it is dropped when a closer hit has been found meanwhile; every step of the
+//   walk reads four texels for one node or one face (see traceMesh);
 // - shadow rays stop at the first face that blocks the light; a light that is behind a surface or
 //   too weak there to show is not traced at all;
 // - a pixel that a fade covers completely does no tracing.
@@ -34,7 +35,7 @@ out vec4 fragColor;
 const float noHit = 1e30;
 const int maxMeshes = 32;
 const int stackSize = 40;        // a hierarchy is at most 32 levels deep: one waiting child per level
-const int maxSteps = 4096;       // nodes visited per mesh, a guard against damaged data
+const int maxSteps = 4096;       // steps of one mesh walk, a guard against damaged data
 const int maxLeafFaces = 4096;
 const float invisibleLight = 1.0 / 4096.0;  // a light adding less than this cannot be seen
 
