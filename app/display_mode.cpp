@@ -5,7 +5,8 @@ ModeChoice chooseDisplayMode(std::span<const platform::DisplayMode> modes) {
     std::uint32_t bestProduct = 0;
     for (std::size_t i = 0; i < modes.size(); ++i) {
         const platform::DisplayMode& mode = modes[i];
-        const std::uint32_t product = mode.width * mode.height * mode.bitsPerPixel;  // wraps like the original 32-bit product
+        // The size of a mode is width x height x bits in 32 bits; a product past 2^32 wraps.
+        const std::uint32_t product = mode.width * mode.height * mode.bitsPerPixel;
         if (product <= bestProduct) continue;
         bestProduct = product;
         choice.index = static_cast<int>(i);

@@ -6,7 +6,7 @@ bool windowEventEndsLoop(const platform::WindowEvent& event) {
         case platform::WindowEventKind::Close:
             return true;
         case platform::WindowEventKind::KeyDown:
-            return event.key == platform::kEscapeKey;
+            return event.key == platform::Key::Escape;
         case platform::WindowEventKind::Other:
             return false;
     }

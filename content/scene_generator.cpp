@@ -69,33 +69,22 @@ MeshRecord meshRecord(const MeshBuilder& mesh, std::vector<Matrix4> transforms) 
     return record;
 }
 
-// The record's own pose is the first frame's.
+// A camera or light record's own pose is its first frame's.
 Camera cameraRecord(const CameraPath& path, float partSeconds) {
-    const CameraFrame first = cameraFrameAt(path, 0.0f);
     Camera camera;
-    camera.fov = first.fov;
-    camera.position = first.position;
-    camera.direction = first.direction;
-    camera.up = first.up;
     const std::uint32_t count = framesFor(partSeconds);
     for (std::uint32_t frame = 0; frame < count; ++frame) {
         camera.frames.push_back(cameraFrameAt(path, secondsOfFrame(frame) / partSeconds));
     }
+    applyCameraFrame(camera, 0);
     return camera;
 }
 
 Light lightRecord(const LightPath& path, float partSeconds) {
-    const LightFrame first = lightFrameAt(path, 0.0f);
     Light light;
-    light.param0 = first.param0;
-    light.range = first.range;
-    light.intensity = first.intensity;
-    light.color = first.color;
-    light.position = first.position;
-    light.direction = first.direction;
-    light.up = first.up;
     const std::uint32_t count = framesFor(partSeconds);
     for (std::uint32_t frame = 0; frame < count; ++frame) light.frames.push_back(lightFrameAt(path, secondsOfFrame(frame)));
+    applyLightFrame(light, 0);
     return light;
 }
 

@@ -2,7 +2,7 @@
 // procedurally and deterministically.
 #pragma once
 
-#include "content/png_encoder.h"
+#include "png/png_encoder.h"
 
 namespace content {
 

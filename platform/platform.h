@@ -49,12 +49,13 @@ void restoreDesktopMode();
 
 enum class WindowEventKind { Destroy, Close, KeyDown, Other };
 
+// The keys the production tells apart; each backend maps its own key codes onto them.
+enum class Key { Escape, Other };
+
 struct WindowEvent {
     WindowEventKind kind = WindowEventKind::Other;
-    int key = 0;  // virtual key code for KeyDown; 27 is Escape
+    Key key = Key::Other;  // the key pressed, for KeyDown
 };
-
-inline constexpr int kEscapeKey = 27;
 
 struct WindowRequest {
     int width = 1280;        // client area in pixels
@@ -105,11 +106,13 @@ std::optional<std::uint32_t> audioPlayPosition();
 
 // ---- Folder watch ---------------------------------------------------------------------------
 
-inline constexpr std::uint32_t kFileActionModified = 3;
+// What happened to a file in a watched folder; each backend maps its own codes onto these.
+// Modified is a change of content (size or last-write time).
+enum class FolderChangeKind { Added, Removed, Modified, RenamedFrom, RenamedTo, Other };
 
 struct FolderChange {
-    std::uint32_t action = 0;  // kFileActionModified for a content change
-    NativeString name;         // as the platform reports it: relative, with sub-folder parts
+    FolderChangeKind kind = FolderChangeKind::Other;
+    NativeString name;  // as the platform reports it: relative, with sub-folder parts
 };
 
 enum class FolderPollStatus { Pending, Completed, Failed };

@@ -43,8 +43,8 @@ struct Camera {
     std::array<float, 3> direction{};  // need not be normalised
     std::array<float, 3> up{};         // need not be normalised nor orthogonal to direction
     float fov = 0.0f;                  // full field of view in degrees
-    float param1 = 0.0f;
-    float param2 = 0.0f;
+    float param1 = 0.0f;               // stored with the record, not used
+    float param2 = 0.0f;               // stored with the record, not used
     std::vector<CameraFrame> frames;
 };
 
@@ -64,12 +64,12 @@ struct Light {
     std::array<float, 3> position{};
     std::array<float, 3> direction{};
     std::array<float, 3> up{};
-    float param1 = 0.0f;
-    float param0 = 0.0f;  // replaced by the frames
-    float param2 = 0.0f;
-    float range = 0.0f;
+    float param1 = 0.0f;     // stored with the record, not used
+    float param0 = 0.0f;     // replaced by the frames, not used otherwise
+    float param2 = 0.0f;     // stored with the record, not used
+    float range = 0.0f;      // replaced by the frames, not used by the uniforms
     float intensity = 0.0f;  // multiplies the colour
-    float param5 = 0.0f;
+    float param5 = 0.0f;     // stored with the record, not used
     std::array<float, 4> color{};  // red, green, blue and a fourth value
     std::vector<LightFrame> frames;
 };
@@ -90,6 +90,17 @@ struct Scene {
     std::int32_t frame = 0;         // frame index of the current moment, at 60 frames per second
     std::array<float, 4> flash{};  // RGBA flash colour
 };
+
+// Copies the pose of frames[frame] into the camera when that frame exists; otherwise the camera
+// keeps the pose it holds.
+void applyCameraFrame(Camera& camera, std::int32_t frame);
+
+// The same for a light: position, direction, up, param0, range, intensity and colour.
+void applyLightFrame(Light& light, std::int32_t frame);
+
+// A mesh with more than one transform shows transforms[frame], frame clamped to the recorded
+// range; with one or none it keeps its current transform.
+void applyMeshFrame(Mesh& mesh, std::int32_t frame);
 
 // The one scene of the process, empty until start-up loads it.
 extern Scene theScene;

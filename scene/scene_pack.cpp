@@ -30,16 +30,16 @@ PackedMesh packMesh(const MeshBuildRecord& record, std::span<float> texels, std:
         setTexel(texels, packed.vertex_offset + n, p[0], p[1], p[2], 0.0f);
     }
 
-    const std::size_t c = offset + 4 * record.positions.size();
-    packed.face_offset = static_cast<std::int32_t>(c / 4);
+    const std::size_t faceStart = offset + 4 * record.positions.size();
+    packed.face_offset = static_cast<std::int32_t>(faceStart / 4);
     for (std::size_t n = 0; n < record.faces.size(); ++n) {
         const Face& f = record.faces[n];
         setTexel(texels, packed.face_offset + n, static_cast<float>(f.index0), static_cast<float>(f.index1),
                  static_cast<float>(f.index2), 0.0f);
     }
 
-    const std::size_t d = (c + 4 * record.faces.size() + 7) & ~std::size_t{7};
-    packed.bvh_offset = static_cast<std::int32_t>(d / 4);
+    const std::size_t nodeStart = (faceStart + 4 * record.faces.size() + 7) & ~std::size_t{7};
+    packed.bvh_offset = static_cast<std::int32_t>(nodeStart / 4);
     for (std::size_t n = 0; n < record.nodes.size(); ++n) {
         const BvhNode& node = record.nodes[n];
         const std::size_t texel = packed.bvh_offset + 2 * n;
@@ -47,7 +47,7 @@ PackedMesh packMesh(const MeshBuildRecord& record, std::span<float> texels, std:
         setTexel(texels, texel + 1, node.max[0], node.max[1], node.max[2], static_cast<float>(node.split));
     }
 
-    packed.mesh_size = static_cast<std::int32_t>(8 * record.nodes.size() + d - offset);
+    packed.mesh_size = static_cast<std::int32_t>(8 * record.nodes.size() + nodeStart - offset);
     return packed;
 }
 
@@ -62,15 +62,15 @@ PackedSurfaces writeSurfaceBlocks(std::span<float> texels, const MeshBuildRecord
                                   const PackedMesh& packed, std::size_t offset,
                                   const unsigned char* surface0, const unsigned char* surface1) {
     const std::size_t faceCount = record.faces.size();
-    const std::size_t e = offset + static_cast<std::size_t>(packed.mesh_size);
+    const std::size_t surfaceStart = offset + static_cast<std::size_t>(packed.mesh_size);
     PackedSurfaces surfaces;
-    surfaces.surface0_offset = static_cast<std::int32_t>(e / 4);
-    surfaces.surface1_offset = static_cast<std::int32_t>((e + 4 * faceCount) / 4);
+    surfaces.surface0_offset = static_cast<std::int32_t>(surfaceStart / 4);
+    surfaces.surface1_offset = static_cast<std::int32_t>((surfaceStart + 4 * faceCount) / 4);
     for (std::size_t n = 0; n < faceCount; ++n) {
         const std::size_t k = surfaceIndex(record.faces[n]);
         std::memcpy(&texels[(surfaces.surface0_offset + n) * 4], surface0 + 16 * k, 16);
         std::memcpy(&texels[(surfaces.surface1_offset + n) * 4], surface1 + 16 * k, 16);
     }
-    surfaces.nextOffset = e + 8 * faceCount;
+    surfaces.nextOffset = surfaceStart + 8 * faceCount;
     return surfaces;
 }

@@ -34,7 +34,7 @@ std::optional<platform::NativeString> DirectoryWatcher::poll() {
     // A failed request, a completion that carried no record (the platform dropped changes) and
     // a record of another kind are all passed over by issuing the request again.
     const bool contentChange = result.status == platform::FolderPollStatus::Completed &&
-                               result.change && result.change->action == platform::kFileActionModified;
+                               result.change && result.change->kind == platform::FolderChangeKind::Modified;
     if (!contentChange) {
         arm();
         return std::nullopt;

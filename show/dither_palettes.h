@@ -15,7 +15,8 @@ inline constexpr std::array<std::uint32_t, 4> palette4 = {
 };
 
 // 256 colours; the first 16 are also the 16-colour palette. Entry 2 is 14AA00 and entry 13 is
-// FD55FF, not the pure values they sit next to, and entries 248 to 255 are black: all as intended.
+// FD55FF, off the pure values beside them, and entries 248 to 255 are black: the picture's look
+// depends on these exact values.
 inline constexpr std::array<std::uint32_t, 256> palette256 = {
     // 0-15
     0x000000, 0x0000AA, 0x14AA00, 0x00AAAA, 0xAA0000, 0xAA00AA, 0xAA5500, 0xAAAAAA,

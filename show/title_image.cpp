@@ -3,8 +3,9 @@
 #include <cstdio>
 #include <memory>
 
+#include <stb_image.h>
+
 #include "platform/platform.h"
-#include "show/stb_image_png.h"
 
 namespace {
 

@@ -13,8 +13,8 @@ inline constexpr std::uint32_t kSamplesPerRow = 5512;
 inline constexpr std::uint32_t kRowsPerPattern = 16;
 inline constexpr std::uint32_t kOrderPositions = 56;
 inline constexpr std::uint32_t kSongRows = kOrderPositions * kRowsPerPattern;  // 896
-inline constexpr std::uint32_t kSongFrameCount = kSongRows * kSamplesPerRow;  // 4,938,752
-inline constexpr std::uint32_t kSongBytes = kSongFrameCount * kChannels * 4;  // 39,510,016
+inline constexpr std::uint32_t kSongFrames = kSongRows * kSamplesPerRow;  // 4,938,752
+inline constexpr std::uint32_t kSongBytes = kSongFrames * kChannels * 4;  // 39,510,016
 
 // Tracks, voices and their masks.
 inline constexpr int kTrackCount = 13;

@@ -57,7 +57,7 @@ void compileSongPlayer(SongPlayer& player, SynthState& state);
 void playFrame(SongPlayer& player, SynthState& state);
 
 // Forgets which envelopes have fallen silent. Call after anything restarts
-// voices (su_update_voices), before the next frame.
+// voices (updateVoices), before the next frame.
 void forgetSilentEnvelopes(SongPlayer& player);
 
 }  // namespace synth

@@ -102,5 +102,3 @@ void su_render_song(float* buffer) {
         synth::renderSongRow(renderer, row, buffer + 2 * synth::kSamplesPerRow * row);
     }
 }
-
-void su_update_voices(int row) { synth::updateVoices(synth::songRenderer().synth.object, row); }

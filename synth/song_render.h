@@ -8,18 +8,13 @@
 #include "synth/song_player.h"
 #include "synth/synth_object.h"
 
-inline constexpr std::uint32_t kSongFrames = 4938752;
-static_assert(kSongFrames == synth::kSongFrameCount);
+using synth::kSongFrames;
 
 // Renders the whole song into `buffer` (2 x kSongFrames floats, left then
 // right), writing each frame once from front to back. Starts from a cleared
 // synthesizer every time, so repeated calls give identical results. Allocates
 // nothing; uses the process-wide render state, so one render at a time.
 void su_render_song(float* buffer);
-
-// Applies the note bytes of `row` (0..895) to the voices of the process-wide
-// render state.
-void su_update_voices(int row);
 
 namespace synth {
 

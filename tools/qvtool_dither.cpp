@@ -6,18 +6,14 @@
 // The file is written under a temporary name and renamed into place, so OUT is either the whole
 // image or untouched. Bad usage or another COUNT: usage on stderr, exit status 2. A write failure:
 // one line on stderr, exit status 1.
-#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <system_error>
 #include <vector>
 
 #include "show/dither_image.h"
 #include "show/dither_palettes.h"
+#include "tools/output_file.h"
 #include "tools/qvtool_command.h"
 
 namespace {
@@ -44,40 +40,6 @@ const PaletteChoice* findChoice(const char* count) {
     return nullptr;
 }
 
-std::vector<char> littleEndianBytes(const std::vector<float>& values) {
-    std::vector<char> bytes(values.size() * 4);
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const std::uint32_t bits = std::bit_cast<std::uint32_t>(values[i]);
-        for (std::size_t byte = 0; byte < 4; ++byte) {
-            bytes[4 * i + byte] = static_cast<char>((bits >> (8 * byte)) & 0xFFu);
-        }
-    }
-    return bytes;
-}
-
-// Writes `bytes` to a temporary file beside `path` and renames it into place; on failure the
-// temporary file is removed and `path` is left as it was.
-bool writeInPlace(const std::filesystem::path& path, const std::vector<char>& bytes) {
-    std::filesystem::path temporary = path;
-    temporary += ".partial";
-    bool written = false;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (out) {
-            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-            out.close();
-            written = !out.fail();
-        }
-    }
-    std::error_code error;
-    if (written) {
-        std::filesystem::rename(temporary, path, error);
-        if (!error) return true;
-    }
-    std::filesystem::remove(temporary, error);
-    return false;
-}
-
 int runDither(int argc, char** argv) {
     const PaletteChoice* choice = argc == 3 ? findChoice(argv[1]) : nullptr;
     if (choice == nullptr) {
@@ -85,7 +47,7 @@ int runDither(int argc, char** argv) {
         return 2;
     }
     const Image image = buildDitherImage(choice->colours, choice->palette);
-    if (!writeInPlace(std::filesystem::path(argv[2]), littleEndianBytes(image.pixels))) {
+    if (!writeFloatsInPlace(argv[2], image.pixels)) {
         std::fprintf(stderr, "%s: cannot write the dither image\n", argv[2]);
         return 1;
     }

@@ -5,18 +5,19 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <span>
 #include <string_view>
 #include <vector>
 
-#include "content/png_encoder.h"
 #include "gl/gl_api.h"
 #include "gl/gl_helpers.h"
 #include "gl/offscreen_screen.h"
 #include "gl/screen_size.h"
 #include "platform/platform.h"
+#include "png/png_encoder.h"
 #include "show/director.h"
 #include "show/startup.h"
+#include "tools/output_file.h"
 #include "tools/qvtool_command.h"
 
 namespace {
@@ -50,11 +51,11 @@ bool parseRequest(int argc, char** argv, FrameRequest& request) {
 }
 
 // The window's picture, as 8-bit RGBA rows top first.
-content::RgbaImage readScreen(int width, int height) {
+RgbaImage readScreen(int width, int height) {
     std::vector<float> rgba(static_cast<std::size_t>(width) * height * 4);
     glApi.glBindFramebuffer(kGlFramebuffer, screenFramebuffer);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_FLOAT, rgba.data());
-    content::RgbaImage image{width, height, std::vector<std::uint8_t>(rgba.size())};
+    RgbaImage image{width, height, std::vector<std::uint8_t>(rgba.size())};
     for (int y = 0; y < height; ++y) {
         const float* source = &rgba[static_cast<std::size_t>(height - 1 - y) * width * 4];
         std::uint8_t* target = &image.pixels[static_cast<std::size_t>(y) * width * 4];
@@ -64,12 +65,6 @@ content::RgbaImage readScreen(int width, int height) {
         }
     }
     return image;
-}
-
-bool writeBytes(const char* path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(file);
 }
 
 int runFrame(int argc, char** argv) {
@@ -94,8 +89,8 @@ int runFrame(int argc, char** argv) {
     }
     DirectorState state = idealDirectorState(request.seconds);
     drawFrameAt(state, request.seconds);
-    const std::vector<std::uint8_t> png = content::encodePng(readScreen(screenWidth, screenHeight));
-    if (png.empty() || !writeBytes(request.output, png)) {
+    const std::vector<std::uint8_t> png = encodePng(readScreen(screenWidth, screenHeight));
+    if (png.empty() || !writeFileInPlace(request.output, std::as_bytes(std::span(png)))) {
         std::fprintf(stderr, "qvtool frame: cannot write %s\n", request.output);
         return 1;
     }

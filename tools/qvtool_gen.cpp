@@ -5,59 +5,27 @@
 // the show's timeline would refuse is not written. Each file is written under a temporary name in
 // OUTDIR and then renamed into place, so a reader never sees half a file. Bad usage: exit status
 // 2; any failure: one line on stderr and exit status 1. On success one line per file on stdout.
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <random>
 #include <span>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
-#include "content/png_encoder.h"
 #include "content/scene_generator.h"
 #include "content/title_picture.h"
+#include "png/png_encoder.h"
 #include "scene/scene_loader.h"
 #include "show/timeline.h"
+#include "tools/output_file.h"
 #include "tools/qvtool_command.h"
 
 namespace {
 
 const char kGenUsage[] = "gen OUTDIR";
-
-// A name beside path that no other run uses at the same time (several build folders may
-// generate into the same resources folder at once).
-std::filesystem::path temporaryNameFor(const std::filesystem::path& path) {
-    const auto ticks = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    std::filesystem::path temporary = path;
-    temporary += ".partial-" + std::to_string(ticks ^ std::random_device{}());
-    return temporary;
-}
-
-// Writes bytes to path through a temporary file beside it. On failure says why and leaves
-// neither the temporary file nor a changed path behind.
-std::optional<std::string> writeFileInPlace(const std::filesystem::path& path, std::span<const std::byte> bytes) {
-    const std::filesystem::path temporary = temporaryNameFor(path);
-    bool written = false;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (out) {
-            out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-            out.close();
-            written = static_cast<bool>(out);
-        }
-    }
-    std::error_code error;
-    if (written) {
-        std::filesystem::rename(temporary, path, error);
-        if (!error) return std::nullopt;
-    }
-    std::filesystem::remove(temporary, error);
-    return path.string() + ": cannot write the file";
-}
 
 // The loader's and the timeline's verdict on the generated scene, nothing when both accept it.
 std::optional<std::string> checkGeneratedScene(const content::SceneFileBytes& scene, SceneData& data) {
@@ -86,8 +54,8 @@ int runGen(int argc, char** argv) {
         std::fprintf(stderr, "the generated scene is refused: %s\n", refusal->c_str());
         return 1;
     }
-    const content::RgbaImage title = content::drawTitleImage();
-    const std::vector<std::uint8_t> png = content::encodePng(title);
+    const RgbaImage title = content::drawTitleImage();
+    const std::vector<std::uint8_t> png = encodePng(title);
     if (png.empty()) {
         std::fprintf(stderr, "the title image cannot be encoded as PNG\n");
         return 1;
@@ -97,8 +65,8 @@ int runGen(int argc, char** argv) {
     const std::filesystem::path titlePath = folder / content::kGeneratedTitleImageName;
     for (const auto& [path, bytes] : {std::pair{&scenePath, std::as_bytes(std::span(scene))},
                                       std::pair{&titlePath, std::as_bytes(std::span(png))}}) {
-        if (const auto failure = writeFileInPlace(*path, bytes)) {
-            std::fprintf(stderr, "%s\n", failure->c_str());
+        if (!writeFileInPlace(*path, bytes)) {
+            std::fprintf(stderr, "%s: cannot write the file\n", path->string().c_str());
             return 1;
         }
     }

@@ -9,14 +9,13 @@
 // still loaded: the shortfall is noted on stderr and the status stays 0.
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "scene/bvh_stats.h"
 #include "scene/scene_loader.h"
 #include "show/timeline.h"
+#include "tools/output_file.h"
 #include "tools/qvtool_command.h"
 
 namespace {
@@ -46,18 +45,6 @@ bool parseSceneArguments(int argc, char** argv, SceneArguments& arguments) {
         arguments.texelsOut = argv[3];
         return true;
     }
-    return false;
-}
-
-// Writes the whole array or, on failure, removes what was written.
-bool writeTexels(const char* path, const std::vector<float>& texels) {
-    std::FILE* out = std::fopen(path, "wb");
-    if (out == nullptr) return false;
-    const bool written = std::fwrite(texels.data(), sizeof(float), texels.size(), out) == texels.size();
-    const bool closed = std::fclose(out) == 0;
-    if (written && closed) return true;
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
     return false;
 }
 
@@ -102,7 +89,7 @@ int runScene(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", error->c_str());
         return 1;
     }
-    if (arguments.texelsOut != nullptr && !writeTexels(arguments.texelsOut, data.texels)) {
+    if (arguments.texelsOut != nullptr && !writeFloatsInPlace(arguments.texelsOut, data.texels)) {
         std::fprintf(stderr, "%s: cannot write the texels\n", arguments.texelsOut);
         return 1;
     }

@@ -5,15 +5,16 @@
 // The sample table: --bank FILE fills it from the first 3,440,660 bytes of FILE, --no-bank leaves
 // it zero, and without either the production's own choice applies (the system bank, else the
 // built-in stand-in). Render time and real-time factor go to stderr.
-#include <bit>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include "synth/song_render.h"
 #include "synth/sound_bank.h"
+#include "tools/output_file.h"
 #include "tools/qvtool_command.h"
 
 namespace {
@@ -88,21 +89,6 @@ std::vector<std::uint8_t> wavHeader() {
     return h;
 }
 
-bool writeAll(std::FILE* file, const void* data, std::size_t size) {
-    return std::fwrite(data, 1, size, file) == size;
-}
-
-// The samples as little-endian float32, whatever the host's byte order.
-bool writeSamples(std::FILE* file, std::vector<float>& samples) {
-    if constexpr (std::endian::native != std::endian::little) {
-        for (float& s : samples) {
-            const auto v = std::bit_cast<std::uint32_t>(s);
-            s = std::bit_cast<float>((v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24));
-        }
-    }
-    return writeAll(file, samples.data(), samples.size() * sizeof(float));
-}
-
 bool prepareBank(const SongArguments& arguments) {
     switch (arguments.bank) {
         case BankChoice::file:
@@ -127,14 +113,13 @@ int runSong(int argc, char** argv) {
         std::fprintf(stderr, "usage: qvtool %s\n", kSongUsage);
         return 2;
     }
-    std::FILE* file = std::fopen(arguments.out, "wb");
-    if (!file) {
+    OutputFile file;
+    if (!openOutput(file, arguments.out)) {
         std::fprintf(stderr, "qvtool song: cannot write '%s'\n", arguments.out);
         return 1;
     }
     if (!prepareBank(arguments)) {
-        std::fclose(file);
-        std::remove(arguments.out);
+        discardOutput(file);
         return 1;
     }
 
@@ -146,16 +131,13 @@ int runSong(int argc, char** argv) {
     std::fprintf(stderr, "qvtool song: rendered %.2f s of music in %.3f s (%.1fx real time)\n", songSeconds, seconds,
                  songSeconds / seconds);
 
-    bool ok = true;
     if (arguments.wav) {
         const std::vector<std::uint8_t> header = wavHeader();
-        ok = writeAll(file, header.data(), header.size());
+        writeBytes(file, std::as_bytes(std::span(header)));
     }
-    ok = ok && writeSamples(file, samples);
-    ok = (std::fclose(file) == 0) && ok;
-    if (!ok) {
+    writeFloats(file, samples);
+    if (!commitOutput(file)) {
         std::fprintf(stderr, "qvtool song: cannot write '%s'\n", arguments.out);
-        std::remove(arguments.out);
         return 1;
     }
     return 0;

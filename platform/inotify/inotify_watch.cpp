@@ -6,8 +6,8 @@
 // content changes: IN_CLOSE_WRITE (a file written in place, once the writer closes it) and
 // IN_MOVED_TO (an editor that saves by renaming a temporary file over the original). IN_MODIFY
 // is not watched: a save is many write() calls, and reacting to the first would read a
-// half-written file. Creations, deletions and renames away are reported under their own action
-// codes, which callers pass over. Each poll consumes at most one such event and leaves the rest
+// half-written file. Creations, deletions and renames away are reported as their own kinds of
+// change, which callers pass over. Each poll consumes at most one such event and leaves the rest
 // queued for the next request, so no change is lost between requests.
 #include "platform/platform.h"
 
@@ -36,11 +36,6 @@ struct FolderWatch {
 };
 
 namespace {
-
-// Action codes beside kFileActionModified, numbered as the Windows backend reports them.
-constexpr std::uint32_t kFileActionAdded = 1;
-constexpr std::uint32_t kFileActionRemoved = 2;
-constexpr std::uint32_t kFileActionRenamedOldName = 4;
 
 constexpr std::uint32_t kWatchMask =
     IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE | IN_ONLYDIR;
@@ -76,11 +71,11 @@ void forgetFolderTree(FolderWatch& watch, const std::string& relative) {
     }
 }
 
-std::uint32_t actionOf(std::uint32_t mask) {
-    if (mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) return kFileActionModified;
-    if (mask & IN_CREATE) return kFileActionAdded;
-    if (mask & IN_DELETE) return kFileActionRemoved;
-    return kFileActionRenamedOldName;
+FolderChangeKind changeKindOf(std::uint32_t mask) {
+    if (mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) return FolderChangeKind::Modified;
+    if (mask & IN_CREATE) return FolderChangeKind::Added;
+    if (mask & IN_DELETE) return FolderChangeKind::Removed;
+    return FolderChangeKind::RenamedFrom;
 }
 
 // The next queued event, reading more from the descriptor when the buffer is used up. Null when
@@ -121,7 +116,7 @@ std::optional<FolderPoll> handleEvent(FolderWatch& watch, const inotify_event& e
         if (event.mask & IN_MOVED_FROM) forgetFolderTree(watch, name + '/');
         return std::nullopt;
     }
-    return FolderPoll{FolderPollStatus::Completed, FolderChange{actionOf(event.mask), name}};
+    return FolderPoll{FolderPollStatus::Completed, FolderChange{changeKindOf(event.mask), name}};
 }
 
 // Drops what happened before the first request, keeping only the folder bookkeeping.

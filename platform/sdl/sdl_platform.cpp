@@ -61,8 +61,7 @@ WindowEvent translate(const SDL_Event& event) {
             break;
         case SDL_KEYDOWN:
             result.kind = WindowEventKind::KeyDown;
-            // Only Escape carries a meaning; other keys keep a code that is never 27.
-            result.key = event.key.keysym.sym == SDLK_ESCAPE ? kEscapeKey : 0x10000 + event.key.keysym.scancode;
+            result.key = event.key.keysym.sym == SDLK_ESCAPE ? Key::Escape : Key::Other;
             break;
         default:
             break;

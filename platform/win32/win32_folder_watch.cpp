@@ -22,6 +22,17 @@ constexpr DWORD kBufferSize = sizeof(FolderWatch::buffer);
 constexpr DWORD kChangeFilter = FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE;  // 0x18
 constexpr DWORD kNameOffset = offsetof(FILE_NOTIFY_INFORMATION, FileName);
 
+FolderChangeKind changeKindOf(DWORD action) {
+    switch (action) {
+        case FILE_ACTION_ADDED: return FolderChangeKind::Added;
+        case FILE_ACTION_REMOVED: return FolderChangeKind::Removed;
+        case FILE_ACTION_MODIFIED: return FolderChangeKind::Modified;
+        case FILE_ACTION_RENAMED_OLD_NAME: return FolderChangeKind::RenamedFrom;
+        case FILE_ACTION_RENAMED_NEW_NAME: return FolderChangeKind::RenamedTo;
+        default: return FolderChangeKind::Other;
+    }
+}
+
 // The first record of a completed request, copied out of the buffer before the next request
 // can write into it. Later records of the same completion are not read.
 FolderChange firstChange(const FolderWatch& watch) {
@@ -29,7 +40,7 @@ FolderChange firstChange(const FolderWatch& watch) {
     DWORD nameUnits = record->FileNameLength / sizeof(WCHAR);
     const DWORD roomUnits = (kBufferSize - kNameOffset) / sizeof(WCHAR);
     if (nameUnits > roomUnits) nameUnits = roomUnits;
-    return FolderChange{record->Action, NativeString(record->FileName, nameUnits)};
+    return FolderChange{changeKindOf(record->Action), NativeString(record->FileName, nameUnits)};
 }
 
 }  // namespace

@@ -45,10 +45,10 @@ constexpr char kWindowClassName[] = "MYWINCLASS";
 
 WindowEvent translate(UINT message, WPARAM wParam) {
     switch (message) {
-        case WM_DESTROY: return {WindowEventKind::Destroy, 0};
-        case WM_CLOSE: return {WindowEventKind::Close, 0};
-        case WM_KEYDOWN: return {WindowEventKind::KeyDown, static_cast<int>(wParam)};
-        default: return {WindowEventKind::Other, 0};
+        case WM_DESTROY: return {WindowEventKind::Destroy, Key::Other};
+        case WM_CLOSE: return {WindowEventKind::Close, Key::Other};
+        case WM_KEYDOWN: return {WindowEventKind::KeyDown, wParam == VK_ESCAPE ? Key::Escape : Key::Other};
+        default: return {WindowEventKind::Other, Key::Other};
     }
 }
 

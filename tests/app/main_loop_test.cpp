@@ -9,18 +9,18 @@
 
 namespace {
 
+using platform::Key;
 using platform::MessageStatus;
 using platform::WindowEvent;
 using platform::WindowEventKind;
 
 TEST(WindowEventsTest, EscapeCloseAndDestroyEndTheLoopNothingElseDoes) {
-    EXPECT_TRUE(windowEventEndsLoop({WindowEventKind::KeyDown, 27}));
-    EXPECT_TRUE(windowEventEndsLoop({WindowEventKind::Close, 0}));
-    EXPECT_TRUE(windowEventEndsLoop({WindowEventKind::Destroy, 0}));
-    EXPECT_FALSE(windowEventEndsLoop({WindowEventKind::KeyDown, 13}));   // Return
-    EXPECT_FALSE(windowEventEndsLoop({WindowEventKind::KeyDown, 0x51}));  // Q
-    EXPECT_FALSE(windowEventEndsLoop({WindowEventKind::KeyDown, 26}));
-    EXPECT_FALSE(windowEventEndsLoop({WindowEventKind::Other, 27}));  // a mouse or paint message
+    EXPECT_TRUE(windowEventEndsLoop({WindowEventKind::KeyDown, Key::Escape}));
+    EXPECT_TRUE(windowEventEndsLoop({WindowEventKind::Close, Key::Other}));
+    EXPECT_TRUE(windowEventEndsLoop({WindowEventKind::Destroy, Key::Other}));
+    EXPECT_FALSE(windowEventEndsLoop({WindowEventKind::KeyDown, Key::Other}));  // Return, Q or any other key
+    EXPECT_FALSE(windowEventEndsLoop({WindowEventKind::Other, Key::Escape}));  // a mouse or paint message
+    EXPECT_FALSE(windowEventEndsLoop(platform::WindowEvent{}));
 }
 
 // A scripted platform: a queue of messages, a song that ends after a number of clock reads,

@@ -11,25 +11,15 @@
 #include <utility>
 #include <vector>
 
-#include "content/png_encoder.h"
+#include <stb_image.h>
+
 #include "content/scene_generator.h"
 #include "content/shapes.h"
 #include "content/title_picture.h"
+#include "png/png_encoder.h"
 #include "scene/bvh_stats.h"
 #include "scene/scene_loader.h"
 #include "show/timeline.h"
-
-#define STB_IMAGE_IMPLEMENTATION
-#define STB_IMAGE_STATIC
-#define STBI_ONLY_PNG
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#endif
-#include <stb/stb_image.h>
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
 
 namespace {
 

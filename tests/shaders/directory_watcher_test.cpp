@@ -43,10 +43,10 @@ namespace {
 using platform::FolderPoll;
 using platform::FolderPollStatus;
 
-FolderPoll completed(std::uint32_t action, const char* name) {
-    return {FolderPollStatus::Completed, platform::FolderChange{action, name}};
+FolderPoll completed(platform::FolderChangeKind kind, const char* name) {
+    return {FolderPollStatus::Completed, platform::FolderChange{kind, name}};
 }
-FolderPoll modified(const char* name) { return completed(platform::kFileActionModified, name); }
+FolderPoll modified(const char* name) { return completed(platform::FolderChangeKind::Modified, name); }
 
 class DirectoryWatcherTest : public ::testing::Test {
 protected:
@@ -76,7 +76,7 @@ TEST_F(DirectoryWatcherTest, YieldsOneContentChangePerCompletionAndIssuesTheNext
     script.results = {FolderPoll{},
                       modified("sub/a.glsl"),
                       FolderPoll{FolderPollStatus::Completed, std::nullopt},  // changes were dropped
-                      completed(1, "added.glsl"),
+                      completed(platform::FolderChangeKind::Added, "added.glsl"),
                       FolderPoll{FolderPollStatus::Failed, std::nullopt},
                       modified("b.glsl"),
                       modified("c.glsl")};

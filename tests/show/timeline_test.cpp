@@ -1,10 +1,34 @@
-// What the timeline asks of the scene file.
+// The timeline table and what it asks of the scene file.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "scene/scene_loader.h"
 #include "show/timeline.h"
 
 namespace {
+
+TEST(TimelineTest, DurationsAndIndicesFitTheShow) {
+    float total = 0.0f;
+    std::int32_t maxMesh = -1, maxCamera = -1, maxLight = -1;
+    for (const ScenePart& part : timeline) {
+        total += part.duration;
+        maxMesh = std::max(maxMesh, part.lastMesh);
+        maxCamera = std::max(maxCamera, part.camera);
+        for (std::int32_t light : part.lights) {
+            if (light != kCameraLight) maxLight = std::max(maxLight, light);
+        }
+    }
+    EXPECT_EQ(total, 120.0f);
+    EXPECT_EQ(total - timeline[5].duration, 110.0f) << "the end marker begins at 110 s";
+    EXPECT_EQ(timeline[5].camera, -1);
+    EXPECT_EQ(maxMesh, 23);
+    EXPECT_EQ(maxCamera, 4);
+    EXPECT_EQ(maxLight, 6);
+    EXPECT_EQ(timeline[2].lights[0], kCameraLight);
+    EXPECT_EQ(timeline[4].fadeOut[3], 3.0f);
+    EXPECT_EQ(timeline[1].fadeIn, (std::array<float, 4>{1, 1, 1, 2}));
+}
 
 TEST(TimelineTest, TheShowNeedsTwentyFourMeshesFiveCamerasAndSevenLights) {
     SceneData data;

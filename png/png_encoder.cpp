@@ -1,22 +1,9 @@
-#include "content/png_encoder.h"
+#include "png/png_encoder.h"
 
 #include <cstddef>
 
-// The encoder is private to this file: static functions, and no file output of its own.
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
-#define STBI_WRITE_NO_STDIO
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#endif
-#include <stb/stb_image_write.h>
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
+#include <stb_image_write.h>
 
-namespace content {
 namespace {
 
 void appendBytes(void* context, void* data, int size) {
@@ -37,4 +24,3 @@ std::vector<std::uint8_t> encodePng(const RgbaImage& image) {
     return png;
 }
 
-}  // namespace content

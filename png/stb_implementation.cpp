@@ -1,10 +1,9 @@
-// stb_image's PNG decoder, compiled quietly into the one file that includes this header: the
-// functions are static to it. Needs /usr/include/stb (libstb-dev) on the include path.
-#pragma once
-
-#define STB_IMAGE_STATIC
+// The one compiled copy of stb's image libraries: the PNG decoder the title image is loaded with
+// and the PNG encoder of the tools. Every other file includes the headers alone.
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STBI_WRITE_NO_STDIO
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"
@@ -12,6 +11,7 @@
 #pragma GCC diagnostic ignored "-Wsign-compare"
 #endif
 #include <stb_image.h>
+#include <stb_image_write.h>
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
 #endif

@@ -1,8 +1,11 @@
 // The scene pass: samples the current part's camera, lights and mesh transforms at 60 frames per
 // second, hands them to the scene program as uniforms and draws one full-screen rectangle.
 //
-// The arithmetic is split into functions without OpenGL so that each step can be checked alone;
-// setSceneUniforms strings them together and does the GL work.
+// Two kinds of functions make it up: the advance functions move the scene's animated state to a
+// frame (through the records' apply functions of scene/scene.h) and change the scene; the others
+// read the scene and compute values for the program without changing anything. The arithmetic
+// needs no OpenGL, so each step can be checked alone; setSceneUniforms strings them together and
+// does the GL work.
 #pragma once
 
 #include <array>
@@ -49,17 +52,6 @@ Vector4 frameVector(std::int32_t width, std::int32_t height, float fov, float t)
 // The first sixteen bytes of the part as four integers (the duration as its bit pattern).
 std::array<std::int32_t, 4> scenePartVector(const ScenePart& part);
 
-// Copies the pose of frames[frame] into the camera when that frame exists; otherwise the camera
-// keeps the pose it holds.
-void applyCameraFrame(Camera& camera, std::int32_t frame);
-
-// The same for a light: position, direction, up, param0, range, intensity and colour.
-void applyLightFrame(Light& light, std::int32_t frame);
-
-// A mesh with more than one transform shows transforms[frame], frame clamped to the recorded
-// range; with one or none it keeps its current transform.
-void applyMeshFrame(Mesh& mesh, std::int32_t frame);
-
 // Columns (right, 0), (up', 0), (forward, 0), (position, 1): forward is the normalised
 // direction, right = forward x up normalised, up' = right x forward. A zero-length vector
 // normalises to zero.
@@ -73,20 +65,31 @@ Matrix4 inverse4x4(const Matrix4& matrix);
 // never more than the arrays hold.
 std::int32_t meshUniformCount(const Scene& scene);
 
-// Advances the part's meshes to `frame` and fills their entries; every other entry keeps zero
-// offsets, a zero transform and an identity inverse. Indices of the part outside the scene's
-// meshes or the arrays are skipped.
-void buildMeshUniforms(Scene& scene, const ScenePart& part, std::int32_t frame, MeshUniforms& out);
+// Moves the part's meshes to `frame` (applyMeshFrame). Indices of the part outside the scene's
+// meshes or the uniform arrays are skipped.
+void advancePartMeshes(Scene& scene, const ScenePart& part, std::int32_t frame);
+
+// Moves the scene lights in the part's slots to `frame` (applyLightFrame); slots naming no
+// scene light are skipped.
+void advancePartLights(Scene& scene, const ScenePart& part, std::int32_t frame);
+
+// Moves everything the part shows to time t in it: the scene's frame index, the part's camera,
+// meshes and lights, and the flash colour (partFlash). The part's camera must exist.
+void advanceSceneTo(Scene& scene, const ScenePart& part, float t);
+
+// The entries of the part's meshes as they stand; every other entry keeps zero offsets, a zero
+// transform and an identity inverse. Indices of the part outside the scene's meshes or the
+// arrays are skipped.
+MeshUniforms meshUniforms(const Scene& scene, const ScenePart& part);
 
 // The flash colour at time t: the fade-in colour while t is inside the fade-in, else the
 // fade-out colour while t is inside the fade-out, else `current`. Both tests are strict.
 Vector4 partFlash(const ScenePart& part, float t, const Vector4& current);
 
-// The part's four light slots at `frame`. Scene lights in the slots are advanced to the frame;
-// the camera light sits half the camera's up vector above it in x and y. Empty slots, and
-// slots naming a light the scene lacks, are zero. `camera` is the part's camera, already
-// advanced to the frame.
-PartLights partLights(Scene& scene, const ScenePart& part, const Camera& camera, std::int32_t frame);
+// The part's four light slots as the scene's lights stand. The camera light sits half the
+// camera's up vector above it in x and y. Empty slots, and slots naming a light the scene lacks,
+// are zero. `camera` is the part's camera.
+PartLights partLights(const Scene& scene, const ScenePart& part, const Camera& camera);
 
 // The whole pass for one frame, drawn into whatever framebuffer is bound. Writes the scene's
 // frame and flash and the poses of the part's camera, lights and meshes; these persist into

@@ -7,7 +7,7 @@
 #include "gl/gl_api.h"
 #include "gl/gl_helpers.h"
 #include "gl/screen_size.h"
-#include "scene/scene_uniforms.h"
+#include "show/scene_pass.h"
 #include "tests/gl/gl_test_context.h"
 
 namespace {

@@ -6,7 +6,8 @@
 #include <string>
 #include <tuple>
 
-#include "show/stb_image_png.h"
+#include <stb_image.h>
+
 #include "tests/support/tool_run.h"
 
 namespace {

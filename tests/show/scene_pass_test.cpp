@@ -1,11 +1,11 @@
-// The timeline table and the arithmetic of the scene pass, without OpenGL.
+// The arithmetic of the scene pass, without OpenGL.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <limits>
 
-#include "scene/scene_uniforms.h"
+#include "show/scene_pass.h"
 #include "show/timeline.h"
 
 namespace {
@@ -48,28 +48,6 @@ TEST(TimelineTest, OpeningPartStartsWithItsIntegerVector) {
     const std::array<std::int32_t, 4> expected = {3, 16, 19, 1102053376};
     EXPECT_EQ(head, expected);
     EXPECT_EQ(scenePartVector(timeline[0]), expected);
-}
-
-TEST(TimelineTest, DurationsAndIndicesFitTheShow) {
-    float total = 0.0f;
-    std::int32_t maxMesh = -1, maxCamera = -1, maxLight = -1;
-    for (const ScenePart& part : timeline) {
-        total += part.duration;
-        maxMesh = std::max(maxMesh, part.lastMesh);
-        maxCamera = std::max(maxCamera, part.camera);
-        for (std::int32_t light : part.lights) {
-            if (light != kCameraLight) maxLight = std::max(maxLight, light);
-        }
-    }
-    EXPECT_EQ(total, 120.0f);
-    EXPECT_EQ(total - timeline[5].duration, 110.0f) << "the end marker begins at 110 s";
-    EXPECT_EQ(timeline[5].camera, -1);
-    EXPECT_EQ(maxMesh, 23);
-    EXPECT_EQ(maxCamera, 4);
-    EXPECT_EQ(maxLight, 6);
-    EXPECT_EQ(timeline[2].lights[0], kCameraLight);
-    EXPECT_EQ(timeline[4].fadeOut[3], 3.0f);
-    EXPECT_EQ(timeline[1].fadeIn, (std::array<float, 4>{1, 1, 1, 2}));
 }
 
 TEST(FrameValuesTest, FrameIndexTruncatesSixtiethsTowardZero) {
@@ -211,9 +189,8 @@ TEST(MeshUniformsTest, FillsOnlyThePartsMeshesAtTheirOwnIndex) {
         scene.meshes.push_back(std::move(mesh));
     }
     const ScenePart part = {0, 1, 2, 16.0f, {-1, -1, -1, -1}, {}, {}};
-    MeshUniforms out;
-    out.info.fill({9, 9, 9, 9});  // stale content must not survive
-    buildMeshUniforms(scene, part, 4, out);
+    advancePartMeshes(scene, part, 4);
+    const MeshUniforms out = meshUniforms(scene, part);
 
     EXPECT_EQ(out.info[0], (std::array<std::int32_t, 4>{0, 0, 0, 0}));
     EXPECT_EQ(out.info[1], (std::array<std::int32_t, 4>{11, 12, 13, 14}));
@@ -236,22 +213,21 @@ TEST(MeshUniformsTest, IndicesBeyondTheSceneOrTheArraysAreSkipped) {
     Scene small;
     small.meshes.resize(2);
     small.meshes[1].face_count = 7;
-    MeshUniforms out;
-    buildMeshUniforms(small, {0, 1, 5, 1.0f, {}, {}, {}}, 0, out);
+    MeshUniforms out = meshUniforms(small, {0, 1, 5, 1.0f, {}, {}, {}});
     EXPECT_EQ(out.info[1][3], 7);
     EXPECT_EQ(out.transforms[1], kIdentityMatrix);
     EXPECT_EQ(out.transforms[2], kZeroMatrix);
 
-    buildMeshUniforms(small, {0, -3, 0, 1.0f, {}, {}, {}}, 0, out);
+    out = meshUniforms(small, {0, -3, 0, 1.0f, {}, {}, {}});
     EXPECT_EQ(out.transforms[0], kIdentityMatrix);
-    buildMeshUniforms(small, {0, 1, 0, 1.0f, {}, {}, {}}, 0, out);
+    out = meshUniforms(small, {0, 1, 0, 1.0f, {}, {}, {}});
     EXPECT_EQ(out.transforms[0], kZeroMatrix) << "first above last: no mesh";
     EXPECT_EQ(out.transforms[1], kZeroMatrix);
 
     Scene large;
     large.meshes.resize(40);
     large.meshes[31].face_count = 31;
-    buildMeshUniforms(large, {0, 30, 35, 1.0f, {}, {}, {}}, 0, out);
+    out = meshUniforms(large, {0, 30, 35, 1.0f, {}, {}, {}});
     EXPECT_EQ(out.info[31][3], 31);
     EXPECT_EQ(out.transforms[30], kIdentityMatrix);
     EXPECT_EQ(meshUniformCount(large), 32);
@@ -264,7 +240,7 @@ TEST(PartLightsTest, CameraLightSitsHalfAnUpVectorAboveTheCameraInXAndY) {
     camera.frames[3].position = {1, 2, 3};
     camera.frames[3].up = {0, 4, 6};
     applyCameraFrame(camera, 3);
-    const PartLights lights = partLights(scene, timeline[2], camera, 3);
+    const PartLights lights = partLights(scene, timeline[2], camera);
     EXPECT_EQ(lights.positions[0], (Vector4{1, 4, 3, 1})) << "z of up is not added";
     EXPECT_EQ(lights.colors[0], (Vector4{10, 10, 10, 1}));
     for (std::size_t s = 1; s < 4; ++s) {
@@ -273,7 +249,7 @@ TEST(PartLightsTest, CameraLightSitsHalfAnUpVectorAboveTheCameraInXAndY) {
     }
 
     applyCameraFrame(camera, 8);  // position (8, 0, 0), up (0, 8, 0)
-    EXPECT_EQ(partLights(scene, timeline[2], camera, 8).positions[0], (Vector4{8, 4, 0, 1}));
+    EXPECT_EQ(partLights(scene, timeline[2], camera).positions[0], (Vector4{8, 4, 0, 1}));
 }
 
 TEST(PartLightsTest, SceneLightsAreAdvancedAndMissingOnesAreEmpty) {
@@ -288,13 +264,15 @@ TEST(PartLightsTest, SceneLightsAreAdvancedAndMissingOnesAreEmpty) {
     const Camera camera;
     const ScenePart part = {0, 0, -1, 1.0f, {1, 7, -1, 1}, {}, {}};
 
-    PartLights lights = partLights(scene, part, camera, 5);  // no frame 5: the light keeps its pose
+    advancePartLights(scene, part, 5);  // no frame 5: the light keeps its pose
+    PartLights lights = partLights(scene, part, camera);
     EXPECT_EQ(lights.positions[0], (Vector4{9, 9, 9, 1}));
     EXPECT_EQ(lights.colors[0], (Vector4{1.0f, 0.5f, 2.0f, 1.0f}));
     EXPECT_EQ(lights.positions[1], (Vector4{0, 0, 0, 0})) << "light 7 does not exist";
     EXPECT_EQ(lights.colors[1], (Vector4{0, 0, 0, 0}));
 
-    lights = partLights(scene, part, camera, 2);
+    advancePartLights(scene, part, 2);
+    lights = partLights(scene, part, camera);
     EXPECT_EQ(lights.positions[3], (Vector4{1, 2, 3, 1}));
     EXPECT_EQ(lights.colors[3], (Vector4{2.0f, 1.0f, 4.0f, 1.0f}));
     EXPECT_EQ(scene.lights[1].position, (Vector3{1, 2, 3})) << "the pose persists";

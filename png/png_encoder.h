@@ -4,8 +4,6 @@
 #include <cstdint>
 #include <vector>
 
-namespace content {
-
 // A picture in 8-bit RGBA, rows top first.
 struct RgbaImage {
     int width = 0;
@@ -16,4 +14,3 @@ struct RgbaImage {
 // The image as PNG file bytes; empty when it cannot be encoded.
 std::vector<std::uint8_t> encodePng(const RgbaImage& image);
 
-}  // namespace content

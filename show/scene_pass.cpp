@@ -1,4 +1,4 @@
-#include "scene/scene_uniforms.h"
+#include "show/scene_pass.h"
 
 #include <algorithm>
 #include <bit>
@@ -15,11 +15,6 @@ namespace {
 
 constexpr Vector4 kCameraLightColor = {10.0f, 10.0f, 10.0f, 1.0f};
 constexpr Vector4 kZero4 = {0.0f, 0.0f, 0.0f, 0.0f};
-
-// Whether `frame` names one of `count` recorded frames.
-bool hasFrame(std::int32_t frame, std::size_t count) {
-    return frame >= 0 && static_cast<std::size_t>(frame) < count;
-}
 
 Vector3 cross(const Vector3& a, const Vector3& b) {
     return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
@@ -98,34 +93,6 @@ std::array<std::int32_t, 4> scenePartVector(const ScenePart& part) {
     return {part.camera, part.firstMesh, part.lastMesh, std::bit_cast<std::int32_t>(part.duration)};
 }
 
-void applyCameraFrame(Camera& camera, std::int32_t frame) {
-    if (!hasFrame(frame, camera.frames.size())) return;
-    const CameraFrame& pose = camera.frames[static_cast<std::size_t>(frame)];
-    camera.position = pose.position;
-    camera.direction = pose.direction;
-    camera.up = pose.up;
-    camera.fov = pose.fov;
-}
-
-void applyLightFrame(Light& light, std::int32_t frame) {
-    if (!hasFrame(frame, light.frames.size())) return;
-    const LightFrame& pose = light.frames[static_cast<std::size_t>(frame)];
-    light.position = pose.position;
-    light.direction = pose.direction;
-    light.up = pose.up;
-    light.param0 = pose.param0;
-    light.range = pose.range;
-    light.intensity = pose.intensity;
-    light.color = pose.color;
-}
-
-void applyMeshFrame(Mesh& mesh, std::int32_t frame) {
-    const std::size_t count = mesh.transforms.size();
-    if (count <= 1) return;
-    const std::size_t index = frame < 0 ? 0 : std::min(static_cast<std::size_t>(frame), count - 1);
-    mesh.transform = mesh.transforms[index];
-}
-
 Matrix4 cameraMatrix(const Camera& camera) {
     const Vector3 forward = normalisedOrZero(camera.direction);
     const Vector3 right = normalisedOrZero(cross(forward, camera.up));
@@ -156,7 +123,30 @@ std::int32_t meshUniformCount(const Scene& scene) {
     return static_cast<std::int32_t>(std::min(scene.meshes.size(), kMaxSceneMeshes));
 }
 
-void buildMeshUniforms(Scene& scene, const ScenePart& part, std::int32_t frame, MeshUniforms& out) {
+void advancePartMeshes(Scene& scene, const ScenePart& part, std::int32_t frame) {
+    const MeshRange range = partMeshRange(scene, part);
+    for (std::int32_t i = range.first; i < range.end; ++i) applyMeshFrame(scene.meshes[static_cast<std::size_t>(i)], frame);
+}
+
+void advancePartLights(Scene& scene, const ScenePart& part, std::int32_t frame) {
+    for (const std::int32_t slot : part.lights) {
+        if (slot >= 0 && static_cast<std::size_t>(slot) < scene.lights.size()) {
+            applyLightFrame(scene.lights[static_cast<std::size_t>(slot)], frame);
+        }
+    }
+}
+
+void advanceSceneTo(Scene& scene, const ScenePart& part, float t) {
+    const std::int32_t frame = sceneFrameIndex(t);
+    scene.frame = frame;
+    applyCameraFrame(scene.cameras[static_cast<std::size_t>(part.camera)], frame);
+    advancePartMeshes(scene, part, frame);
+    advancePartLights(scene, part, frame);
+    scene.flash = partFlash(part, t, scene.flash);
+}
+
+MeshUniforms meshUniforms(const Scene& scene, const ScenePart& part) {
+    MeshUniforms out;
     out.info = {};
     out.surface = {};
     out.transforms = {};
@@ -164,13 +154,13 @@ void buildMeshUniforms(Scene& scene, const ScenePart& part, std::int32_t frame, 
     const MeshRange range = partMeshRange(scene, part);
     for (std::int32_t i = range.first; i < range.end; ++i) {
         const auto slot = static_cast<std::size_t>(i);
-        Mesh& mesh = scene.meshes[slot];
+        const Mesh& mesh = scene.meshes[slot];
         out.info[slot] = {mesh.vertex_offset, mesh.face_offset, mesh.bvh_offset, mesh.face_count};
         out.surface[slot] = {mesh.surface0_offset, mesh.surface1_offset, 0, 0};
-        applyMeshFrame(mesh, frame);
         out.transforms[slot] = mesh.transform;
         out.inverses[slot] = inverse4x4(mesh.transform);
     }
+    return out;
 }
 
 Vector4 partFlash(const ScenePart& part, float t, const Vector4& current) {
@@ -185,7 +175,7 @@ Vector4 partFlash(const ScenePart& part, float t, const Vector4& current) {
     return current;
 }
 
-PartLights partLights(Scene& scene, const ScenePart& part, const Camera& camera, std::int32_t frame) {
+PartLights partLights(const Scene& scene, const ScenePart& part, const Camera& camera) {
     PartLights result{};
     for (std::size_t s = 0; s < part.lights.size(); ++s) {
         const std::int32_t slot = part.lights[s];
@@ -198,8 +188,7 @@ PartLights partLights(Scene& scene, const ScenePart& part, const Camera& camera,
             result.positions[s] = kZero4;
             result.colors[s] = kZero4;
         } else {
-            Light& light = scene.lights[static_cast<std::size_t>(slot)];
-            applyLightFrame(light, frame);
+            const Light& light = scene.lights[static_cast<std::size_t>(slot)];
             const Vector3& p = light.position;
             const float k = light.intensity;
             result.positions[s] = {p[0], p[1], p[2], 1.0f};
@@ -211,17 +200,15 @@ PartLights partLights(Scene& scene, const ScenePart& part, const Camera& camera,
 
 bool setSceneUniforms(Scene& scene, const ScenePart& part, float t, const Shader& shader) {
     if (part.camera < 0 || static_cast<std::size_t>(part.camera) >= scene.cameras.size()) return false;
+    advanceSceneTo(scene, part, t);
 
-    const std::int32_t frame = sceneFrameIndex(t);
-    scene.frame = frame;
-    Camera& camera = scene.cameras[static_cast<std::size_t>(part.camera)];
-    applyCameraFrame(camera, frame);
+    const Camera& camera = scene.cameras[static_cast<std::size_t>(part.camera)];
     const Vector4 frameValues = frameVector(screenWidth, screenHeight, camera.fov, t);
     const Matrix4 cameraValues = cameraMatrix(camera);
-    MeshUniforms meshes;
-    buildMeshUniforms(scene, part, frame, meshes);
+    const MeshUniforms meshes = meshUniforms(scene, part);
     const GLsizei meshCount = meshUniformCount(scene);
     const std::array<std::int32_t, 4> partValues = scenePartVector(part);
+    const PartLights lights = partLights(scene, part, camera);
 
     bindSceneData(scene);
     glApi.glUseProgram(shader.program);
@@ -238,11 +225,7 @@ bool setSceneUniforms(Scene& scene, const ScenePart& part, float t, const Shader
     glApi.glUniformMatrix4fv(uniformLocation(shader, "meshes_itx"), meshCount, GL_FALSE,
                              meshes.inverses[0].data());
     glApi.glUniformMatrix4fv(uniformLocation(shader, "camera"), 1, GL_FALSE, cameraValues.data());
-
-    scene.flash = partFlash(part, t, scene.flash);
     glApi.glUniform4fv(uniformLocation(shader, "flash"), 1, scene.flash.data());
-
-    const PartLights lights = partLights(scene, part, camera, frame);
     glApi.glUniform4fv(uniformLocation(shader, "light_positions"), 4, lights.positions[0].data());
     glApi.glUniform4fv(uniformLocation(shader, "light_colors"), 4, lights.colors[0].data());
 
