@@ -92,7 +92,7 @@ Hit missWithin(float tmax) {
     return Hit(tmax, -1, 0, vec2(0.0));
 }
 
-// Whether the ray hits the triangle v0, v0 + e1, v0 + e2 closer than best.t, and where.
+// Whether the ray hits the triangle v0, v0 + e1, v0 + e2 closer than tmax, and where.
 bool intersectTriangle(Ray ray, vec3 v0, vec3 e1, vec3 e2, float tmax, out float t, out vec2 bary) {
     t = noHit;
     bary = vec2(0.0);
