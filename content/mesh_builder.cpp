@@ -1,19 +1,15 @@
 #include "content/mesh_builder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 namespace content {
-namespace {
-
-// Darker towards the ground for a shape that stands on it; 1 for flat or floating shapes.
 float ambientFactor(float y, float bottom, float height) {
     const bool standsOnGround = bottom < 0.05f && height > 0.05f;
     if (!standsOnGround) return 1.0f;
     return 0.55f + 0.45f * std::clamp((y - bottom) / std::min(height, 1.5f), 0.0f, 1.0f);
 }
-
-}  // namespace
 
 void addShape(MeshBuilder& mesh, const Shape& shape, const Matrix4& placement, const Material& material) {
     const auto base = static_cast<std::uint32_t>(mesh.positions.size());
@@ -33,19 +29,33 @@ void addShape(MeshBuilder& mesh, const Shape& shape, const Matrix4& placement, c
     }
 }
 
+int piecesFor(float length) { return std::max(1, static_cast<int>(std::ceil(length / kLongestEdge - 1e-4f))); }
+
 void addQuad(MeshBuilder& mesh, const std::array<Vec3, 4>& corners, Vec3 normal, const Material& material) {
+    const auto length = [](Vec3 a, Vec3 b) { return std::sqrt(dot(b - a, b - a)); };
+    const int across = piecesFor(std::max(length(corners[0], corners[1]), length(corners[3], corners[2])));
+    const int along = piecesFor(std::max(length(corners[0], corners[3]), length(corners[1], corners[2])));
     const auto base = static_cast<std::uint32_t>(mesh.positions.size());
-    for (const Vec3& corner : corners) {
-        mesh.positions.push_back(corner);
-        mesh.ambient.push_back(1.0f);
+    for (int j = 0; j <= along; ++j) {
+        const float v = static_cast<float>(j) / static_cast<float>(along);
+        for (int i = 0; i <= across; ++i) {
+            const float u = static_cast<float>(i) / static_cast<float>(across);
+            mesh.positions.push_back(mix(mix(corners[0], corners[1], u), mix(corners[3], corners[2], u), v));
+            mesh.ambient.push_back(1.0f);
+        }
     }
-    const bool along = dot(cross(corners[1] - corners[0], corners[2] - corners[0]), normal) > 0.0f;
-    const std::array<Triangle, 2> triangles =
-        along ? std::array<Triangle, 2>{{{base, base + 1, base + 2}, {base, base + 2, base + 3}}}
-              : std::array<Triangle, 2>{{{base, base + 2, base + 1}, {base, base + 3, base + 2}}};
-    for (const Triangle& t : triangles) {
-        mesh.triangles.push_back(t);
-        mesh.materials.push_back(material);
+    const bool facing = dot(cross(corners[1] - corners[0], corners[2] - corners[0]), normal) > 0.0f;
+    const auto at = [&](int i, int j) { return base + static_cast<std::uint32_t>(j * (across + 1) + i); };
+    for (int j = 0; j < along; ++j) {
+        for (int i = 0; i < across; ++i) {
+            const std::uint32_t a = at(i, j), b = at(i + 1, j), c = at(i + 1, j + 1), d = at(i, j + 1);
+            const std::array<Triangle, 2> triangles = facing ? std::array<Triangle, 2>{{{a, b, c}, {a, c, d}}}
+                                                             : std::array<Triangle, 2>{{{a, c, b}, {a, d, c}}};
+            for (const Triangle& t : triangles) {
+                mesh.triangles.push_back(t);
+                mesh.materials.push_back(material);
+            }
+        }
     }
 }
 
@@ -103,11 +113,13 @@ void addRoomShell(MeshBuilder& mesh, Vec3 low, Vec3 high, const Material& walls,
 }
 
 void addBlock(MeshBuilder& mesh, Vec3 centre, Vec3 half, const Material& material, float degrees) {
-    addShape(mesh, makeBox(), place(centre, half, kUp, degrees), material);
+    const std::array<int, 3> divisions = {piecesFor(2.0f * half.x), piecesFor(2.0f * half.y), piecesFor(2.0f * half.z)};
+    addShape(mesh, makeBox(divisions), place(centre, half, kUp, degrees), material);
 }
 
-void addColumn(MeshBuilder& mesh, Vec3 base, float radius, float height, const Material& material, int segments) {
-    addShape(mesh, makeCylinder(segments), place(base, {radius, height, radius}), material);
+void addColumn(MeshBuilder& mesh, Vec3 base, float radius, float height, const Material& material, int segments,
+               CylinderEnds ends) {
+    addShape(mesh, makeCylinder(segments, piecesFor(height), ends), place(base, {radius, height, radius}), material);
 }
 
 }  // namespace content

@@ -12,6 +12,13 @@
 
 namespace content {
 
+// No edge of the quads, blocks and column sides below is longer than this (they come in grids):
+// a face much longer than the things around it overlaps every split plane of the hierarchy.
+inline constexpr float kLongestEdge = 0.75f;
+
+// How many equal pieces of at most kLongestEdge a length takes.
+int piecesFor(float length);
+
 struct MeshBuilder {
     std::vector<Vec3> positions;
     std::vector<float> ambient;  // the vertex extra
@@ -19,9 +26,14 @@ struct MeshBuilder {
     std::vector<Material> materials;  // one per triangle
 };
 
+// The ambient factor at height y of a shape from bottom up to bottom + height: darker towards the
+// ground for a shape that stands on it; 1 for flat or floating shapes.
+float ambientFactor(float y, float bottom, float height);
+
 void addShape(MeshBuilder& mesh, const Shape& shape, const Matrix4& placement, const Material& material);
 
-// A flat quad whose corners go around its edge loop, wound to face along normal.
+// A flat quad whose corners go around its edge loop, wound to face along normal, as a grid of
+// pieces no longer than kLongestEdge.
 void addQuad(MeshBuilder& mesh, const std::array<Vec3, 4>& corners, Vec3 normal, const Material& material);
 void addTriangle(MeshBuilder& mesh, const std::array<Vec3, 3>& corners, Vec3 normal, const Material& material);
 
@@ -40,6 +52,7 @@ void addRoomShell(MeshBuilder& mesh, Vec3 low, Vec3 high, const Material& walls,
 void addBlock(MeshBuilder& mesh, Vec3 centre, Vec3 half, const Material& material, float degrees = 0.0f);
 
 // An upright cylinder standing on base.
-void addColumn(MeshBuilder& mesh, Vec3 base, float radius, float height, const Material& material, int segments = 20);
+void addColumn(MeshBuilder& mesh, Vec3 base, float radius, float height, const Material& material, int segments = 20,
+               CylinderEnds ends = CylinderEnds::Both);
 
 }  // namespace content

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "content/refine.h"
 #include "content/sets.h"
 #include "show/timeline.h"
 
@@ -12,6 +13,10 @@ namespace content {
 namespace {
 
 constexpr float kFramesPerSecond = 60.0f;
+
+// What the grids of the building helpers leave (caps, fans, tori) is split to the same length; then
+// the faces of leaves the hierarchy still cannot split are split again, for a few rounds.
+constexpr int kLeafRounds = 8;
 
 // Frames that cover a part from its start to its end, both included.
 std::uint32_t framesFor(float seconds) { return static_cast<std::uint32_t>(std::lround(seconds * kFramesPerSecond)) + 1; }
@@ -92,6 +97,8 @@ SceneFileBytes generateSceneFile() {
     for (std::size_t i = 0; i < plans.size(); ++i) {
         MeshBuilder mesh;
         plans[i].build(mesh, plans[i].variant);
+        splitLongEdges(mesh, kLongestEdge);
+        splitUntilEveryLeafIsSmall(mesh, kLeafRounds);
         putMesh(out, meshRecord(mesh, meshTransforms(plans[i], partSecondsForMesh(static_cast<int>(i)))), 0);
     }
     const std::span<const CameraPath> cameras = cameraPaths();

@@ -24,7 +24,7 @@ void buildHall(MeshBuilder& mesh, int) {
     for (const float x : {-3.2f, 3.2f}) {
         for (const float z : {-8.0f, -4.0f, 0.0f, 4.0f, 8.0f}) {
             addBlock(mesh, at(kHall, x, 0.2f, z), {0.6f, 0.2f, 0.6f}, kSandstone);
-            addColumn(mesh, at(kHall, x, 0.4f, z), 0.42f, 5.2f, kSandstone);
+            addColumn(mesh, at(kHall, x, 0.4f, z), 0.42f, 5.2f, kSandstone, 20, CylinderEnds::None);
             addBlock(mesh, at(kHall, x, 5.8f, z), {0.6f, 0.2f, 0.6f}, kSandstone);
         }
     }
@@ -32,14 +32,16 @@ void buildHall(MeshBuilder& mesh, int) {
 
 // Mesh 1: a golden knot on a pedestal at the end of the hall.
 void buildHallKnot(MeshBuilder& mesh, int) {
-    addColumn(mesh, at(kHall, 0, 0, -8), 0.9f, 1.0f, kSandstone, 28);
+    addColumn(mesh, at(kHall, 0, 0, -8), 0.9f, 1.0f, kSandstone, 28, CylinderEnds::TopOnly);
     addShape(mesh, makeTorusKnot(2, 3, 0.35f, 192, 12), placeUniform(at(kHall, 0, 3.0f, -8), 0.55f), kGold);
 }
 
 // Mesh 2: the rotunda's round checkered floor on its plinth.
 void buildRotundaFloor(MeshBuilder& mesh, int) {
     addRoundFloor(mesh, kRotunda, 10.0f, 6, 32, kMarbleWhite, kMarbleBlue);
-    addShape(mesh, makeCylinder(48), place(at(kRotunda, 0, -0.4f, 0), {10.0f, 0.39f, 10.0f}), kMarbleBlue);
+    // The plinth's ends lie under the floor and in the ground; the columns' ends below stand on
+    // blocks or floors or carry capitals: none of them is made.
+    addShape(mesh, makeCylinder(48, 1, CylinderEnds::None), place(at(kRotunda, 0, -0.4f, 0), {10.0f, 0.39f, 10.0f}), kMarbleBlue);
 }
 
 // Mesh 3: eight pillars in a ring under a round lintel.
@@ -48,7 +50,7 @@ void buildColonnade(MeshBuilder& mesh, int) {
         const float degrees = 22.5f + 45.0f * static_cast<float>(i);
         const Vec3 base = orbitPoint(kRotunda, 7.5f, 0.0f, degrees);
         addBlock(mesh, base + Vec3{0, 0.15f, 0}, {0.5f, 0.15f, 0.5f}, kMarbleWhite, degrees);
-        addColumn(mesh, base + Vec3{0, 0.3f, 0}, 0.35f, 3.9f, kMarbleWhite);
+        addColumn(mesh, base + Vec3{0, 0.3f, 0}, 0.35f, 3.9f, kMarbleWhite, 20, CylinderEnds::TopOnly);
     }
     addShape(mesh, makeTorus(7.5f, 0.3f, 96, 10), place(at(kRotunda, 0, 4.45f, 0), {1, 1, 1}), kMarbleWhite);
 }
@@ -61,13 +63,39 @@ void buildRotundaOrb(MeshBuilder& mesh, int) {
     addShape(mesh, makeTorus(2.3f, 0.09f, 96, 8), placeUniform(kRotundaOrbCentre, 1.0f, {1, 0, 0}, 25.0f), kGold);
 }
 
+// A low square wall standing on the ground around centre: its top and its inner and outer sides,
+// each a plain quad. Made of blocks instead, the blocks' ends would lie on each other's sides, and
+// faces that lie on each other are faces no hierarchy can tell apart.
+void addKerb(MeshBuilder& mesh, Vec3 centre, float innerHalf, float width, float height, const Material& material) {
+    const float outerHalf = innerHalf + width;
+    const std::size_t firstVertex = mesh.positions.size();
+    const auto corner = [&](float half, int i, float y) {
+        constexpr float kSigns[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+        return centre + Vec3{half * kSigns[i][0], y, half * kSigns[i][1]};
+    };
+    for (int i = 0; i < 4; ++i) {
+        const int j = (i + 1) % 4;
+        const Vec3 inward = Vec3{} - (corner(1.0f, i, 0.0f) + corner(1.0f, j, 0.0f) - centre * 2.0f);
+        addQuad(mesh, {corner(innerHalf, i, height), corner(innerHalf, j, height), corner(outerHalf, j, height),
+                       corner(outerHalf, i, height)},
+                kUp, material);
+        addQuad(mesh, {corner(innerHalf, i, 0.0f), corner(innerHalf, j, 0.0f), corner(innerHalf, j, height),
+                       corner(innerHalf, i, height)},
+                inward, material);
+        addQuad(mesh, {corner(outerHalf, i, 0.0f), corner(outerHalf, j, 0.0f), corner(outerHalf, j, height),
+                       corner(outerHalf, i, height)},
+                Vec3{} - inward, material);
+    }
+    // It stands on the ground: darker at its foot, like the shapes.
+    for (std::size_t v = firstVertex; v < mesh.positions.size(); ++v) {
+        mesh.ambient[v] = ambientFactor(mesh.positions[v].y - centre.y, 0.0f, height);
+    }
+}
+
 // Mesh 5: the plaza's checkered floor with a kerb around it.
 void buildPlazaFloor(MeshBuilder& mesh, int) {
     addTiledFloor(mesh, kPlaza, 12.0f, 12.0f, 16, 16, kTileBlack, kTileWhite);
-    addBlock(mesh, at(kPlaza, -12.5f, 0.15f, 0), {0.5f, 0.15f, 13.0f}, kGranite);
-    addBlock(mesh, at(kPlaza, 12.5f, 0.15f, 0), {0.5f, 0.15f, 13.0f}, kGranite);
-    addBlock(mesh, at(kPlaza, 0, 0.15f, -12.5f), {12.0f, 0.15f, 0.5f}, kGranite);
-    addBlock(mesh, at(kPlaza, 0, 0.15f, 12.5f), {12.0f, 0.15f, 0.5f}, kGranite);
+    addKerb(mesh, kPlaza, 12.0f, 1.0f, 0.3f, kGranite);
 }
 
 // Meshes 6 to 9: pillars at the plaza's corners, each crowned by an orb glowing in its colour.
@@ -83,7 +111,7 @@ constexpr std::array<GlowPillar, 4> kGlowPillars = {{{-6, -6, {1.6f, 0.25f, 0.2f
 void buildGlowPillar(MeshBuilder& mesh, int variant) {
     const GlowPillar& pillar = kGlowPillars[static_cast<std::size_t>(variant)];
     addBlock(mesh, at(kPlaza, pillar.x, 0.25f, pillar.z), {0.7f, 0.25f, 0.7f}, kGranite);
-    addColumn(mesh, at(kPlaza, pillar.x, 0.5f, pillar.z), 0.45f, 4.0f, kGranite);
+    addColumn(mesh, at(kPlaza, pillar.x, 0.5f, pillar.z), 0.45f, 4.0f, kGranite, 20, CylinderEnds::None);
     addBlock(mesh, at(kPlaza, pillar.x, 4.65f, pillar.z), {0.6f, 0.15f, 0.6f}, kGranite);
     const Material orb = surface(pillar.glow[0] / 2.0f, pillar.glow[1] / 2.0f, pillar.glow[2] / 2.0f, 0.3f, 0.0f, pillar.glow);
     addShape(mesh, makeIcosphere(2), placeUniform(at(kPlaza, pillar.x, 5.4f, pillar.z), 0.6f), orb);
@@ -93,8 +121,8 @@ void buildGlowPillar(MeshBuilder& mesh, int variant) {
 constexpr Vec3 kPlazaOrbCentre{0, 3.6f, 60};
 
 void buildPlazaCentrepiece(MeshBuilder& mesh, int) {
-    addColumn(mesh, kPlaza, 1.6f, 0.6f, kGranite, 32);
-    addColumn(mesh, at(kPlaza, 0, 0.6f, 0), 1.2f, 0.5f, kGranite, 32);
+    addColumn(mesh, kPlaza, 1.6f, 0.6f, kGranite, 32, CylinderEnds::TopOnly);
+    addColumn(mesh, at(kPlaza, 0, 0.6f, 0), 1.2f, 0.5f, kGranite, 32, CylinderEnds::TopOnly);
     addShape(mesh, makeIcosphere(3), placeUniform(kPlazaOrbCentre, 2.2f), kChrome);
 }
 
@@ -156,7 +184,7 @@ void buildStairwellFloor(MeshBuilder& mesh, int) {
 
 // Mesh 21: a spiral stair of eighteen steps around a column, with a landing on top.
 void buildSpiralStair(MeshBuilder& mesh, int) {
-    addColumn(mesh, kStairwell, 0.6f, 6.6f, kSandstone, 24);
+    addColumn(mesh, kStairwell, 0.6f, 6.6f, kSandstone, 24, CylinderEnds::None);
     for (int i = 0; i < 18; ++i) {
         const float degrees = 20.0f * static_cast<float>(i);
         addBlock(mesh, orbitPoint(kStairwell, 1.95f, 0.35f * static_cast<float>(i + 1), degrees), {1.3f, 0.12f, 0.45f},

@@ -58,15 +58,40 @@ Shape makeTube(int segments, int sides, float radius, Curve curve, Hint normalHi
 
 }  // namespace
 
-Shape makeBox() {
+Shape makeBox(std::array<int, 3> divisions) {
     Shape shape;
-    for (int i = 0; i < 8; ++i) {
-        shape.positions.push_back({(i & 1) ? 1.0f : -1.0f, (i & 2) ? 1.0f : -1.0f, (i & 4) ? 1.0f : -1.0f});
+    // Vertices by their whole-number place on the box's grid, shared by the sides that meet there.
+    std::map<std::array<int, 3>, std::uint32_t> vertices;
+    const auto vertex = [&](const std::array<int, 3>& at) {
+        const auto found = vertices.find(at);
+        if (found != vertices.end()) return found->second;
+        const auto index = static_cast<std::uint32_t>(shape.positions.size());
+        const auto coordinate = [&](int axis) {
+            return -1.0f + 2.0f * static_cast<float>(at[axis]) / static_cast<float>(divisions[axis]);
+        };
+        shape.positions.push_back({coordinate(0), coordinate(1), coordinate(2)});
+        vertices.emplace(at, index);
+        return index;
+    };
+    // Each side: one coordinate fixed at either end, a grid over the other two.
+    for (int fixed = 0; fixed < 3; ++fixed) {
+        const int u = (fixed + 1) % 3, v = (fixed + 2) % 3;
+        for (const int end : {0, divisions[fixed]}) {
+            for (int i = 0; i < divisions[u]; ++i) {
+                for (int j = 0; j < divisions[v]; ++j) {
+                    std::array<int, 3> corner{};
+                    corner[fixed] = end;
+                    const auto at = [&](int du, int dv) {
+                        std::array<int, 3> p = corner;
+                        p[u] = i + du;
+                        p[v] = j + dv;
+                        return vertex(p);
+                    };
+                    addGridQuad(shape, at(0, 0), at(1, 0), at(1, 1), at(0, 1));
+                }
+            }
+        }
     }
-    // Each side: the four corners with one coordinate fixed, around the side's edge loop.
-    constexpr std::array<std::array<std::uint32_t, 4>, 6> kSides = {
-        {{0, 2, 6, 4}, {1, 3, 7, 5}, {0, 1, 5, 4}, {2, 3, 7, 6}, {0, 1, 3, 2}, {4, 5, 7, 6}}};
-    for (const auto& side : kSides) addGridQuad(shape, side[0], side[1], side[2], side[3]);
     orientAwayFrom(shape, {0, 0, 0});
     return shape;
 }
@@ -102,21 +127,23 @@ Shape makeIcosphere(int subdivisions) {
     return shape;
 }
 
-Shape makeCylinder(int segments) {
+Shape makeCylinder(int segments, int rings, CylinderEnds ends) {
     Shape shape;
-    for (int i = 0; i < segments; ++i) {
-        const float angle = 2.0f * kPi * static_cast<float>(i) / static_cast<float>(segments);
-        shape.positions.push_back({std::cos(angle), 0.0f, std::sin(angle)});
-        shape.positions.push_back({std::cos(angle), 1.0f, std::sin(angle)});
+    for (int r = 0; r <= rings; ++r) {
+        const float y = static_cast<float>(r) / static_cast<float>(rings);
+        for (int i = 0; i < segments; ++i) {
+            const float angle = 2.0f * kPi * static_cast<float>(i) / static_cast<float>(segments);
+            shape.positions.push_back({std::cos(angle), y, std::sin(angle)});
+        }
     }
     const auto bottomCentre = static_cast<std::uint32_t>(shape.positions.size());
     shape.positions.push_back({0, 0, 0});
     shape.positions.push_back({0, 1, 0});
-    const auto ring = [segments](int i, std::uint32_t top) { return static_cast<std::uint32_t>((i % segments) * 2) + top; };
+    const auto ring = [segments](int r, int i) { return static_cast<std::uint32_t>(r * segments + i % segments); };
     for (int i = 0; i < segments; ++i) {
-        addGridQuad(shape, ring(i, 0), ring(i + 1, 0), ring(i + 1, 1), ring(i, 1));
-        shape.triangles.push_back({bottomCentre, ring(i, 0), ring(i + 1, 0)});
-        shape.triangles.push_back({bottomCentre + 1, ring(i, 1), ring(i + 1, 1)});
+        for (int r = 0; r < rings; ++r) addGridQuad(shape, ring(r, i), ring(r, i + 1), ring(r + 1, i + 1), ring(r + 1, i));
+        if (ends == CylinderEnds::Both) shape.triangles.push_back({bottomCentre, ring(0, i), ring(0, i + 1)});
+        if (ends != CylinderEnds::None) shape.triangles.push_back({bottomCentre + 1, ring(rings, i), ring(rings, i + 1)});
     }
     orientAwayFrom(shape, {0, 0.5f, 0});
     return shape;

@@ -18,9 +18,15 @@ struct Shape {
     std::vector<Triangle> triangles;
 };
 
-Shape makeBox();                                  // the cube from -1 to 1
+// The cube from -1 to 1, each side a grid of the given divisions along x, y and z.
+Shape makeBox(std::array<int, 3> divisions = {1, 1, 1});
 Shape makeIcosphere(int subdivisions);            // radius 1; 20 x 4^subdivisions faces
-Shape makeCylinder(int segments);                 // radius 1 around y, from y = 0 to 1, capped
+// Which ends of a cylinder are closed. An end that lies on something else is better left open:
+// nobody sees it, and faces lying on other faces are faces no hierarchy can tell apart.
+enum class CylinderEnds { Both, TopOnly, None };
+
+// Radius 1 around y, from y = 0 to 1, the side in rings of equal height.
+Shape makeCylinder(int segments, int rings = 1, CylinderEnds ends = CylinderEnds::Both);
 Shape makeTorus(float majorRadius, float minorRadius, int segments, int sides);  // around y
 Shape makeTorusKnot(int p, int q, float tubeRadius, int segments, int sides);    // in the xy plane
 

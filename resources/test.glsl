@@ -4,6 +4,16 @@
 // inverse transform). A hit is shaded with its face's surface records: albedo and roughness,
 // emission and mirror share; the part's point lights cast shadows, and mirror faces get one
 // reflected ray. Rays that leave the scene see the sky.
+//
+// Where the time goes, and what keeps it down:
+// - a ray enters a mesh only through its root box; meshes are opened nearest root box first, and
+//   the mesh-space ray (with its reciprocal direction) is worked out once per mesh;
+// - inside a mesh the nearer child is opened first and the farther one waits on a stack with its
+//   entry distance, so it is dropped when a closer hit has been found meanwhile; every step of the
+//   walk reads four texels for one node or one face (see traceMesh);
+// - shadow rays stop at the first face that blocks the light; a light that is behind a surface or
+//   too weak there to show is not traced at all;
+// - a pixel that a fade covers completely does no tracing.
 
 layout(location = 0) uniform vec4 frame;  // screen width, screen height, focal factor, time in part
 layout(location = 1) uniform sampler2D unit0;
@@ -23,25 +33,52 @@ uniform vec4 light_colors[4];        // intensity already multiplied in; w = 0 m
 out vec4 fragColor;
 
 const float noHit = 1e30;
-const int stackSize = 64;
-const int maxNodeVisits = 2048;
-const int maxLeafFaces = 4096;
 const int maxMeshes = 32;
+const int stackSize = 40;        // a hierarchy is at most 32 levels deep: one waiting child per level
+const int maxSteps = 4096;       // steps of one mesh walk, a guard against damaged data
+const int maxLeafFaces = 4096;
+const float invisibleLight = 1.0 / 4096.0;  // a light adding less than this cannot be seen
 
 vec4 fetchTexel(int index) {
     return texelFetch(scene_data, ivec2(index % 1024, index / 1024), 0);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Rays and boxes
+
+// A ray with what every box test needs worked out once.
+struct Ray {
+    vec3 origin;
+    vec3 dir;          // not normalised in mesh space: distances stay world distances
+    vec3 invDir;
+    vec3 originScaled; // origin * invDir
+};
+
+Ray makeRay(vec3 origin, vec3 dir) {
+    vec3 safeDir = mix(dir, vec3(1e-12), lessThan(abs(dir), vec3(1e-12)));
+    vec3 invDir = 1.0 / safeDir;
+    return Ray(origin, dir, invDir, origin * invDir);
+}
+
+// The world ray in a mesh's own coordinates.
+Ray meshRay(int mesh, vec3 worldOrigin, vec3 worldDir) {
+    mat4 itx = meshes_itx[mesh];
+    return makeRay((itx * vec4(worldOrigin, 1.0)).xyz, (itx * vec4(worldDir, 0.0)).xyz);
+}
+
 // Entry distance of the ray into a box, or noHit when it misses it before tmax.
-float boxEntry(vec3 origin, vec3 invDir, vec3 lo, vec3 hi, float tmax) {
-    vec3 t0 = (lo - origin) * invDir;
-    vec3 t1 = (hi - origin) * invDir;
+float boxEntry(Ray ray, vec3 lo, vec3 hi, float tmax) {
+    vec3 t0 = lo * ray.invDir - ray.originScaled;
+    vec3 t1 = hi * ray.invDir - ray.originScaled;
     vec3 tn = min(t0, t1);
     vec3 tf = max(t0, t1);
     float enter = max(max(tn.x, tn.y), max(tn.z, 0.0));
     float leave = min(min(tf.x, tf.y), min(tf.z, tmax));
     return enter <= leave ? enter : noHit;
 }
+
+// ---------------------------------------------------------------------------------------------
+// One mesh's hierarchy
 
 struct Hit {
     float t;
@@ -55,144 +92,166 @@ Hit missWithin(float tmax) {
     return Hit(tmax, -1, 0, vec2(0.0));
 }
 
-// Walks one mesh's hierarchy. With anyHit set, returns at the first face closer than best.t.
-bool traceMesh(int mesh, vec3 worldOrigin, vec3 worldDir, bool anyHit, inout Hit best) {
-    ivec4 info = meshes_info[mesh];
-    if (info.w <= 0) return false;
-    mat4 itx = meshes_itx[mesh];
-    vec3 origin = (itx * vec4(worldOrigin, 1.0)).xyz;
-    vec3 dir = (itx * vec4(worldDir, 0.0)).xyz;  // not normalised: distances stay world distances
-    vec3 safeDir = mix(dir, vec3(1e-12), lessThan(abs(dir), vec3(1e-12)));
-    vec3 invDir = 1.0 / safeDir;
+// Whether the ray hits the triangle v0, v0 + e1, v0 + e2 closer than tmax, and where.
+bool intersectTriangle(Ray ray, vec3 v0, vec3 e1, vec3 e2, float tmax, out float t, out vec2 bary) {
+    t = noHit;
+    bary = vec2(0.0);
+    vec3 p = cross(ray.dir, e2);
+    float det = dot(e1, p);
+    if (abs(det) < 1e-14) return false;
+    float invDet = 1.0 / det;
+    vec3 s = ray.origin - v0;
+    float u = dot(s, p) * invDet;
+    vec3 q = cross(s, e1);
+    float v = dot(ray.dir, q) * invDet;
+    t = dot(e2, q) * invDet;
+    bary = vec2(u, v);
+    return u >= 0.0 && v >= 0.0 && u + v <= 1.0 && t > 1e-4 && t < tmax;
+}
 
+// Walks a mesh whose root box the ray enters. A node travels as (child, split, first face,
+// last face): its own two fields, read with its box, and the face range its ancestors give it.
+//
+// Every step reads four texels and does one piece of work with them: the two child boxes of a
+// node, or the three corners of a face together with the next face's corner indices. Neighbouring
+// pixels, which the rasteriser shades together in one go, so keep in step however their walks
+// differ, and none of them pays for a kind of work it does not need.
+bool traceMesh(int mesh, Ray ray, vec4 rootLo, vec4 rootHi, bool anyHit, inout Hit best) {
+    ivec4 info = meshes_info[mesh];
     int vertexBase = info.x;
     int faceBase = info.y;
     int nodeBase = info.z;
-
-    ivec3 stackNode[stackSize];  // node, first face, last face
-    float stackEntry[stackSize];
+    ivec4 waiting[stackSize];
+    float waitingEntry[stackSize];
     int top = 0;
 
-    float rootEntry = boxEntry(origin, invDir, fetchTexel(nodeBase).xyz, fetchTexel(nodeBase + 1).xyz, best.t);
-    if (rootEntry >= noHit) return false;
-    stackNode[0] = ivec3(0, 0, info.w - 1);
-    stackEntry[0] = rootEntry;
-    top = 1;
-
     bool found = false;
-    for (int visit = 0; visit < maxNodeVisits && top > 0; ++visit) {
-        --top;
-        if (stackEntry[top] > best.t) continue;
-        ivec3 entry = stackNode[top];
-        vec4 lo = fetchTexel(nodeBase + 2 * entry.x);
-        int child = int(lo.w);
-        if (child == 0) {
-            int last = min(entry.z, entry.y + maxLeafFaces - 1);
-            for (int f = entry.y; f <= last; ++f) {
-                vec3 idx = fetchTexel(faceBase + f).xyz;
-                vec3 v0 = fetchTexel(vertexBase + int(idx.x)).xyz;
-                vec3 v1 = fetchTexel(vertexBase + int(idx.y)).xyz;
-                vec3 v2 = fetchTexel(vertexBase + int(idx.z)).xyz;
-                vec3 e1 = v1 - v0;
-                vec3 e2 = v2 - v0;
-                vec3 p = cross(dir, e2);
-                float det = dot(e1, p);
-                if (abs(det) < 1e-14) continue;
-                float invDet = 1.0 / det;
-                vec3 s = origin - v0;
-                float u = dot(s, p) * invDet;
-                if (u < 0.0 || u > 1.0) continue;
-                vec3 q = cross(s, e1);
-                float v = dot(dir, q) * invDet;
-                if (v < 0.0 || u + v > 1.0) continue;
-                float t = dot(e2, q) * invDet;
-                if (t > 1e-4 && t < best.t) {
-                    best.t = t;
-                    best.mesh = mesh;
-                    best.face = f;
-                    best.bary = vec2(u, v);
+    ivec4 node = ivec4(int(rootLo.w), int(rootHi.w), 0, info.w - 1);
+    int face = 0;       // the faces face..lastFace of the current leaf are still to be tested
+    int lastFace = -1;
+    ivec3 corners = ivec3(0);  // vertex indices of `face`
+    for (int step = 0; step < maxSteps; ++step) {
+        bool onFace = face <= lastFace;
+        if (!onFace && node.x < 0) {
+            // Next: the most recently deferred child, unless a closer hit has been found since.
+            if (top == 0) break;
+            --top;
+            if (waitingEntry[top] >= best.t) continue;
+            node = waiting[top];
+        }
+        bool onLeaf = !onFace && node.x == 0;
+        if (onLeaf) {
+            face = node.z - 1;  // this step reads the first face's corner indices
+            lastFace = min(node.w, node.z + maxLeafFaces - 1);
+            node.x = -1;
+        }
+        int children = nodeBase + 2 * node.x;
+        ivec4 address = onFace ? ivec4(vertexBase + corners, faceBase + face + 1)
+                      : onLeaf ? ivec4(faceBase + face + 1)
+                               : ivec4(children, children + 1, children + 2, children + 3);
+        vec4 t0 = fetchTexel(address.x);
+        vec4 t1 = fetchTexel(address.y);
+        vec4 t2 = fetchTexel(address.z);
+        vec4 t3 = fetchTexel(address.w);
+        if (onFace || onLeaf) {
+            if (onFace) {
+                float t;
+                vec2 bary;
+                if (intersectTriangle(ray, t0.xyz, t1.xyz - t0.xyz, t2.xyz - t0.xyz, best.t, t, bary)) {
+                    best = Hit(t, mesh, face, bary);
                     found = true;
                     if (anyHit) return true;
                 }
             }
+            corners = ivec3(t3.xyz);
+            ++face;
             continue;
         }
-        int split = int(fetchTexel(nodeBase + 2 * entry.x + 1).w);
-        int a = child;
-        int b = child + 1;
-        float ta = boxEntry(origin, invDir, fetchTexel(nodeBase + 2 * a).xyz, fetchTexel(nodeBase + 2 * a + 1).xyz, best.t);
-        float tb = boxEntry(origin, invDir, fetchTexel(nodeBase + 2 * b).xyz, fetchTexel(nodeBase + 2 * b + 1).xyz, best.t);
-        ivec3 na = ivec3(a, entry.y, split - 1);
-        ivec3 nb = ivec3(b, split, entry.z);
-        // Push the farther child first so the nearer one is opened next.
-        if (ta > tb) {
-            ivec3 tmpNode = na; na = nb; nb = tmpNode;
-            float tmpT = ta; ta = tb; tb = tmpT;
+        float ta = boxEntry(ray, t0.xyz, t1.xyz, best.t);
+        float tb = boxEntry(ray, t2.xyz, t3.xyz, best.t);
+        ivec4 a = ivec4(int(t0.w), int(t1.w), node.z, node.y - 1);
+        ivec4 b = ivec4(int(t2.w), int(t3.w), node.y, node.w);
+        if (tb < ta) {
+            ivec4 swapNode = a; a = b; b = swapNode;
+            float swapT = ta; ta = tb; tb = swapT;
         }
+        if (ta >= noHit) {
+            node.x = -1;
+            continue;
+        }
+        // Open the nearer child next; the farther one waits.
         if (tb < noHit && top < stackSize) {
-            stackNode[top] = nb;
-            stackEntry[top] = tb;
+            waiting[top] = b;
+            waitingEntry[top] = tb;
             ++top;
         }
-        if (ta < noHit && top < stackSize) {
-            stackNode[top] = na;
-            stackEntry[top] = ta;
-            ++top;
-        }
+        node = a;
     }
     return found;
 }
 
+// ---------------------------------------------------------------------------------------------
+// The part's meshes
+
 int firstMesh() { return clamp(scene_part.y, 0, maxMeshes - 1); }
 int lastMesh() { return clamp(scene_part.z, -1, maxMeshes - 1); }
 
-// Distance at which the ray enters a mesh's root box, or noHit.
-float meshEntry(int mesh, vec3 worldOrigin, vec3 worldDir, float tmax) {
-    ivec4 info = meshes_info[mesh];
-    if (info.w <= 0) return noHit;
-    mat4 itx = meshes_itx[mesh];
-    vec3 origin = (itx * vec4(worldOrigin, 1.0)).xyz;
-    vec3 dir = (itx * vec4(worldDir, 0.0)).xyz;
-    vec3 safeDir = mix(dir, vec3(1e-12), lessThan(abs(dir), vec3(1e-12)));
-    return boxEntry(origin, 1.0 / safeDir, fetchTexel(info.z).xyz, fetchTexel(info.z + 1).xyz, tmax);
-}
-
-// Closest hit: the meshes are opened nearest root box first, so farther ones are culled early.
+// Closest hit. The meshes' root boxes are tested first; those the ray enters are opened nearest
+// entry first, so a mesh behind a hit found already is never opened.
 Hit traceScene(vec3 origin, vec3 dir, float tmax) {
     Hit best = missWithin(tmax);
     int first = firstMesh();
     int last = lastMesh();
     float entries[maxMeshes];
+    vec3 rayOrigins[maxMeshes];
+    vec3 rayDirs[maxMeshes];
     int pending = 0;
     for (int m = first; m <= last; ++m) {
-        float e = meshEntry(m, origin, dir, tmax);
-        entries[m] = e;
-        if (e < noHit) ++pending;
+        entries[m] = noHit;
+        if (meshes_info[m].w <= 0) continue;
+        Ray ray = meshRay(m, origin, dir);
+        int root = meshes_info[m].z;
+        entries[m] = boxEntry(ray, fetchTexel(root).xyz, fetchTexel(root + 1).xyz, tmax);
+        rayOrigins[m] = ray.origin;
+        rayDirs[m] = ray.dir;
+        if (entries[m] < noHit) ++pending;
     }
-    for (int round = 0; round < pending; ++round) {
+    for (; pending > 0; --pending) {
         int nearest = -1;
-        float nearestT = noHit;
+        float nearestT = best.t;
         for (int m = first; m <= last; ++m) {
             if (entries[m] < nearestT) {
                 nearestT = entries[m];
                 nearest = m;
             }
         }
-        if (nearest < 0 || nearestT > best.t) break;
+        if (nearest < 0) break;
         entries[nearest] = noHit;
-        traceMesh(nearest, origin, dir, false, best);
+        int root = meshes_info[nearest].z;
+        traceMesh(nearest, makeRay(rayOrigins[nearest], rayDirs[nearest]), fetchTexel(root), fetchTexel(root + 1),
+                  false, best);
     }
     return best;
 }
 
+// Whether anything lies on the segment from origin to origin + tmax * dir.
 bool occluded(vec3 origin, vec3 dir, float tmax) {
     Hit best = missWithin(tmax);
     int last = lastMesh();
     for (int m = firstMesh(); m <= last; ++m) {
-        if (traceMesh(m, origin, dir, true, best)) return true;
+        if (meshes_info[m].w <= 0) continue;
+        Ray ray = meshRay(m, origin, dir);
+        int root = meshes_info[m].z;
+        vec4 rootLo = fetchTexel(root);
+        vec4 rootHi = fetchTexel(root + 1);
+        if (boxEntry(ray, rootLo.xyz, rootHi.xyz, tmax) >= noHit) continue;
+        if (traceMesh(m, ray, rootLo, rootHi, true, best)) return true;
     }
     return false;
 }
+
+// ---------------------------------------------------------------------------------------------
+// Shading
 
 // Gradient sky with slow drifting cloud bands (they move with the time in the part).
 vec3 sky(vec3 dir) {
@@ -241,12 +300,17 @@ Surface surfaceAt(Hit hit, vec3 origin, vec3 dir) {
     return s;
 }
 
+// A point just off the surface, so that rays leaving it do not hit it again.
+vec3 liftedOff(Surface s) {
+    return s.position + s.normal * (1e-3 * (1.0 + length(s.position) * 0.01));
+}
+
 // Direct light on a surface: ambient, then every occupied light slot (shadowed when asked).
 vec3 shade(Surface s, vec3 viewDir, bool shadows) {
     vec3 color = s.albedo * s.ambient * vec3(0.22, 0.24, 0.30);
     float shininess = mix(200.0, 6.0, s.roughness);
     float specular = (1.0 - s.roughness) * 0.6;
-    vec3 offsetOrigin = s.position + s.normal * (1e-3 * (1.0 + length(s.position) * 0.01));
+    vec3 shadowOrigin = liftedOff(s);
     for (int i = 0; i < 4; ++i) {
         if (light_colors[i].w == 0.0) continue;
         vec3 toLight = light_positions[i].xyz - s.position;
@@ -254,19 +318,46 @@ vec3 shade(Surface s, vec3 viewDir, bool shadows) {
         float d = sqrt(d2);
         vec3 l = toLight / d;
         float ndl = dot(s.normal, l);
-        if (ndl <= 0.0) continue;
-        // A light carried next to the eye hides its shadows behind their casters: no shadow ray.
-        bool nearEye = distance(light_positions[i].xyz, camera[3].xyz) < 1.0;
-        if (shadows && !nearEye && occluded(offsetOrigin, l, d - 2e-3)) continue;
-        vec3 radiance = light_colors[i].rgb / d2;
+        if (ndl <= 0.0) continue;  // the light is behind the surface
         vec3 h = normalize(l - viewDir);
         float highlight = specular * pow(max(dot(s.normal, h), 0.0), shininess);
-        color += radiance * (s.albedo * ndl + vec3(highlight) * ndl);
+        vec3 added = light_colors[i].rgb / d2 * (s.albedo + vec3(highlight)) * ndl;
+        if (max(max(added.r, added.g), added.b) < invisibleLight) continue;  // too far or too weak to show
+        // A light carried next to the eye hides its shadows behind their casters: no shadow ray.
+        bool nearEye = distance(light_positions[i].xyz, camera[3].xyz) < 1.0;
+        if (shadows && !nearEye && occluded(shadowOrigin, l, d - 2e-3)) continue;
+        color += added;
     }
     return color + s.emitted;
 }
 
+// ---------------------------------------------------------------------------------------------
+// The picture
+
+vec3 tracePixel(vec3 eye, vec3 dir) {
+    Hit hit = traceScene(eye, dir, noHit);
+    if (hit.mesh < 0) return sky(dir);
+    Surface s = surfaceAt(hit, eye, dir);
+    vec3 color = shade(s, dir, true);
+    if (s.reflectivity > 0.0) {
+        vec3 rdir = reflect(dir, s.normal);
+        vec3 rorigin = liftedOff(s);
+        Hit rhit = traceScene(rorigin, rdir, noHit);
+        vec3 mirror = rhit.mesh < 0 ? sky(rdir) : shade(surfaceAt(rhit, rorigin, rdir), rdir, false);
+        float fresnel = s.reflectivity + (1.0 - s.reflectivity) * 0.25 * pow(1.0 - max(dot(-dir, s.normal), 0.0), 5.0);
+        color = mix(color, mirror * mix(vec3(1.0), s.albedo, 0.3), clamp(fresnel, 0.0, 1.0));
+    }
+    // Distance haze toward the sky colour keeps far geometry calm.
+    float haze = 1.0 - exp(-max(hit.t - 30.0, 0.0) * 0.01);
+    return mix(color, sky(dir), haze);
+}
+
 void main() {
+    float fade = clamp(flash.a, 0.0, 1.0);
+    if (fade >= 1.0) {
+        fragColor = vec4(flash.rgb, 1.0);  // the fade hides the scene entirely
+        return;
+    }
     vec2 size = max(frame.xy, vec2(1.0));
     float focal = frame.z > 0.0 ? frame.z : 1.7;
     vec2 uv = (2.0 * gl_FragCoord.xy - size) / size.y;
@@ -282,37 +373,12 @@ void main() {
         forward = vec3(0.0, 0.0, 1.0);
     }
     vec3 dir = normalize(uv.x * right + uv.y * up + focal * forward);
-
-    vec3 color;
-    Hit hit = traceScene(eye, dir, noHit);
-    if (hit.mesh < 0) {
-        color = sky(dir);
-    } else {
-        Surface s = surfaceAt(hit, eye, dir);
-        color = shade(s, dir, true);
-        if (s.reflectivity > 0.0) {
-            vec3 rdir = reflect(dir, s.normal);
-            vec3 rorigin = s.position + s.normal * (1e-3 * (1.0 + length(s.position) * 0.01));
-            Hit rhit = traceScene(rorigin, rdir, noHit);
-            vec3 mirror;
-            if (rhit.mesh < 0) {
-                mirror = sky(rdir);
-            } else {
-                Surface rs = surfaceAt(rhit, rorigin, rdir);
-                mirror = shade(rs, rdir, false);
-            }
-            float fresnel = s.reflectivity + (1.0 - s.reflectivity) * 0.25 * pow(1.0 - max(dot(-dir, s.normal), 0.0), 5.0);
-            color = mix(color, mirror * mix(vec3(1.0), s.albedo, 0.3), clamp(fresnel, 0.0, 1.0));
-        }
-        // Distance haze toward the sky colour keeps far geometry calm.
-        float haze = 1.0 - exp(-max(hit.t - 30.0, 0.0) * 0.01);
-        color = mix(color, sky(dir), haze);
-    }
+    vec3 color = tracePixel(eye, dir);
 
     // Soft shoulder above 1, then display gamma.
     color = max(color, vec3(0.0));
     color = mix(color, 1.0 - exp(-color), smoothstep(0.6, 2.5, color));
     color = pow(color, vec3(1.0 / 2.2));
-    color = mix(color, flash.rgb, clamp(flash.a, 0.0, 1.0));
+    color = mix(color, flash.rgb, fade);
     fragColor = vec4(color, 1.0);
 }

@@ -9,14 +9,9 @@
 
 std::optional<std::string> openHeadlessScreen(HeadlessScreen& screen, int width, int height) {
     if (!platform::createGlContext()) return "no OpenGL context";
-    screenWidth = width;
-    screenHeight = height;
     if (loadGlApi().size() != 0) return "the OpenGL driver lacks entry points";
     // Surfaceless contexts have no window: a framebuffer of the screen's size stands in for it.
-    screen.texture = createTexture(screenWidth, screenHeight, kTextureFormatRGBA32F, nullptr, false, 0);
-    makeRenderTarget(screen.target, static_cast<std::uint32_t>(screen.texture.id));
-    screenFramebuffer = screen.target.framebuffer;
-    glViewport(0, 0, screenWidth, screenHeight);
+    screen.framebuffer = makeOffscreenScreen(width, height);
     return std::nullopt;
 }
 

@@ -5,13 +5,12 @@
 #include <optional>
 #include <string>
 
-#include "gl/gl_helpers.h"
+#include "gl/offscreen_screen.h"
 #include "png/png_encoder.h"
 
-// The texture behind the stand-in framebuffer; it lives as long as the tool draws.
+// The framebuffer standing in for the window; it lives as long as the tool draws.
 struct HeadlessScreen {
-    Texture texture;
-    RenderTarget target;
+    OffscreenScreen framebuffer;
 };
 
 // Makes the context current, fetches the entry points, sets screenWidth and screenHeight to the

@@ -17,6 +17,7 @@
 #include "content/shapes.h"
 #include "content/title_picture.h"
 #include "png/png_encoder.h"
+#include "scene/bvh_stats.h"
 #include "scene/scene_loader.h"
 #include "show/timeline.h"
 
@@ -214,6 +215,21 @@ TEST(GeneratedSceneTest, SurfaceRecordsAndVertexExtrasStayInTheirRanges) {
     }
 }
 
+// Every mesh's hierarchy, as the production builds and packs it, splits down to leaves the ray
+// tracer can afford: fewer than 16 faces, none left whole because no split was found.
+TEST(GeneratedSceneTest, EveryMeshSplitsIntoSmallLeaves) {
+    const Generated& scene = generated();
+    ASSERT_FALSE(scene.error);
+    for (std::size_t m = 0; m < scene.data.meshes.size(); ++m) {
+        const Mesh& mesh = scene.data.meshes[m];
+        const BvhStats stats = bvhStats(unpackBvhNodes(scene.data.texels, mesh), static_cast<std::uint32_t>(mesh.face_count));
+        EXPECT_LT(stats.largestLeaf, kBvhLeafLimit) << "mesh " << m;
+        EXPECT_EQ(stats.leavesWithoutSplit, 0u) << "mesh " << m;
+        EXPECT_EQ(stats.leavesAtDepthLimit, 0u) << "mesh " << m;
+        EXPECT_EQ(stats.leaves, (stats.nodes + 1) / 2) << "mesh " << m << ": every node is reached";
+    }
+}
+
 TEST(GeneratedSceneTest, EveryCallGivesTheSameBytes) {
     EXPECT_TRUE(generateSceneFile() == generateSceneFile());
     EXPECT_TRUE(encodePng(drawTitleImage()) == encodePng(drawTitleImage()));
@@ -237,6 +253,8 @@ TEST(ShapesTest, PrimitivesAreClosedFaceOutwardAndHaveTheirVolume) {
         {makeBox(), 8.0f},
         {makeIcosphere(3), 4.0f / 3.0f * pi},
         {makeCylinder(48), pi},
+        {makeBox({3, 1, 5}), 8.0f},
+        {makeCylinder(40, 6), pi},
         {makeTorus(2.0f, 0.5f, 64, 24), 2.0f * pi * pi * 2.0f * 0.25f},
     };
     for (const auto& [shape, volume] : cases) {
@@ -245,6 +263,14 @@ TEST(ShapesTest, PrimitivesAreClosedFaceOutwardAndHaveTheirVolume) {
         EXPECT_NEAR(signedVolume(shape), volume, 0.03f * volume);
     }
     EXPECT_EQ(makeIcosphere(2).triangles.size(), 320u);
+    const Shape side = makeCylinder(24, 2, CylinderEnds::None);
+    EXPECT_EQ(side.triangles.size(), 24u * 2u * 2u) << "no caps";
+    for (const auto& t : side.triangles) {
+        const Vec3 a = side.positions[t[0]], b = side.positions[t[1]], c = side.positions[t[2]];
+        const Vec3 normal = cross(b - a, c - a);
+        EXPECT_GT(normal.x * (a.x + b.x + c.x) + normal.z * (a.z + b.z + c.z), 0.0f) << "faces outward";
+        EXPECT_NEAR(normal.y, 0.0f, 1e-5f);
+    }
     const Shape knot = makeTorusKnot(2, 3, 0.35f, 192, 12);
     expectClosedAndConsistent(knot);
     EXPECT_GT(signedVolume(knot), 0.0f);

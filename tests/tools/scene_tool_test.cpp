@@ -45,6 +45,17 @@ TEST(QvtoolSceneTest, AnInvalidFileGivesOneLineExitOneAndNoTexels) {
     EXPECT_FALSE(std::filesystem::exists(texels));
 }
 
+TEST(QvtoolSceneTest, StatsDescribeEachMeshHierarchyInsteadOfTheTrace) {
+    const ToolRun run = qvtool("scene " + (kCorpus / "valid_one_triangle.vxs").string() + " --stats");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.find("Mesh 0:"), std::string::npos) << "no trace lines";
+    EXPECT_NE(run.out.find("\n   0      1      1       1             1                      1.00      0      0 no split, 0 at "
+                           "depth limit\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("largest leaf: 1 faces (mesh 0); forced leaves: 0\n"), std::string::npos) << run.out;
+}
+
 TEST(QvtoolSceneTest, BadUsageExitsTwo) {
     const ToolRun run = qvtool("scene a --out b");
     EXPECT_EQ(run.status, 2);

@@ -1,0 +1,164 @@
+// Cost of one 640 x 360 frame of each part of the show, drawn off screen by the real director
+// and scene pass (headless EGL), next to a reference fragment program of 2,000 sin/cos iterations
+// per pixel drawn the same way in the same run. Each part reports its wall-clock milliseconds per
+// frame and its ratio to reference frames drawn alternately with its own ("ms", "x_reference"),
+// and the same for the processor time of the whole process, the rasteriser's threads included
+// ("cpu_ms", "x_reference_cpu"): on a machine shared with other work the processor time moves
+// less than the wall clock.
+//
+// The show's resources are read from resources/ in the current folder when there is one (so a
+// copy of an older scene and shader can be measured), otherwise from the source tree's.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <ctime>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "gl/gl_api.h"
+#include "gl/gl_helpers.h"
+#include "gl/offscreen_screen.h"
+#include "gl/screen_size.h"
+#include "platform/platform.h"
+#include "shaders/shader.h"
+#include "show/director.h"
+#include "show/startup.h"
+
+namespace {
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 360;
+
+// Every iteration feeds the next, so the compiler can neither drop nor shorten the loop.
+constexpr char kReferenceSource[] = R"(#version 450
+layout(location = 0) uniform vec4 frame;
+out vec4 fragColor;
+void main() {
+    vec2 p = gl_FragCoord.xy / max(frame.xy, vec2(1.0));
+    float a = p.x;
+    float b = p.y;
+    for (int i = 0; i < 2000; ++i) {
+        a = sin(a + b * 1.3);
+        b = cos(b - a * 0.7);
+    }
+    fragColor = vec4(0.5 + 0.5 * a, 0.5 + 0.5 * b, 0.0, 1.0);
+}
+)";
+
+struct FrameBench {
+    bool ready = false;
+    OffscreenScreen screen;
+    std::unique_ptr<Shader> reference;
+};
+
+struct FrameCost {
+    double ms = 0.0;     // wall clock per frame
+    double cpuMs = 0.0;  // processor time of every thread of the process per frame
+};
+
+double processCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) * 1e-6;
+}
+
+FrameBench& bench() {
+    static FrameBench state;
+    return state;
+}
+
+bool prepare() {
+    FrameBench& b = bench();
+    if (b.ready) return true;
+    if (!std::filesystem::exists("resources/scene.vxs")) std::filesystem::current_path(QV_SOURCE_DIR);
+    if (!platform::createGlContext() || !loadGlApi().empty()) return false;
+    b.screen = makeOffscreenScreen(kWidth, kHeight);
+    if (!createShowResources()) return false;
+    b.reference = std::make_unique<Shader>(kGlFragmentShader, kReferenceSource);
+    b.ready = true;
+    return true;
+}
+
+void drawReference() {
+    const GLuint program = bench().reference->program;
+    glApi.glBindFramebuffer(kGlFramebuffer, screenFramebuffer);
+    glApi.glUseProgram(program);
+    const float frame[4] = {static_cast<float>(kWidth), static_cast<float>(kHeight), 1.0f, 0.0f};
+    glApi.glUniform4fv(0, 1, frame);
+    drawFullScreenRect();  // waits for the GPU
+}
+
+void drawShowFrame(float seconds) {
+    DirectorState state = idealDirectorState(seconds);
+    drawFrameAt(state, seconds);  // every pass waits for the GPU
+}
+
+// Draws once and says what it cost.
+template <typename Draw>
+FrameCost timeFrame(Draw draw) {
+    const double cpuStart = processCpuMs();
+    const auto start = std::chrono::steady_clock::now();
+    draw();
+    const std::chrono::duration<double, std::milli> spent = std::chrono::steady_clock::now() - start;
+    return {spent.count(), processCpuMs() - cpuStart};
+}
+
+void BM_Reference(benchmark::State& state) {
+    if (!prepare()) {
+        state.SkipWithError("no headless OpenGL context or no show resources");
+        return;
+    }
+    drawReference();  // the first draw of a program compiles its code for the rasteriser
+    FrameCost total;
+    for (auto _ : state) {
+        const FrameCost cost = timeFrame(drawReference);
+        state.SetIterationTime(cost.ms / 1000.0);
+        total.ms += cost.ms;
+        total.cpuMs += cost.cpuMs;
+    }
+    const auto frames = static_cast<double>(state.iterations());
+    state.counters["ms"] = total.ms / frames;
+    state.counters["cpu_ms"] = total.cpuMs / frames;
+}
+
+// One frame of the show at show time `seconds`. Each of its frames is paired with a reference
+// frame drawn just before it, so that the ratio compares frames drawn under the same load of the
+// machine.
+void BM_Part(benchmark::State& state, float seconds) {
+    if (!prepare()) {
+        state.SkipWithError("no headless OpenGL context or no show resources");
+        return;
+    }
+    const auto drawPart = [seconds] { drawShowFrame(seconds); };
+    drawReference();
+    drawPart();
+    FrameCost part;
+    FrameCost reference;
+    for (auto _ : state) {
+        const FrameCost pairedReference = timeFrame(drawReference);
+        const FrameCost cost = timeFrame(drawPart);
+        state.SetIterationTime(cost.ms / 1000.0);
+        part.ms += cost.ms;
+        part.cpuMs += cost.cpuMs;
+        reference.ms += pairedReference.ms;
+        reference.cpuMs += pairedReference.cpuMs;
+    }
+    const auto frames = static_cast<double>(state.iterations());
+    state.counters["ms"] = part.ms / frames;
+    state.counters["x_reference"] = part.ms / reference.ms;
+    state.counters["cpu_ms"] = part.cpuMs / frames;
+    state.counters["x_reference_cpu"] = part.cpuMs / reference.cpuMs;
+}
+
+}  // namespace
+
+// Each part at a fixed show time well inside its fades; the opening while it is dithered to two
+// colours.
+BENCHMARK(BM_Reference)->UseManualTime()->MinTime(2.0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Part, part0_opening_8s, 8.0f)->UseManualTime()->MinTime(2.0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Part, part1_rotunda_30s, 30.0f)->UseManualTime()->MinTime(2.0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Part, part2_hall_46s, 46.0f)->UseManualTime()->MinTime(2.0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Part, part3_stairwell_62s, 62.0f)->UseManualTime()->MinTime(2.0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Part, part4_plaza_90s, 90.0f)->UseManualTime()->MinTime(2.0)->Unit(benchmark::kMillisecond);
