@@ -49,8 +49,9 @@ void restoreDesktopMode();
 
 enum class WindowEventKind { Destroy, Close, KeyDown, Other };
 
-// The keys the production tells apart; each backend maps its own key codes onto them.
-enum class Key { Escape, Other };
+// The keys the production tells apart; each backend maps its own key codes onto them. Without
+// options only Escape does anything; making mode also acts on the others.
+enum class Key { Escape, Space, Left, Right, PageUp, PageDown, Home, Other };
 
 struct WindowEvent {
     WindowEventKind kind = WindowEventKind::Other;
@@ -74,6 +75,9 @@ bool createGlContext();
 
 // Looks up an OpenGL entry point in the current context; null when the driver lacks it.
 void* getGlProcAddress(const char* name);
+
+// Sets the window's title bar text (UTF-8). Making mode shows where in the show it is there.
+void setWindowTitle(std::string_view title);
 
 // Shows the window. Some platforms switch the display mode only now, and may refuse it only now:
 // then the window is a framed one of the same client size with the cursor visible, the desktop
@@ -104,8 +108,18 @@ void showMessageBox(std::string_view text, std::string_view caption);
 bool startAudioPlayback(const float* frames, std::uint32_t frameCount,
                         const std::atomic<std::uint32_t>* framesReady);
 
-// Frames played since playback started, stopping at the buffer's end; nothing when unknown.
+// The buffer frame playback has reached: frames played since playback started, plus the frame
+// of the last seek; it stops at the buffer's end. Nothing when unknown.
 std::optional<std::uint32_t> audioPlayPosition();
+
+// Making mode. Holds (true) or resumes (false) the output: while held nothing sounds and the
+// position stands still. Without a device nothing happens.
+void pauseAudioPlayback(bool paused);
+
+// Making mode. Moves playback to buffer frame `frame` (at most the buffer's end); the position
+// reads `frame` from then on. Frames not yet written are never played: until the writer reaches
+// them the output sounds silence and the position waits. A held output stays held.
+void seekAudioPlayback(std::uint32_t frame);
 
 // Once the play position has reached the buffer's end, waits (for a bounded time) until the
 // output has also sounded the frames it still holds, so that ending the process cuts nothing
