@@ -98,7 +98,14 @@ void dispatchMessage();
 // A modal box with one OK button, owned by the desktop. Returns when it is dismissed.
 void showMessageBox(std::string_view text, std::string_view caption);
 
+// Tells the user that the command line was not understood: on standard error where a console
+// can show it, and in a message box where a windowed program has no console (Windows).
+void reportCommandLineError(std::string_view text);
+
 // ---- Audio ----------------------------------------------------------------------------------
+
+// An audio frame is one left/right pair of 32-bit floats; the song plays at this many a second.
+inline constexpr std::uint32_t kAudioFrameRate = 44100;
 
 // Opens the default audio output for 44,100 Hz stereo float frames and starts playing the
 // `frameCount` interleaved frames at `frames` once, front to back. `framesReady` counts the
