@@ -42,7 +42,9 @@ void addTriangleSheet(MeshBuilder& mesh, float width, float bottom, float top, P
         const bool shifted = j % 2 == 1;
         if (shifted) row.push_back({0.0f, v});
         for (int i = 0; i <= columns - (shifted ? 1 : 0); ++i) {
-            row.push_back({step * (static_cast<float>(i) + (shifted ? 0.5f : 0.0f)), v});
+            // Every row ends at exactly `width`.
+            const float u = !shifted && i == columns ? width : step * (static_cast<float>(i) + (shifted ? 0.5f : 0.0f));
+            row.push_back({u, v});
         }
         if (shifted) row.push_back({width, v});
     }
@@ -69,13 +71,15 @@ void addTriangleSheet(MeshBuilder& mesh, float width, float bottom, float top, P
         mesh.materials.push_back(material);
     };
 
-    // Zip each pair of neighbouring rows: step along whichever row lags behind.
+    // Zip each pair of neighbouring rows: each face steps one point along one row, the row whose
+    // step makes the shorter edge across.
     for (std::size_t j = 0; j + 1 < points.size(); ++j) {
         const std::vector<Point2>& low = points[j];
         const std::vector<Point2>& high = points[j + 1];
         std::size_t a = 0, b = 0;
         while (a + 1 < low.size() || b + 1 < high.size()) {
-            const bool alongLow = b + 1 == high.size() || (a + 1 < low.size() && low[a + 1].u <= high[b + 1].u);
+            const bool alongLow = b + 1 == high.size() ||
+                                  (a + 1 < low.size() && std::abs(low[a + 1].u - high[b].u) <= std::abs(high[b + 1].u - low[a].u));
             if (alongLow) {
                 face(j, a, j, a + 1, j + 1, b);
                 ++a;
