@@ -159,16 +159,16 @@ void buildGateways(MeshBuilder& mesh, int) {
 // in wide bands above, a plain pale ground the sun rakes, and dark standing shapes that stand out
 // against the glow and throw long shadows towards the camera.
 constexpr float kSkyRadius = 20.0f;
-// Seen in two colours the bands step from solid white through three dither tones to black; in
-// full colour they go from the white-hot horizon through orange and red to night.
-constexpr std::array<SkyBand, 5> kDuskSky = {{{24.0f, {6.0f, 5.0f, 3.6f}},
-                                              {33.0f, {1.6f, 0.75f, 0.32f}},
-                                              {43.0f, {0.7f, 0.22f, 0.12f}},
-                                              {56.0f, {0.22f, 0.04f, 0.06f}},
-                                              {80.0f, {0.003f, 0.002f, 0.006f}}}};
-// The dome only needs to cover what camera 3 sees over the part (compass angles 20 to 176).
-constexpr float kSkyFromDegrees = 5.0f;
-constexpr float kSkyToDegrees = 195.0f;
+// Seen in two colours the bands step from solid white through two dither tones to the open sky
+// above the dome; in full colour they go from the white-hot horizon through gold to red. Every
+// pixel of sky that hits the dome costs a walk of its hierarchy, so the dome stops where the
+// open sky's own tone takes over.
+constexpr std::array<SkyBand, 3> kDuskSky = {{{17.0f, {6.0f, 5.0f, 3.6f}},
+                                              {25.0f, {1.6f, 0.75f, 0.32f}},
+                                              {33.0f, {0.7f, 0.22f, 0.12f}}}};
+// The dome only needs to span what camera 3 sees over the part (compass angles 20 to 176).
+constexpr float kSkyFromDegrees = 14.0f;
+constexpr float kSkyToDegrees = 184.0f;
 constexpr Material kDuskSand = surface(0.78f, 0.64f, 0.50f, 1.0f);
 constexpr float kDuskGroundAmbient = 0.06f;
 constexpr Material kMonolithBlack = surface(0.0005f, 0.0005f, 0.0006f, 0.9f);
@@ -176,14 +176,15 @@ constexpr Material kStandingStone = surface(0.004f, 0.0037f, 0.004f, 0.9f);
 constexpr Material kWhiteHotGem = surface(1.0f, 0.9f, 0.75f, 0.4f, 0.0f, {6.0f, 5.0f, 3.5f});
 constexpr Material kDarkHalo = surface(0.05f, 0.04f, 0.04f, 0.6f);
 
-// Mesh 16: the opening's ground and the glowing sky over it. The ground reaches a little under
-// the dome's foot, so no gap opens between them.
+// Mesh 16: the opening's plain ground. It reaches a little under the dome's foot, so no gap
+// opens between them. Alone in its mesh, the flat ground gets a tight hierarchy that rays to it
+// walk quickly.
 void buildStoneFieldGround(MeshBuilder& mesh, int) {
     addRoundGround(mesh, kStoneField, kSkyRadius + 0.8f, kDuskSand, kDuskGroundAmbient);
-    addSkyDome(mesh, kStoneField, kSkyRadius, kSkyFromDegrees, kSkyToDegrees, kDuskSky);
 }
 
-// Mesh 17: a tall black monolith inside a circle of seven dark standing stones.
+// Mesh 17: a tall black monolith inside a circle of seven dark standing stones, and the glowing
+// sky dome around them; all of it stands still.
 constexpr float kMonolithHeight = 7.0f;
 
 void buildMonolith(MeshBuilder& mesh, int) {
@@ -195,6 +196,7 @@ void buildMonolith(MeshBuilder& mesh, int) {
         addTaperedSlab(mesh, orbitPoint(kStoneField, 6.5f, 0.0f, degrees), {0.55f, 0.0f, 0.3f}, height, 0.6f,
                        kStandingStone, degrees + 90.0f);
     }
+    addSkyDome(mesh, kStoneField, kSkyRadius, kSkyFromDegrees, kSkyToDegrees, kDuskSky);
 }
 
 // Meshes 18 and 19: a white-hot gem floating above the monolith, and a dark halo turning round it.
