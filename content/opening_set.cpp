@@ -78,8 +78,9 @@ void addTriangleSheet(MeshBuilder& mesh, float width, float bottom, float top, P
         const std::vector<Point2>& high = points[j + 1];
         std::size_t a = 0, b = 0;
         while (a + 1 < low.size() || b + 1 < high.size()) {
-            const bool alongLow = b + 1 == high.size() ||
-                                  (a + 1 < low.size() && std::abs(low[a + 1].u - high[b].u) <= std::abs(high[b + 1].u - low[a].u));
+            const bool lowEnded = a + 1 == low.size(), highEnded = b + 1 == high.size();
+            const bool alongLow =
+                highEnded || (!lowEnded && std::abs(low[a + 1].u - high[b].u) <= std::abs(high[b + 1].u - low[a].u));
             if (alongLow) {
                 face(j, a, j, a + 1, j + 1, b);
                 ++a;
