@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "content/materials.h"
+#include "content/opening_set.h"
 
 namespace content {
 namespace {
@@ -153,28 +154,58 @@ void buildGateways(MeshBuilder& mesh, int) {
     }
 }
 
-// Mesh 16: the opening's wide sandy ground.
+// The opening at dusk: a low sun behind a black monolith. The set is first shown in two, then
+// four colours, so it is made of broad tones: a sky dome glowing white at the horizon and darker
+// in wide bands above, a plain pale ground the sun rakes, and dark standing shapes that stand out
+// against the glow and throw long shadows towards the camera.
+constexpr float kSkyRadius = 20.0f;
+// Seen in two colours the bands step from solid white through two dither tones to the open sky
+// above the dome; in full colour they go from the white-hot horizon through gold to red. Every
+// pixel of sky that hits the dome costs a walk of its hierarchy, so the dome stops where the
+// open sky's own tone takes over.
+constexpr std::array<SkyBand, 3> kDuskSky = {{{17.0f, {6.0f, 5.0f, 3.6f}},
+                                              {25.0f, {1.6f, 0.75f, 0.32f}},
+                                              {33.0f, {0.7f, 0.22f, 0.12f}}}};
+// The dome only needs to span what camera 3 sees over the part (compass angles 20 to 176).
+constexpr float kSkyFromDegrees = 14.0f;
+constexpr float kSkyToDegrees = 184.0f;
+constexpr Material kDuskSand = surface(0.78f, 0.64f, 0.50f, 1.0f);
+constexpr float kDuskGroundAmbient = 0.06f;
+constexpr Material kMonolithBlack = surface(0.0005f, 0.0005f, 0.0006f, 0.9f);
+constexpr Material kStandingStone = surface(0.004f, 0.0037f, 0.004f, 0.9f);
+constexpr Material kWhiteHotGem = surface(1.0f, 0.9f, 0.75f, 0.4f, 0.0f, {6.0f, 5.0f, 3.5f});
+constexpr Material kDarkHalo = surface(0.05f, 0.04f, 0.04f, 0.6f);
+
+// Mesh 16: the opening's plain ground. It reaches a little under the dome's foot, so no gap
+// opens between them. Alone in its mesh, the flat ground gets a tight hierarchy that rays to it
+// walk quickly.
 void buildStoneFieldGround(MeshBuilder& mesh, int) {
-    addTiledFloor(mesh, kStoneField, 20.0f, 20.0f, 20, 20, kSandLight, kSandDark);
+    addRoundGround(mesh, kStoneField, kSkyRadius + 0.8f, kDuskSand, kDuskGroundAmbient);
 }
 
-// Mesh 17: a black monolith inside a circle of seven standing stones.
+// Mesh 17: a tall black monolith inside a circle of seven dark standing stones, and the glowing
+// sky dome around them; all of it stands still.
+constexpr float kMonolithHeight = 7.0f;
+
 void buildMonolith(MeshBuilder& mesh, int) {
-    addBlock(mesh, at(kStoneField, 0, 3.2f, 0), {0.7f, 3.2f, 0.2f}, kObsidian);
+    addBlock(mesh, at(kStoneField, 0, 0.5f * kMonolithHeight, 0), {1.1f, 0.5f * kMonolithHeight, 0.28f},
+             kMonolithBlack);
     for (int i = 0; i < 7; ++i) {
         const float degrees = 360.0f * static_cast<float>(i) / 7.0f + 12.0f;
-        const float halfHeight = 0.9f + 0.25f * static_cast<float>(i % 3);
-        addBlock(mesh, orbitPoint(kStoneField, 6.0f, halfHeight, degrees), {0.35f, halfHeight, 0.25f}, kGranite, degrees);
+        const float height = 1.8f + 0.7f * static_cast<float>(i % 3);
+        addTaperedSlab(mesh, orbitPoint(kStoneField, 6.5f, 0.0f, degrees), {0.55f, 0.0f, 0.3f}, height, 0.6f,
+                       kStandingStone, degrees + 90.0f);
     }
+    addSkyDome(mesh, kStoneField, kSkyRadius, kSkyFromDegrees, kSkyToDegrees, kDuskSky);
 }
 
-// Meshes 18 and 19: a glowing faceted gem floating above the monolith, and its halo.
-constexpr Vec3 kGemCentre{-60, 8.2f, 0};
+// Meshes 18 and 19: a white-hot gem floating above the monolith, and a dark halo turning round it.
+constexpr Vec3 kGemCentre{-60, kMonolithHeight + 1.9f, 0};
 
-void buildGem(MeshBuilder& mesh, int) { addShape(mesh, makeIcosphere(1), placeUniform(kGemCentre, 0.9f), kEmber); }
+void buildGem(MeshBuilder& mesh, int) { addShape(mesh, makeIcosphere(1), placeUniform(kGemCentre, 0.6f), kWhiteHotGem); }
 
 void buildHalo(MeshBuilder& mesh, int) {
-    addShape(mesh, makeTorus(2.0f, 0.12f, 72, 8), placeUniform(kGemCentre, 1.0f, {1, 0, 0}, 70.0f), kGold);
+    addShape(mesh, makeTorus(1.8f, 0.16f, 72, 8), placeUniform(kGemCentre, 1.0f, {1, 0, 0}, 70.0f), kDarkHalo);
 }
 
 // Mesh 20: the stairwell's round floor.
@@ -238,8 +269,9 @@ constexpr std::array<CameraPath, 5> kCameraPaths = {{
     {kRotunda, 200.0f, 290.0f, 6.4f, 5.6f, 3.4f, 2.0f, at(kRotunda, 0, 2.4f, 0), at(kRotunda, 0, 2.7f, 0), 58.0f, 54.0f},
     // 2, the plaza: almost a full circle that cranes up above the centrepiece.
     {kPlaza, 200.0f, 520.0f, 18.0f, 10.0f, 2.0f, 12.0f, at(kPlaza, 0, 2.5f, 0), at(kPlaza, 0, 2.0f, 0), 55.0f, 48.0f},
-    // 3, the stone field: a long dolly towards the monolith, rising to the gem.
-    {kStoneField, 270.0f, 300.0f, 28.0f, 12.0f, 1.8f, 4.5f, at(kStoneField, 0, 4.0f, 0), at(kStoneField, 0, 5.5f, 0), 42.0f,
+    // 3, the stone field: a long low dolly towards the monolith against the sunset, looking up
+    // to the gem at the end.
+    {kStoneField, 268.0f, 300.0f, 18.0f, 8.5f, 1.3f, 1.8f, at(kStoneField, 0, 3.5f, 0), at(kStoneField, 0, 5.0f, 0), 44.0f,
      50.0f},
     // 4, the stairwell: half a turn that climbs with the stair to the chain.
     {kStairwell, 20.0f, 160.0f, 14.0f, 11.0f, 2.5f, 10.0f, at(kStairwell, 0, 3.0f, 0), at(kStairwell, 0, 6.7f, 0), 50.0f,
@@ -251,7 +283,9 @@ constexpr std::array<LightPath, 7> kLightPaths = {{
     {kRotunda, 8.0f, 5.0f, 210.0f, -0.03f, {0.55f, 0.7f, 1.0f}, 45.0f, 30.0f},                     // 1, cool
     {kPlaza, 9.0f, 9.0f, 0.0f, 0.02f, {1.0f, 0.92f, 0.8f}, 120.0f, 40.0f},                         // 2, key
     {kPlaza, 3.0f, 6.6f, 180.0f, -0.045f, {0.6f, 0.55f, 1.0f}, 50.0f, 25.0f},                      // 3, violet
-    {kStoneField, 16.0f, 7.0f, 240.0f, 0.01f, {1.0f, 0.6f, 0.35f}, 300.0f, 60.0f},                 // 4, dusk
+    // 4, the low sun behind the monolith, seen from the camera: it rakes the ground, so it is
+    // strong enough to light it from far, and its shadows reach towards the camera.
+    {kStoneField, 14.0f, 3.5f, 95.0f, 0.003f, {1.0f, 0.8f, 0.6f}, 30000.0f, 60.0f},
     {kStairwell, kWispRadius, kWispHeight + 1.3f, 0.0f, kWispTurnsPerSecond, {0.5f, 0.8f, 1.0f}, 25.0f, 15.0f},  // 5, wisp
     {kStairwell, 2.5f, 13.0f, 90.0f, 0.02f, {1.0f, 0.75f, 0.5f}, 140.0f, 40.0f},                   // 6, lamp
 }};

@@ -1,0 +1,87 @@
+// Renders two-colour frames of the opening with `qvtool frame` and checks that they read as a
+// picture: large solid areas of black and of white, not an even dither pattern all over.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <stb_image.h>
+
+#include "tests/support/tool_run.h"
+
+namespace {
+
+struct GreyFrame {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> pixels;  // one byte per pixel, rows top first
+};
+
+GreyFrame renderGrey(const std::string& seconds, const std::string& size) {
+    const std::filesystem::path png =
+        std::filesystem::temp_directory_path() / ("qv_opening_" + std::to_string(getpid()) + "_" + seconds + ".png");
+    const std::string tool = std::string("cd ") + QV_SOURCE_DIR + " && " + QVTOOL_PATH;
+    const ToolRun run = runTool(tool, "frame " + seconds + " " + png.string() + " --size " + size, "opening_frame");
+    EXPECT_EQ(run.status, 0) << run.err;
+    GreyFrame frame;
+    int channels = 0;
+    unsigned char* pixels = stbi_load(png.string().c_str(), &frame.width, &frame.height, &channels, 1);
+    std::filesystem::remove(png);
+    if (pixels == nullptr) return frame;
+    frame.pixels.assign(pixels, pixels + static_cast<std::ptrdiff_t>(frame.width) * frame.height);
+    stbi_image_free(pixels);
+    return frame;
+}
+
+// The share of the frame covered by the largest region of pixels of the given value whose
+// pixels touch along their sides. An even dither pattern of a tone has only small regions of
+// its minority colour.
+double largestRegionShare(const GreyFrame& frame, unsigned char value) {
+    const int count = frame.width * frame.height;
+    if (count == 0) return 0.0;
+    std::vector<bool> seen(static_cast<std::size_t>(count), false);
+    std::vector<int> pending;
+    int largest = 0;
+    for (int start = 0; start < count; ++start) {
+        if (seen[static_cast<std::size_t>(start)] || frame.pixels[static_cast<std::size_t>(start)] != value) continue;
+        seen[static_cast<std::size_t>(start)] = true;
+        pending.push_back(start);
+        int size = 0;
+        while (!pending.empty()) {
+            const int at = pending.back();
+            pending.pop_back();
+            ++size;
+            const int x = at % frame.width, y = at / frame.width;
+            const int neighbours[4] = {x > 0 ? at - 1 : -1, x + 1 < frame.width ? at + 1 : -1,
+                                       y > 0 ? at - frame.width : -1, y + 1 < frame.height ? at + frame.width : -1};
+            for (const int next : neighbours) {
+                if (next < 0 || seen[static_cast<std::size_t>(next)]) continue;
+                if (frame.pixels[static_cast<std::size_t>(next)] != value) continue;
+                seen[static_cast<std::size_t>(next)] = true;
+                pending.push_back(next);
+            }
+        }
+        largest = std::max(largest, size);
+    }
+    return static_cast<double>(largest) / count;
+}
+
+// Early, middle and late in the two-colour stretch of the opening (before the flash at 13.5 s),
+// some solid black region and some solid white region each cover a good part of the frame:
+// silhouettes, shadows and the glow, rather than an even grey field with a small figure.
+TEST(OpeningFrameTest, TwoColourFramesHaveLargeSolidAreasOfBlackAndOfWhite) {
+    constexpr double kLargeShare = 0.08;
+    for (const std::string seconds : {"4", "8", "12"}) {
+        const GreyFrame frame = renderGrey(seconds, "160x90");
+        ASSERT_EQ(frame.width, 160) << seconds << " s";
+        ASSERT_EQ(frame.height, 90) << seconds << " s";
+        EXPECT_GT(largestRegionShare(frame, 0), kLargeShare) << seconds << " s: black";
+        EXPECT_GT(largestRegionShare(frame, 255), kLargeShare) << seconds << " s: white";
+    }
+}
+
+}  // namespace
