@@ -70,16 +70,6 @@ TEST_F(OutputFileTest, AnythingButACommitLeavesThePathAsItWas) {
     EXPECT_EQ(slurp(folder / "out.bin"), "earlier");
 }
 
-TEST_F(OutputFileTest, ACommitReplacesThePathWhole) {
-    OutputFile file;
-    ASSERT_EQ(openOutput(file, folder / "out.bin"), std::nullopt);
-    const std::vector<float> values = {1.0f, -2.5f};
-    writeFloats(file, values);
-    ASSERT_TRUE(commitOutput(file));
-    EXPECT_EQ(slurp(folder / "out.bin"), std::string("\x00\x00\x80\x3f\x00\x00\x20\xc0", 8));
-    EXPECT_EQ(entriesOf(folder), std::vector<fs::path>{folder / "out.bin"});
-}
-
 TEST_F(OutputFileTest, AFolderOrAMissingFolderIsRefusedWithNothingCreated) {
     fs::create_directories(folder / "taken");
     OutputFile file;
