@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config        # cmake, ctest, ninja, the compiler (its ASan, UBSan, TSan runtimes)
   libsdl2-dev libegl-dev libgl-dev libstb-dev  # the show's libraries; EGL and GLX bring Mesa's llvmpipe
   libgtest-dev libgmock-dev libbenchmark-dev
-  libavcodec-dev libavformat-dev libswscale-dev libswresample-dev  # the capture's H.264/AAC in MP4
+  libavcodec-dev libavformat-dev libswscale-dev  # the capture's H.264/AAC in MP4
   ffmpeg                                  # ffprobe and ffmpeg read captures back in the tests
   xvfb xauth                              # Xvfb and xvfb-run, which needs xauth
   xdotool imagemagick                     # the e2e tests press keys and read the screen (import, convert)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: unit, gl (headless EGL on Mesa) and e2e (the whole
-# production under Xvfb); then the unit tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the threaded playback path under ThreadSanitizer, the Windows cross
+# production under Xvfb); then the unit tests and a short qvtool capture and frame under
+# AddressSanitizer and UndefinedBehaviorSanitizer, the threaded playback path and the capture's
+# encoder thread under ThreadSanitizer, the Windows cross
 # build (run once under wine), and a bounded fuzzing run. Warnings are errors in every build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,6 +25,9 @@ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_SAN
 cmake --build build-sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-sanitize --output-on-failure -L unit
 
+echo "== qvtool capture and frame under ASan + UBSan"
+timeout -s KILL 600 tests/tools/tools_under_sanitizers.sh build-sanitize/qvtool address
+
 echo "== threads under ThreadSanitizer"
 # The song render thread publishing its rows, the SDL audio callback and the audio clock, in the
 # unit tests whose names speak of audio, and a few seconds of the production's real playback
@@ -32,6 +36,11 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_TSAN=ON
 cmake --build build-tsan -j "$jobs"
 TSAN_OPTIONS="halt_on_error=1:exitcode=66:second_deadlock_stack=1:suppressions=$PWD/tests/tsan_suppressions.txt" \
   ctest --test-dir build-tsan --output-on-failure --no-tests=error -R 'audio|e2e_escape_during_playback'
+
+echo "== the capture's encoder thread under ThreadSanitizer"
+TSAN_OPTIONS="halt_on_error=1:exitcode=66:second_deadlock_stack=1:suppressions=$PWD/tests/tsan_suppressions.txt" \
+  ctest --test-dir build-tsan --output-on-failure --no-tests=error -R '^video_writer_test$'
+timeout -s KILL 900 tests/tools/tools_under_sanitizers.sh build-tsan/qvtool thread
 
 echo "== Windows cross build"
 cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \

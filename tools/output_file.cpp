@@ -1,38 +1,81 @@
 #include "tools/output_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <array>
 #include <bit>
-#include <chrono>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <random>
-#include <string>
 #include <system_error>
 
-// Unique per run: several build folders may generate into the same resources folder at once.
-std::filesystem::path temporaryPathFor(const std::filesystem::path& path) {
-    const auto ticks = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+namespace {
+
+// A name beside `path` that no other run uses: several build folders may generate into the same
+// resources folder at once. Exclusive creation catches the rare clash, and a new name is tried.
+std::filesystem::path temporaryNameFor(const std::filesystem::path& path) {
+    static std::random_device seed;
+    static std::mt19937_64 draw(seed() ^ (static_cast<std::uint64_t>(::getpid()) << 32));
     std::filesystem::path temporary = path;
-    temporary += ".partial-" + std::to_string(ticks ^ std::random_device{}());
+    temporary += ".partial-" + std::to_string(draw());
     return temporary;
 }
 
-bool moveIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& path) {
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (!error) return true;
-    std::filesystem::remove(temporary, error);
-    return false;
+std::filesystem::path folderOf(const std::filesystem::path& path) {
+    return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
 }
 
-bool openOutput(OutputFile& file, const std::filesystem::path& path) {
-    file.path = path;
-    file.temporary = temporaryPathFor(path);
-    file.stream.open(file.temporary, std::ios::binary | std::ios::trunc);
-    return file.stream.is_open();
+// Appended piece by piece: GCC 12 warns wrongly about "'" + text + "'" here.
+std::string quoted(const std::filesystem::path& path) {
+    std::string text = "'";
+    text.append(path.string());
+    text.push_back('\'');
+    return text;
+}
+
+}  // namespace
+
+OutputFile::~OutputFile() { discardOutput(*this); }
+
+std::optional<std::string> openOutput(OutputFile& file, const std::filesystem::path& path) {
+    discardOutput(file);
+    std::error_code error;
+    if (path.empty() || !path.has_filename()) return quoted(path) + " names no file";
+    if (std::filesystem::is_directory(path, error)) return quoted(path) + " is a folder";
+    if (!std::filesystem::is_directory(folderOf(path), error)) return "folder " + quoted(folderOf(path)) + " does not exist";
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const std::filesystem::path temporary = temporaryNameFor(path);
+        const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (descriptor >= 0) {
+            file.path = path;
+            file.temporary = temporary;
+            file.descriptor = descriptor;
+            file.writeFailed = false;
+            return std::nullopt;
+        }
+        if (errno != EEXIST) {
+            return "cannot create a file in folder " + quoted(folderOf(path)) + ": " + std::strerror(errno);
+        }
+    }
+    return "cannot find a free temporary name in folder " + quoted(folderOf(path));
 }
 
 void writeBytes(OutputFile& file, std::span<const std::byte> bytes) {
-    file.stream.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (file.descriptor < 0) {
+        file.writeFailed = true;
+        return;
+    }
+    while (!bytes.empty() && !file.writeFailed) {
+        const ssize_t written = ::write(file.descriptor, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            file.writeFailed = true;
+            return;
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(written));
+    }
 }
 
 void writeFloats(OutputFile& file, std::span<const float> values) {
@@ -49,28 +92,42 @@ void writeFloats(OutputFile& file, std::span<const float> values) {
 }
 
 bool commitOutput(OutputFile& file) {
-    file.stream.close();
-    if (file.stream) return moveIntoPlace(file.temporary, file.path);
-    discardOutput(file);
-    return false;
+    if (file.descriptor < 0 || file.writeFailed) {
+        discardOutput(file);
+        return false;
+    }
+    const int closed = ::close(file.descriptor);
+    file.descriptor = -1;
+    std::error_code error;
+    if (closed == 0) std::filesystem::rename(file.temporary, file.path, error);
+    if (closed != 0 || error) {
+        discardOutput(file);
+        return false;
+    }
+    file.temporary.clear();
+    return true;
 }
 
 void discardOutput(OutputFile& file) {
-    if (file.stream.is_open()) file.stream.close();
-    std::error_code ignored;
-    std::filesystem::remove(file.temporary, ignored);
+    if (file.descriptor >= 0) ::close(file.descriptor);
+    file.descriptor = -1;
+    if (!file.temporary.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove(file.temporary, ignored);
+        file.temporary.clear();
+    }
 }
 
 bool writeFileInPlace(const std::filesystem::path& path, std::span<const std::byte> bytes) {
     OutputFile file;
-    if (!openOutput(file, path)) return false;
+    if (openOutput(file, path)) return false;
     writeBytes(file, bytes);
     return commitOutput(file);
 }
 
 bool writeFloatsInPlace(const std::filesystem::path& path, std::span<const float> values) {
     OutputFile file;
-    if (!openOutput(file, path)) return false;
+    if (openOutput(file, path)) return false;
     writeFloats(file, values);
     return commitOutput(file);
 }

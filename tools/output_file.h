@@ -1,43 +1,50 @@
 // How every qvtool command writes its files: under a temporary name beside the path, renamed into
 // place once complete. A reader never sees half a file, and a failed write leaves the path as it
 // was and no temporary file behind.
+//
+// The temporary file is created exclusively under a name unique to the run: an existing file or
+// link of that name is never truncated or followed. Until committed, the guard removes it when it
+// is destroyed, so an early return or an exception leaves nothing behind. Opening the guard is
+// also the up-front check of the path: do it before any long work.
 #pragma once
 
 #include <cstddef>
 #include <filesystem>
-#include <fstream>
+#include <optional>
 #include <span>
+#include <string>
 
 struct OutputFile {
     std::filesystem::path path;
-    std::filesystem::path temporary;
-    std::ofstream stream;
+    std::filesystem::path temporary;  // empty while nothing is held
+    int descriptor = -1;              // the temporary file, open for writing
+    bool writeFailed = false;
+
+    OutputFile() = default;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile();  // discards what was not committed
 };
 
-// Creates the temporary file; false (and nothing created) when the folder cannot take it.
-bool openOutput(OutputFile& file, const std::filesystem::path& path);
+// Checks `path` (not a folder, in a folder that exists) and creates the temporary file beside
+// it. On failure returns why, in a few words, and nothing is created.
+[[nodiscard]] std::optional<std::string> openOutput(OutputFile& file, const std::filesystem::path& path);
 
+// Appends to the temporary file; a failure is remembered and makes commitOutput fail.
 void writeBytes(OutputFile& file, std::span<const std::byte> bytes);
 
 // float32 values, little-endian whatever the host's byte order.
 void writeFloats(OutputFile& file, std::span<const float> values);
 
-// Closes the file and renames it into place. When any write failed, or the rename does, removes
-// the temporary file instead and returns false.
-bool commitOutput(OutputFile& file);
+// Closes the file and renames it into place. When any write failed, or the close or the rename
+// does, removes the temporary file instead and returns false.
+[[nodiscard]] bool commitOutput(OutputFile& file);
 
-// Closes and removes the temporary file; the path stays as it was.
+// Closes and removes the temporary file; the path stays as it was. Safe to call twice.
 void discardOutput(OutputFile& file);
 
-// A name beside `path` for its temporary file, used by no other run at the same time; for writers
-// that open the file themselves, such as the capture's MP4 muxer.
-std::filesystem::path temporaryPathFor(const std::filesystem::path& path);
-
-// Renames a finished temporary file to `path`; when that fails, removes it and returns false.
-bool moveIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& path);
-
 // The whole of it for one buffer.
-bool writeFileInPlace(const std::filesystem::path& path, std::span<const std::byte> bytes);
+[[nodiscard]] bool writeFileInPlace(const std::filesystem::path& path, std::span<const std::byte> bytes);
 
 // The same for float32 values, little-endian.
-bool writeFloatsInPlace(const std::filesystem::path& path, std::span<const float> values);
+[[nodiscard]] bool writeFloatsInPlace(const std::filesystem::path& path, std::span<const float> values);

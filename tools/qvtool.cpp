@@ -1,6 +1,7 @@
 // qvtool: the command-line companion of the production. It dispatches on its first argument to
 // the sub-commands that the tools/qvtool_*.cpp files register.
 #include "tools/qvtool_command.h"
+#include "tools/tool_arguments.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -32,12 +33,12 @@ const QvtoolCommand& registerQvtoolCommand(const QvtoolCommand& command) {
 int main(int argc, char** argv) {
     if (argc < 2) {
         printUsage();
-        return 2;
+        return kUsageStatus;
     }
     for (const QvtoolCommand& command : commandTable()) {
         if (std::strcmp(command.name, argv[1]) == 0) return command.run(argc - 1, argv + 1);
     }
     std::fprintf(stderr, "qvtool: unknown command '%s'\n", argv[1]);
     printUsage();
-    return 2;
+    return kUsageStatus;
 }

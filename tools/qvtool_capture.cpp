@@ -6,24 +6,21 @@
 // folder, as the production does.
 //
 // The file is written under a temporary name beside OUT and renamed when complete; a failure or
-// an interrupt (SIGINT, SIGTERM) deletes it, so OUT is either the whole capture or untouched.
+// an interrupt (SIGINT, SIGTERM) at any point before the rename deletes it, so OUT is either the
+// whole capture or untouched. A second interrupt ends the process at once. Exit statuses: 0 done,
+// 2 a bad request, 1 a failure while working, 128 + the signal's number after an interrupt.
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
-#include <charconv>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "show/director.h"
@@ -31,8 +28,10 @@
 #include "synth/song_render.h"
 #include "synth/sound_bank.h"
 #include "tools/headless_screen.h"
+#include "tools/interrupts.h"
 #include "tools/output_file.h"
 #include "tools/qvtool_command.h"
+#include "tools/tool_arguments.h"
 #include "tools/video_writer.h"
 
 namespace {
@@ -62,72 +61,37 @@ struct CapturePlan {
     std::int64_t endSongFrame = 0;
 };
 
-volatile std::sig_atomic_t interruptSignal = 0;
-
-void noteInterrupt(int signal) { interruptSignal = signal; }
-
-void catchInterrupts() {
-    struct sigaction action {};
-    action.sa_handler = noteInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
 bool fail(const std::string& message) {
     std::fprintf(stderr, "qvtool capture: %s\n", message.c_str());
     return false;
 }
 
-std::string inQuotes(const std::string& text) {
-    std::string result = "'";
-    result += text;
-    result += "'";
-    return result;
-}
+std::string inQuotes(const std::string& text) { return "'" + text + "'"; }
 
-template <typename Number>
-bool parseWhole(std::string_view text, Number& value) {
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    return result.ec == std::errc() && result.ptr == text.data() + text.size();
-}
+constexpr OptionRule kOptions[] = {{"--size", true}, {"--fps", true}, {"--from", true}, {"--to", true}};
 
-bool parseSeconds(const char* text, double& seconds) {
-    char* end = nullptr;
-    seconds = std::strtod(text, &end);
-    return end != text && *end == '\0' && std::isfinite(seconds);
-}
-
-bool parseSize(std::string_view text, int& width, int& height) {
-    const std::size_t cross = text.find('x');
-    return cross != std::string_view::npos && parseWhole(text.substr(0, cross), width) &&
-           parseWhole(text.substr(cross + 1), height);
-}
-
-bool parseOption(std::string_view flag, const char* value, CaptureRequest& request) {
-    if (flag == "--size") {
-        if (parseSize(value, request.width, request.height)) return true;
-        return fail(std::string("--size takes WxH, such as 640x360, not '") + value + "'");
+bool takeOption(const GivenOption& option, CaptureRequest& request) {
+    const std::string value(option.value);
+    if (option.flag == "--size") {
+        if (auto error = parseSize(option.value, request.width, request.height)) return fail(*error);
+        return true;
     }
-    if (flag == "--fps") {
-        if (parseWhole(std::string_view(value), request.fps)) return true;
-        return fail(std::string("--fps takes a whole number of frames per second, not '") + value + "'");
+    if (option.flag == "--fps") {
+        if (parseWholeNumber(option.value, request.fps)) return true;
+        return fail("--fps takes a whole number of frames per second, not " + inQuotes(value));
     }
-    if (flag == "--from" || flag == "--to") {
-        if (parseSeconds(value, flag == "--from" ? request.from : request.to)) return true;
-        return fail(std::string(flag) + " takes seconds of show time, not '" + value + "'");
-    }
-    return fail("unknown option " + inQuotes(std::string(flag)) + " (usage: qvtool " + kUsage + ")");
+    if (parseDecimal(option.value, option.flag == "--from" ? request.from : request.to)) return true;
+    return fail(std::string(option.flag) + " takes seconds of show time, not " + inQuotes(value));
 }
 
 bool parseRequest(int argc, char** argv, CaptureRequest& request) {
     if (argc < 2 || argv[1][0] == '-') return fail(std::string("usage: qvtool ") + kUsage);
     request.output = argv[1];
-    for (int i = 2; i < argc; i += 2) {
-        if (i + 1 >= argc) return fail(std::string("option '") + argv[i] + "' needs a value");
-        if (!parseOption(argv[i], argv[i + 1], request)) return false;
+    std::vector<GivenOption> options;
+    if (auto error = readOptions(std::span(argv + 2, static_cast<std::size_t>(argc - 2)), kOptions, options)) {
+        return fail(*error + " (usage: qvtool " + kUsage + ")");
     }
-    return true;
+    return std::all_of(options.begin(), options.end(), [&](const GivenOption& o) { return takeOption(o, request); });
 }
 
 std::string lowerCase(std::string text) {
@@ -135,16 +99,9 @@ std::string lowerCase(std::string text) {
     return text;
 }
 
-std::filesystem::path folderOf(const std::filesystem::path& file) {
-    return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
-}
-
 bool checkRequest(const CaptureRequest& r) {
     if (lowerCase(r.output.extension().string()) != ".mp4")
         return fail(inQuotes(r.output.string()) + " does not end in .mp4, the only format written");
-    std::error_code error;
-    if (!std::filesystem::is_directory(folderOf(r.output), error))
-        return fail("folder " + inQuotes(folderOf(r.output).string()) + " does not exist");
     if (r.width < kMinSide || r.width > kMaxWidth || r.height < kMinSide || r.height > kMaxHeight ||
         r.width % 2 != 0 || r.height % 2 != 0) {
         char message[128];
@@ -181,13 +138,13 @@ CapturePlan planCapture(const CaptureRequest& r) {
 // The song frames of the plan, rendered from the song's start as the production does (the
 // system bank, else the built-in stand-in). False when interrupted.
 bool renderSongRange(const CapturePlan& plan, std::vector<float>& audio) {
-    su_load_gmdls();
+    (void)su_load_gmdls();  // no system bank: the built-in stand-in is what the show plays then
     synth::SongRenderer& renderer = synth::songRenderer();
     synth::beginSongRender(renderer);
     std::vector<float> row(2 * synth::kSamplesPerRow);
     const std::int64_t rowFrames = synth::kSamplesPerRow;
     for (std::int64_t first = 0; first < plan.endSongFrame; first += rowFrames) {
-        if (interruptSignal != 0) return false;
+        if (interrupted()) return false;
         synth::renderSongRow(renderer, static_cast<int>(first / rowFrames), row.data());
         const std::int64_t begin = std::max(first, plan.firstSongFrame);
         const std::int64_t end = std::min(first + rowFrames, plan.endSongFrame);
@@ -232,61 +189,71 @@ void showProgress(Progress& progress, std::int64_t done) {
 }
 
 // Draws every picture of the plan with the director stepping through the show and hands each to
-// the writer. False when interrupted or when the writer has failed (it says why on finishing).
+// the writer. False when interrupted, or (having said why) when reading back or writing fails.
 bool renderPictures(const CaptureRequest& r, const CapturePlan& plan, VideoWriter& writer) {
     Progress progress;
     progress.total = plan.pictures;
     DirectorState director = idealDirectorState(static_cast<float>(r.from));
+    RgbaImage picture;
     for (std::int64_t i = 0; i < plan.pictures; ++i) {
-        if (interruptSignal != 0) return false;
+        if (interrupted()) return false;
         const double showTime = r.from + static_cast<double>(i) / r.fps;
         drawFrameAt(director, static_cast<float>(showTime));
-        if (!addVideoFrame(writer, readScreen(r.width, r.height).pixels)) return false;
+        if (auto error = readScreen(r.width, r.height, picture)) return fail(*error);
+        if (auto error = addVideoFrame(writer, std::move(picture.pixels))) {
+            return fail("cannot write " + inQuotes(r.output.string()) + ": " + *error);
+        }
         showProgress(progress, i + 1);
     }
     return true;
 }
 
-// Renders and writes the whole capture into `file`. False (having said why) on any failure.
-bool capture(const CaptureRequest& r, const CapturePlan& plan, const std::filesystem::path& file) {
+// Renders and writes the whole capture into the open temporary file. False on any failure or
+// interrupt, having said why for a failure.
+bool capture(const CaptureRequest& r, const CapturePlan& plan, const OutputFile& output) {
     std::vector<float> audio(2 * static_cast<std::size_t>(plan.endSongFrame - plan.firstSongFrame));
     VideoWriter writer;
-    if (auto error = openVideoWriter(writer, file, {r.width, r.height, r.fps, audio})) {
+    if (auto error = openVideoWriter(writer, output.descriptor, output.temporary, {r.width, r.height, r.fps, audio})) {
         return fail("cannot write " + inQuotes(r.output.string()) + ": " + *error);
     }
     HeadlessScreen screen;
     if (auto error = openHeadlessScreen(screen, r.width, r.height)) return fail(*error);
     if (!createShowResources()) return fail("the show's resources could not be created (run it where resources/ is)");
-    if (!renderSongRange(plan, audio)) return false;
-    const bool drawn = renderPictures(r, plan, writer);
-    if (interruptSignal != 0) return false;
+    if (!renderSongRange(plan, audio) || !renderPictures(r, plan, writer) || interrupted()) return false;
     if (auto error = finishVideoWriter(writer)) return fail("cannot write " + inQuotes(r.output.string()) + ": " + *error);
-    return drawn || fail("stopped early");
+    return true;
 }
 
 int runCapture(int argc, char** argv) {
     CaptureRequest request;
-    if (!parseRequest(argc, argv, request) || !checkRequest(request)) return 1;
+    if (!parseRequest(argc, argv, request) || !checkRequest(request)) return kUsageStatus;
+    // The output is checked and its temporary file made before anything is drawn.
+    OutputFile output;
+    if (auto error = openOutput(output, request.output)) {
+        fail("cannot write " + inQuotes(request.output.string()) + ": " + *error);
+        return kFailureStatus;
+    }
     catchInterrupts();
+    removeOnForcedExit(output.temporary);
     const CapturePlan plan = planCapture(request);
-    const std::filesystem::path temporary = temporaryPathFor(request.output);
     const auto start = std::chrono::steady_clock::now();
-    const bool written = capture(request, plan, temporary);
-    const bool moved = written && moveIntoPlace(temporary, request.output);
-    if (!moved) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        if (interruptSignal != 0) {
+    const bool written = capture(request, plan, output);
+    // An interrupt at any moment up to here, the final flush included, fails the capture.
+    const bool kept = written && !interrupted() && commitOutput(output);
+    removeOnForcedExit({});
+    if (!kept) {
+        discardOutput(output);
+        if (interrupted()) {
             std::fprintf(stderr, "\nqvtool capture: interrupted; nothing written to '%s'\n", request.output.c_str());
-            return 128 + interruptSignal;
+            return 128 + interruptSignal();
         }
-        if (written) fail("cannot rename the finished capture to " + inQuotes(request.output.string()));
-        return 1;
+        if (written) fail("cannot complete " + inQuotes(request.output.string()));
+        return kFailureStatus;
     }
     std::fprintf(stderr, "qvtool capture: %lld frames, %.2f s of show, in %s -> %s\n",
                  static_cast<long long>(plan.pictures), request.to - request.from,
                  clockText(secondsSince(start)).c_str(), request.output.c_str());
-    return 0;
+    return kDoneStatus;
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "show/dither_palettes.h"
 #include "tools/output_file.h"
 #include "tools/qvtool_command.h"
+#include "tools/tool_arguments.h"
 
 namespace {
 
@@ -44,14 +45,14 @@ int runDither(int argc, char** argv) {
     const PaletteChoice* choice = argc == 3 ? findChoice(argv[1]) : nullptr;
     if (choice == nullptr) {
         std::fprintf(stderr, "usage: qvtool %s\n", kDitherUsage);
-        return 2;
+        return kUsageStatus;
     }
     const Image image = buildDitherImage(choice->colours, choice->palette);
     if (!writeFloatsInPlace(argv[2], image.pixels)) {
         std::fprintf(stderr, "%s: cannot write the dither image\n", argv[2]);
-        return 1;
+        return kFailureStatus;
     }
-    return 0;
+    return kDoneStatus;
 }
 
 }  // namespace

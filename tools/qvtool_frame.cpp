@@ -2,81 +2,87 @@
 // production shows at show time SECONDS (the part and time in part an ideal clock gives), with
 // the real start-up resources, director and scene pass, and writes it as a PNG. It reads
 // resources/ from the current folder, as the production does.
-#include <charconv>
+//
+// Exit statuses: 0 done, 2 bad usage (a malformed time or size), 1 a failure while working (no
+// GL context, an unwritable OUT). OUT is checked before anything is drawn.
 #include <cstdio>
-#include <cstring>
 #include <optional>
-#include <string>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
-#include "gl/gl_api.h"
-#include "gl/gl_helpers.h"
 #include "gl/screen_size.h"
-#include "platform/platform.h"
 #include "png/png_encoder.h"
 #include "show/director.h"
 #include "show/startup.h"
 #include "tools/headless_screen.h"
 #include "tools/output_file.h"
 #include "tools/qvtool_command.h"
+#include "tools/tool_arguments.h"
 
 namespace {
 
 constexpr char kUsage[] = "frame SECONDS OUT.png [--size WxH]";
+constexpr int kMaxSide = 8192;
 
 struct FrameRequest {
-    float seconds = 0.0f;
+    double seconds = 0.0;
     const char* output = nullptr;
     int width = 640;
     int height = 360;
 };
 
-bool parseSize(std::string_view text, int& width, int& height) {
-    const std::size_t cross = text.find('x');
-    if (cross == std::string_view::npos) return false;
-    const auto w = std::from_chars(text.data(), text.data() + cross, width);
-    const auto h = std::from_chars(text.data() + cross + 1, text.data() + text.size(), height);
-    return w.ec == std::errc() && w.ptr == text.data() + cross && h.ec == std::errc() &&
-           h.ptr == text.data() + text.size() && width > 0 && height > 0 && width <= 8192 && height <= 8192;
+constexpr OptionRule kOptions[] = {{"--size", true}};
+
+// Why the command line is refused, or nothing.
+std::optional<std::string> parseRequest(int argc, char** argv, FrameRequest& request) {
+    if (argc < 3) return "SECONDS and OUT.png are needed";
+    if (!parseDecimal(argv[1], request.seconds) || request.seconds < 0.0) {
+        return "SECONDS takes a show time of 0 or more, not '" + std::string(argv[1]) + "'";
+    }
+    request.output = argv[2];
+    std::vector<GivenOption> options;
+    if (auto error = readOptions(std::span(argv + 3, static_cast<std::size_t>(argc - 3)), kOptions, options)) {
+        return error;
+    }
+    for (const GivenOption& option : options) {
+        if (auto error = parseSize(option.value, request.width, request.height)) return error;
+    }
+    if (request.width > kMaxSide || request.height > kMaxSide) return "--size allows up to 8192 pixels a side";
+    return std::nullopt;
 }
 
-bool parseRequest(int argc, char** argv, FrameRequest& request) {
-    if (argc != 3 && argc != 5) return false;
-    char* end = nullptr;
-    request.seconds = std::strtof(argv[1], &end);
-    if (end == argv[1] || *end != '\0' || !(request.seconds >= 0.0f)) return false;
-    request.output = argv[2];
-    if (argc == 5) return std::strcmp(argv[3], "--size") == 0 && parseSize(argv[4], request.width, request.height);
-    return true;
+int failWith(const std::string& message) {
+    std::fprintf(stderr, "qvtool frame: %s\n", message.c_str());
+    return kFailureStatus;
 }
 
 int runFrame(int argc, char** argv) {
     FrameRequest request;
-    if (!parseRequest(argc, argv, request)) {
-        std::fprintf(stderr, "usage: qvtool %s\n", kUsage);
-        return 2;
+    if (auto error = parseRequest(argc, argv, request)) {
+        std::fprintf(stderr, "qvtool frame: %s\nusage: qvtool %s\n", error->c_str(), kUsage);
+        return kUsageStatus;
+    }
+    OutputFile output;
+    if (auto error = openOutput(output, request.output)) {
+        return failWith("cannot write '" + std::string(request.output) + "': " + *error);
     }
     HeadlessScreen screen;
-    if (const std::optional<std::string> error = openHeadlessScreen(screen, request.width, request.height)) {
-        std::fprintf(stderr, "qvtool frame: %s\n", error->c_str());
-        return 1;
-    }
-    if (!createShowResources()) {
-        std::fprintf(stderr, "qvtool frame: the show's resources could not be created\n");
-        return 1;
-    }
-    DirectorState state = idealDirectorState(request.seconds);
-    drawFrameAt(state, request.seconds);
-    const std::vector<std::uint8_t> png = encodePng(readScreen(screenWidth, screenHeight));
-    if (png.empty() || !writeFileInPlace(request.output, std::as_bytes(std::span(png)))) {
-        std::fprintf(stderr, "qvtool frame: cannot write %s\n", request.output);
-        return 1;
-    }
+    if (auto error = openHeadlessScreen(screen, request.width, request.height)) return failWith(*error);
+    if (!createShowResources()) return failWith("the show's resources could not be created");
+    const auto seconds = static_cast<float>(request.seconds);
+    DirectorState state = idealDirectorState(seconds);
+    drawFrameAt(state, seconds);
+    RgbaImage picture;
+    if (auto error = readScreen(screenWidth, screenHeight, picture)) return failWith(*error);
+    const std::vector<std::uint8_t> png = encodePng(picture);
+    if (png.empty()) return failWith("cannot encode the picture as PNG");
+    writeBytes(output, std::as_bytes(std::span(png)));
+    if (!commitOutput(output)) return failWith(std::string("cannot write ") + request.output);
     std::fprintf(stderr, "qvtool frame: part %d at %.3f s of it\n", state.currentPart,
-                 static_cast<double>(request.seconds - state.partStart));
-    return 0;
+                 static_cast<double>(seconds - state.partStart));
+    return kDoneStatus;
 }
 
 }  // namespace

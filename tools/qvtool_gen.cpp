@@ -22,6 +22,7 @@
 #include "show/timeline.h"
 #include "tools/output_file.h"
 #include "tools/qvtool_command.h"
+#include "tools/tool_arguments.h"
 
 namespace {
 
@@ -38,27 +39,27 @@ std::optional<std::string> checkGeneratedScene(const content::SceneFileBytes& sc
 int runGen(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: qvtool %s\n", kGenUsage);
-        return 2;
+        return kUsageStatus;
     }
     const std::filesystem::path folder(argv[1]);
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error || !std::filesystem::is_directory(folder, error)) {
         std::fprintf(stderr, "%s: cannot create the folder\n", folder.string().c_str());
-        return 1;
+        return kFailureStatus;
     }
 
     const content::SceneFileBytes scene = content::generateSceneFile();
     SceneData data;
     if (const auto refusal = checkGeneratedScene(scene, data)) {
         std::fprintf(stderr, "the generated scene is refused: %s\n", refusal->c_str());
-        return 1;
+        return kFailureStatus;
     }
     const RgbaImage title = content::drawTitleImage();
     const std::vector<std::uint8_t> png = encodePng(title);
     if (png.empty()) {
         std::fprintf(stderr, "the title image cannot be encoded as PNG\n");
-        return 1;
+        return kFailureStatus;
     }
 
     const std::filesystem::path scenePath = folder / content::kGeneratedSceneName;
@@ -67,14 +68,14 @@ int runGen(int argc, char** argv) {
                                       std::pair{&titlePath, std::as_bytes(std::span(png))}}) {
         if (!writeFileInPlace(*path, bytes)) {
             std::fprintf(stderr, "%s: cannot write the file\n", path->string().c_str());
-            return 1;
+            return kFailureStatus;
         }
     }
     std::printf("%s: %zu bytes, %zu meshes, %zu cameras, %zu lights, %zu of %zu texels\n", scenePath.string().c_str(),
                 scene.size(), data.meshes.size(), data.cameras.size(), data.lights.size(), data.texelsUsed,
                 static_cast<std::size_t>(kSceneTextureSide) * kSceneTextureSide);
     std::printf("%s: %d x %d, %zu bytes\n", titlePath.string().c_str(), title.width, title.height, png.size());
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    return std::fflush(stdout) == 0 ? kDoneStatus : kFailureStatus;
 }
 
 }  // namespace

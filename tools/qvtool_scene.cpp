@@ -9,6 +9,7 @@
 // still loaded: the shortfall is noted on stderr and the status stays 0.
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "show/timeline.h"
 #include "tools/output_file.h"
 #include "tools/qvtool_command.h"
+#include "tools/tool_arguments.h"
 
 namespace {
 
@@ -30,22 +32,20 @@ struct SceneArguments {
     bool stats = false;
 };
 
+constexpr OptionRule kOptions[] = {{"--texels", true}, {"--stats", false}};
+
+// FILE, then at most one of --texels OUT and --stats.
 bool parseSceneArguments(int argc, char** argv, SceneArguments& arguments) {
-    if (argc == 2) {
-        arguments.file = argv[1];
-        return true;
+    if (argc < 2 || argv[1][0] == '-') return false;
+    arguments.file = argv[1];
+    std::vector<GivenOption> options;
+    if (readOptions(std::span(argv + 2, static_cast<std::size_t>(argc - 2)), kOptions, options)) return false;
+    if (options.size() > 1) return false;
+    for (const GivenOption& option : options) {
+        if (option.flag == "--stats") arguments.stats = true;
+        if (option.flag == "--texels") arguments.texelsOut = option.value.data();  // values are argv strings
     }
-    if (argc == 3 && std::strcmp(argv[2], "--stats") == 0) {
-        arguments.file = argv[1];
-        arguments.stats = true;
-        return true;
-    }
-    if (argc == 4 && std::strcmp(argv[2], "--texels") == 0) {
-        arguments.file = argv[1];
-        arguments.texelsOut = argv[3];
-        return true;
-    }
-    return false;
+    return true;
 }
 
 void printStats(const SceneData& data) {
@@ -73,25 +73,32 @@ int runScene(int argc, char** argv) {
     SceneArguments arguments;
     if (!parseSceneArguments(argc, argv, arguments)) {
         std::fprintf(stderr, "usage: qvtool %s\n", kSceneUsage);
-        return 2;
+        return kUsageStatus;
+    }
+    // The output is checked before the file is read.
+    OutputFile texels;
+    if (arguments.texelsOut != nullptr && openOutput(texels, arguments.texelsOut)) {
+        std::fprintf(stderr, "%s: cannot write the texels\n", arguments.texelsOut);
+        return kFailureStatus;
     }
     const std::filesystem::path path(arguments.file);
     std::string message;
     const std::optional<std::vector<char>> file = readSceneFile(path, message);
     if (!file) {
         std::fprintf(stderr, "%s\n", message.c_str());
-        return 1;
+        return kFailureStatus;
     }
     std::vector<std::string> trace;
     SceneData data;
     const auto keep = [&trace](std::string_view line) { trace.emplace_back(line); };
     if (const auto error = buildSceneData(data, *file, path, kSceneTextureSide, keep)) {
         std::fprintf(stderr, "%s\n", error->c_str());
-        return 1;
+        return kFailureStatus;
     }
-    if (arguments.texelsOut != nullptr && !writeFloatsInPlace(arguments.texelsOut, data.texels)) {
+    if (arguments.texelsOut != nullptr) writeFloats(texels, data.texels);
+    if (arguments.texelsOut != nullptr && !commitOutput(texels)) {
         std::fprintf(stderr, "%s: cannot write the texels\n", arguments.texelsOut);
-        return 1;
+        return kFailureStatus;
     }
     if (arguments.stats) {
         printStats(data);
@@ -101,7 +108,7 @@ int runScene(int argc, char** argv) {
     if (const auto shortfall = checkSceneMeetsNeeds(data, kTimelineNeeds, path)) {
         std::fprintf(stderr, "note: %s\n", shortfall->c_str());
     }
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    return std::fflush(stdout) == 0 ? kDoneStatus : kFailureStatus;
 }
 
 }  // namespace

@@ -9,13 +9,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <span>
 #include <vector>
 
 #include "synth/song_render.h"
 #include "synth/sound_bank.h"
+#include "tools/interrupts.h"
 #include "tools/output_file.h"
 #include "tools/qvtool_command.h"
+#include "tools/tool_arguments.h"
 
 namespace {
 
@@ -30,23 +33,23 @@ struct SongArguments {
     const char* bankFile = nullptr;
 };
 
+constexpr OptionRule kOptions[] = {{"--raw", true}, {"--wav", true}, {"--bank", true}, {"--no-bank", false}};
+
+// One of --raw and --wav, at most one of --bank and --no-bank.
 bool parseSongArguments(int argc, char** argv, SongArguments& arguments) {
+    std::vector<GivenOption> options;
+    if (readOptions(std::span(argv + 1, static_cast<std::size_t>(argc - 1)), kOptions, options)) return false;
     bool bankGiven = false;
-    for (int i = 1; i < argc; ++i) {
-        const char* flag = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if ((std::strcmp(flag, "--raw") == 0 || std::strcmp(flag, "--wav") == 0) && hasValue && !arguments.out) {
-            arguments.wav = std::strcmp(flag, "--wav") == 0;
-            arguments.out = argv[++i];
-        } else if (std::strcmp(flag, "--bank") == 0 && hasValue && !bankGiven) {
-            arguments.bank = BankChoice::file;
-            arguments.bankFile = argv[++i];
-            bankGiven = true;
-        } else if (std::strcmp(flag, "--no-bank") == 0 && !bankGiven) {
-            arguments.bank = BankChoice::none;
-            bankGiven = true;
+    for (const GivenOption& option : options) {
+        if (option.flag == "--raw" || option.flag == "--wav") {
+            if (arguments.out != nullptr) return false;
+            arguments.wav = option.flag == "--wav";
+            arguments.out = option.value.data();  // the whole argument: values are argv strings
         } else {
-            return false;
+            if (bankGiven) return false;
+            bankGiven = true;
+            arguments.bank = option.flag == "--bank" ? BankChoice::file : BankChoice::none;
+            if (option.flag == "--bank") arguments.bankFile = option.value.data();
         }
     }
     return arguments.out != nullptr;
@@ -114,17 +117,16 @@ int runSong(int argc, char** argv) {
     SongArguments arguments;
     if (!parseSongArguments(argc, argv, arguments)) {
         std::fprintf(stderr, "usage: qvtool %s\n", kSongUsage);
-        return 2;
+        return kUsageStatus;
     }
     OutputFile file;
-    if (!openOutput(file, arguments.out)) {
-        std::fprintf(stderr, "qvtool song: cannot write '%s'\n", arguments.out);
-        return 1;
+    if (const auto error = openOutput(file, arguments.out)) {
+        std::fprintf(stderr, "qvtool song: cannot write '%s': %s\n", arguments.out, error->c_str());
+        return kFailureStatus;
     }
-    if (!prepareBank(arguments)) {
-        discardOutput(file);
-        return 1;
-    }
+    catchInterrupts();
+    removeOnForcedExit(file.temporary);
+    if (!prepareBank(arguments)) return kFailureStatus;
 
     std::vector<float> samples(2 * static_cast<std::size_t>(kSongFrames));
     const auto start = std::chrono::steady_clock::now();
@@ -139,11 +141,18 @@ int runSong(int argc, char** argv) {
         writeBytes(file, std::as_bytes(std::span(header)));
     }
     writeFloats(file, samples);
-    if (!commitOutput(file)) {
-        std::fprintf(stderr, "qvtool song: cannot write '%s'\n", arguments.out);
-        return 1;
+    // An interrupt at any point before the rename leaves OUT as it was.
+    const bool kept = !interrupted() && commitOutput(file);
+    removeOnForcedExit({});
+    if (!kept && interrupted()) {
+        std::fprintf(stderr, "qvtool song: interrupted; nothing written to '%s'\n", arguments.out);
+        return 128 + interruptSignal();
     }
-    return 0;
+    if (!kept) {
+        std::fprintf(stderr, "qvtool song: cannot write '%s'\n", arguments.out);
+        return kFailureStatus;
+    }
+    return kDoneStatus;
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // Writes pictures and a stereo float soundtrack into one MP4 file: H.264 (yuv420p) video and AAC
 // audio, both starting at time 0. Pictures are converted and encoded on a thread of the writer's
 // own, so the caller can draw the next picture meanwhile.
+//
+// Threads: every function here is called from one thread, the caller's; the writer's encoder
+// thread touches only the writer's own state. Every failure says which step failed and why.
 #pragma once
 
 #include <cstdint>
@@ -12,11 +15,11 @@
 #include <vector>
 
 struct VideoWriterSettings {
-    int width = 0;   // even
-    int height = 0;  // even
-    int fps = 0;
-    // The whole soundtrack: interleaved left/right frames at 44,100 per second. The writer reads
-    // it while it works, so it must outlive the writer.
+    int width = 0;   // even, at least 2
+    int height = 0;  // even, at least 2
+    int fps = 0;     // at least 1
+    // The whole soundtrack: interleaved left/right frames at platform::kAudioFrameRate per
+    // second. The writer reads it while it works, so it must outlive the writer.
     std::span<const float> audio;
 };
 
@@ -24,7 +27,6 @@ struct VideoWriterSettings {
 inline constexpr int kVideoCrf = 18;
 inline constexpr char kVideoPreset[] = "medium";
 inline constexpr std::int64_t kAudioBitRate = 192000;
-inline constexpr int kAudioSampleRate = 44100;
 
 struct VideoWriterState;
 
@@ -38,19 +40,23 @@ struct VideoWriter {
     ~VideoWriter();
 };
 
-// Creates `file` (the container is MP4 whatever its name) and sets up both encoders. On failure
-// returns why, in a few words, and leaves no open file (a file already created stays for the
-// caller to delete).
-std::optional<std::string> openVideoWriter(VideoWriter& writer, const std::filesystem::path& file,
-                                           const VideoWriterSettings& settings);
+// Sets up both encoders and writes the file's header into `descriptor`: an empty file open for
+// writing that the caller owns (and closes after finishing or abandoning). `name` is that file's
+// path; the muxer reopens it to read back when it moves the index to the front. On failure
+// returns why, in a few words, and the writer holds nothing.
+[[nodiscard]] std::optional<std::string> openVideoWriter(VideoWriter& writer, int descriptor,
+                                                         const std::filesystem::path& name,
+                                                         const VideoWriterSettings& settings);
 
 // Hands over the next picture: width x height RGBA pixels, rows top first. Waits while the
-// encoder is more than a couple of pictures behind. False once writing has failed.
-bool addVideoFrame(VideoWriter& writer, std::vector<std::uint8_t> rgba);
+// encoder is more than a couple of pictures behind. On failure (a picture of another size, the
+// encoder or the file failing, a writer not open) returns why; the writer then stays failed.
+[[nodiscard]] std::optional<std::string> addVideoFrame(VideoWriter& writer, std::vector<std::uint8_t> rgba);
 
-// Encodes what is still queued and the rest of the soundtrack, then completes and closes the
-// file. On failure returns why.
-std::optional<std::string> finishVideoWriter(VideoWriter& writer);
+// Encodes what is still queued and the rest of the soundtrack, then completes the file and
+// flushes it to the descriptor. The writer holds nothing afterwards, whatever the outcome. On
+// failure returns why.
+[[nodiscard]] std::optional<std::string> finishVideoWriter(VideoWriter& writer);
 
-// Stops at once and closes the file unfinished; the caller deletes it.
+// Stops at once, dropping queued pictures; the file is left unfinished for the caller to delete.
 void abandonVideoWriter(VideoWriter& writer);

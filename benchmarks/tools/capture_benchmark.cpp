@@ -1,7 +1,7 @@
 // What encoding adds to a capture: the same 640 x 360 pictures of the show drawn by the director
 // and read back, once on their own and once handed to the MP4 writer with their sound (whose
 // encoder thread works while the next picture is drawn). Every iteration draws the same eight
-// consecutive pictures at 60 frames per second from 30 s of show time (part 1, lit and moving),
+// consecutive pictures at 60 frames per second from 8 s into part 1 (lit and moving),
 // so the two figures compare like with like. Run it from anywhere: it reads the repository's
 // resources/.
 //
@@ -15,11 +15,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <string>
+#include <unistd.h>
 #include <vector>
 
+#include "platform/platform.h"
 #include "show/director.h"
 #include "show/startup.h"
 #include "tools/headless_screen.h"
+#include "tools/output_file.h"
+#include "tools/show_times.h"
 #include "tools/video_writer.h"
 
 namespace {
@@ -28,7 +34,7 @@ constexpr int kWidth = 640;
 constexpr int kHeight = 360;
 constexpr int kFps = 60;
 constexpr int kPictures = 8;
-constexpr double kFrom = 30.0;
+const double kFrom = showTimeInPart(1, 8.0);
 
 // The show's resources at 640 x 360, made once for the whole program.
 bool showReady() {
@@ -47,7 +53,7 @@ bool showReady() {
 // A soundtrack as long as the pictures: a plain tone, as costly to encode as any sound.
 const std::vector<float>& soundtrack() {
     static const std::vector<float> sound = [] {
-        std::vector<float> samples(2 * kAudioSampleRate * kPictures / kFps);
+        std::vector<float> samples(2 * platform::kAudioFrameRate * kPictures / kFps);
         for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = 0.3f * std::sin(0.05f * float(i / 2));
         return samples;
     }();
@@ -61,8 +67,32 @@ void drawPictures(Take&& take) {
     DirectorState director = idealDirectorState(static_cast<float>(kFrom));
     for (int i = 0; i < kPictures; ++i) {
         drawFrameAt(director, static_cast<float>(kFrom + double(i) / kFps));
-        take(readScreen(kWidth, kHeight).pixels);
+        RgbaImage picture;
+        if (auto error = readScreen(kWidth, kHeight, picture)) {
+            std::fprintf(stderr, "capture_benchmark: %s\n", error->c_str());
+            std::exit(1);  // a benchmark of black pictures would measure nothing
+        }
+        take(std::move(picture.pixels));
     }
+}
+
+// Where the benchmark writes: a temporary file beside a name unique to this process, discarded
+// after each run.
+std::filesystem::path scratchVideo() {
+    return std::filesystem::temp_directory_path() / ("qv_capture_benchmark_" + std::to_string(::getpid()) + ".mp4");
+}
+
+// Writes the pictures `feed` hands over into a fresh file; false (the state told why) on failure.
+template <typename Feed>
+bool writeVideo(benchmark::State& state, Feed&& feed) {
+    OutputFile file;
+    VideoWriter writer;
+    std::optional<std::string> error = openOutput(file, scratchVideo());
+    if (!error) error = openVideoWriter(writer, file.descriptor, file.temporary, {kWidth, kHeight, kFps, soundtrack()});
+    if (!error) error = feed(writer);
+    if (!error) error = finishVideoWriter(writer);
+    if (error) state.SkipWithError(error->c_str());
+    return !error;  // the file guard discards the file either way
 }
 
 void BM_DrawPictures(benchmark::State& state) {
@@ -75,16 +105,16 @@ void BM_DrawPictures(benchmark::State& state) {
 
 void BM_DrawAndEncodePictures(benchmark::State& state) {
     if (!showReady()) return state.SkipWithError("the show's resources could not be created");
-    const std::filesystem::path file = std::filesystem::temp_directory_path() / "qv_capture_benchmark.mp4";
     for (auto _ : state) {
-        VideoWriter writer;
-        if (auto error = openVideoWriter(writer, file, {kWidth, kHeight, kFps, soundtrack()})) {
-            return state.SkipWithError(error->c_str());
-        }
-        drawPictures([&](std::vector<std::uint8_t> pixels) { addVideoFrame(writer, std::move(pixels)); });
-        if (auto error = finishVideoWriter(writer)) return state.SkipWithError(error->c_str());
+        const bool written = writeVideo(state, [](VideoWriter& writer) {
+            std::optional<std::string> error;
+            drawPictures([&](std::vector<std::uint8_t> pixels) {
+                if (!error) error = addVideoFrame(writer, std::move(pixels));
+            });
+            return error;
+        });
+        if (!written) return;
     }
-    std::filesystem::remove(file);
     state.SetItemsProcessed(state.iterations() * kPictures);
 }
 
@@ -93,16 +123,16 @@ void BM_EncodePictures(benchmark::State& state) {
     if (!showReady()) return state.SkipWithError("the show's resources could not be created");
     std::vector<std::vector<std::uint8_t>> pictures;
     drawPictures([&](std::vector<std::uint8_t> pixels) { pictures.push_back(std::move(pixels)); });
-    const std::filesystem::path file = std::filesystem::temp_directory_path() / "qv_capture_benchmark.mp4";
     for (auto _ : state) {
-        VideoWriter writer;
-        if (auto error = openVideoWriter(writer, file, {kWidth, kHeight, kFps, soundtrack()})) {
-            return state.SkipWithError(error->c_str());
-        }
-        for (const std::vector<std::uint8_t>& picture : pictures) addVideoFrame(writer, picture);
-        if (auto error = finishVideoWriter(writer)) return state.SkipWithError(error->c_str());
+        const bool written = writeVideo(state, [&](VideoWriter& writer) {
+            std::optional<std::string> error;
+            for (const std::vector<std::uint8_t>& picture : pictures) {
+                if (!error) error = addVideoFrame(writer, picture);
+            }
+            return error;
+        });
+        if (!written) return;
     }
-    std::filesystem::remove(file);
     state.SetItemsProcessed(state.iterations() * kPictures);
 }
 

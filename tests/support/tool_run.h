@@ -1,16 +1,23 @@
-// Runs a command-line tool as a user would and keeps its exit status and both outputs.
+// Runs a command-line tool as a user would and keeps its exit status and both outputs. No shell
+// is involved: each argument reaches the tool exactly as given, whatever characters it holds.
 #pragma once
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
+
+extern char** environ;
 
 struct ToolRun {
-    int status = -1;
+    int status = -1;  // the exit status; -1 when the tool did not exit by itself (a signal)
     std::string out;
     std::string err;
 };
@@ -20,23 +27,60 @@ inline std::string slurp(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// `tag` keeps the captured outputs of different test programs apart in the temporary folder.
-inline ToolRun runTool(const std::string& tool, const std::string& arguments, const std::string& tag) {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path();
-    const std::filesystem::path out = dir / ("qv_" + tag + "_out.txt");
-    const std::filesystem::path err = dir / ("qv_" + tag + "_err.txt");
-    const std::string command = tool + " " + arguments + " >" + out.string() + " 2>" + err.string();
+// A scratch path in the temporary folder that no other run uses: the test's name, this process
+// and a counter. Nothing is created.
+inline std::filesystem::path scratchPath(const std::string& name) {
+    static int counter = 0;
+    return std::filesystem::temp_directory_path() /
+           ("qv_" + name + "_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
+}
+
+// Starts `program` with `arguments` in `folder` (empty: this process's folder), its standard
+// output and error going to the given files (empty: discarded). Returns its process id, or -1.
+inline pid_t startTool(const std::string& program, const std::vector<std::string>& arguments,
+                       const std::filesystem::path& folder = {}, const std::filesystem::path& outFile = {},
+                       const std::filesystem::path& errFile = {}) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const std::string out = outFile.empty() ? "/dev/null" : outFile.string();
+    const std::string err = errFile.empty() ? "/dev/null" : errFile.string();
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    pid_t pid = -1;
+    const int started = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return started == 0 ? pid : -1;
+}
+
+// The exit status of a started tool once it ends; -1 when it ended by a signal.
+inline int waitForTool(pid_t pid) {
+    int raw = 0;
+    if (pid < 0 || ::waitpid(pid, &raw, 0) != pid) return -1;
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+// Runs the tool to its end, `folder` as in startTool.
+inline ToolRun runTool(const std::string& program, const std::vector<std::string>& arguments,
+                       const std::filesystem::path& folder = {}) {
+    const std::filesystem::path out = scratchPath("tool_out");
+    const std::filesystem::path err = scratchPath("tool_err");
     ToolRun run;
-    const int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.status = waitForTool(startTool(program, arguments, folder, out, err));
     run.out = slurp(out);
     run.err = slurp(err);
+    std::filesystem::remove(out);
+    std::filesystem::remove(err);
     return run;
 }
 
 // Empty when `command` is on the PATH; otherwise the line naming the Debian package that brings it,
 // so a missing tool is reported as such and not as a failure of what the test checks.
 inline std::string missingCommand(const std::string& command, const std::string& package) {
-    if (std::system(("command -v " + command + " >/dev/null 2>&1").c_str()) == 0) return "";
+    if (runTool("sh", {"-c", "command -v \"$0\"", command}).status == 0) return "";
     return "MISSING: " + command + "; install the Debian package " + package + " (scripts/install-deps.sh does)";
 }

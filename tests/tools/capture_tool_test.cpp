@@ -3,7 +3,6 @@
 // its pictures against `qvtool frame`; then the requests it must refuse and the interrupt.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,8 +24,6 @@
 #include "synth/sound_bank.h"
 #include "tests/support/tool_run.h"
 
-extern char** environ;
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -43,11 +40,11 @@ constexpr std::int64_t kFirstSongFrame = 904050;  // 20.5 x 44,100
 constexpr std::int64_t kEndSongFrame = 945945;    // 21.45 x 44,100
 constexpr int kComparedPicture = 5;               // show time 21.0 s
 
-std::string inSourceDir(const std::string& tool) { return std::string("cd ") + QV_SOURCE_DIR + " && " + tool; }
+// qvtool run from the source tree, where resources/ is.
+ToolRun qvtool(const std::vector<std::string>& arguments) { return runTool(QVTOOL_PATH, arguments, QV_SOURCE_DIR); }
 
 fs::path freshFolder(const std::string& name) {
-    const fs::path folder = fs::temp_directory_path() / ("qv_capture_test_" + name + "_" + std::to_string(::getpid()));
-    fs::remove_all(folder);
+    const fs::path folder = scratchPath("capture_test_" + name);
     fs::create_directories(folder);
     return folder;
 }
@@ -61,7 +58,7 @@ using Fields = std::map<std::string, std::string>;
 
 // ffprobe's description of every stream, in file order, as key=value fields.
 std::vector<Fields> probeStreams(const fs::path& file) {
-    const ToolRun run = runTool("ffprobe", "-v error -count_frames -show_streams " + file.string(), "capture_probe");
+    const ToolRun run = runTool("ffprobe", {"-v", "error", "-count_frames", "-show_streams", file.string()});
     EXPECT_EQ(run.status, 0) << run.err;
     std::vector<Fields> streams;
     std::size_t start = 0;
@@ -94,10 +91,8 @@ protected:
     static void SetUpTestSuite() {
         folder = freshFolder("range");
         output = folder / "range.mp4";
-        char arguments[160];
-        std::snprintf(arguments, sizeof arguments, "capture %s --size %dx%d --fps %d --from %g --to %g",
-                      output.c_str(), kWidth, kHeight, kFps, kFrom, kTo);
-        run = runTool(inSourceDir(QVTOOL_PATH), arguments, "capture_range");
+        run = qvtool({"capture", output.string(), "--size", std::to_string(kWidth) + "x" + std::to_string(kHeight),
+                      "--fps", std::to_string(kFps), "--from", std::to_string(kFrom), "--to", std::to_string(kTo)});
     }
     static void TearDownTestSuite() { fs::remove_all(folder); }
 
@@ -137,8 +132,8 @@ TEST_F(CaptureToolTest, DecodedSoundIsTheSongOfTheRange) {
     ASSERT_EQ(run.status, 0) << run.err;
     const fs::path raw = folder / "sound.f32";
     const ToolRun decode =
-        runTool("ffmpeg", "-v error -y -i " + output.string() + " -map 0:a -f f32le -ac 2 -ar 44100 " + raw.string(),
-                "capture_decode");
+        runTool("ffmpeg", {"-v", "error", "-y", "-i", output.string(), "-map", "0:a", "-f", "f32le", "-ac", "2", "-ar",
+                           "44100", raw.string()});
     ASSERT_EQ(decode.status, 0) << decode.err;
     const std::string bytes = slurp(raw);
     const std::int64_t frames = kEndSongFrame - kFirstSongFrame;
@@ -176,8 +171,8 @@ TEST_F(CaptureToolTest, DecodedSoundIsTheSongOfTheRange) {
 TEST_F(CaptureToolTest, PictureMatchesFrameToolAtTheSameShowTime) {
     ASSERT_EQ(run.status, 0) << run.err;
     const fs::path raw = folder / "pictures.rgb";
-    const ToolRun decode = runTool(
-        "ffmpeg", "-v error -y -i " + output.string() + " -f rawvideo -pix_fmt rgb24 " + raw.string(), "capture_decode");
+    const ToolRun decode =
+        runTool("ffmpeg", {"-v", "error", "-y", "-i", output.string(), "-f", "rawvideo", "-pix_fmt", "rgb24", raw.string()});
     ASSERT_EQ(decode.status, 0) << decode.err;
     const std::vector<std::uint8_t> pictures = readBytes(raw);
     const std::size_t pictureBytes = std::size_t(kWidth) * kHeight * 3;
@@ -185,7 +180,7 @@ TEST_F(CaptureToolTest, PictureMatchesFrameToolAtTheSameShowTime) {
 
     const fs::path png = folder / "frame.png";
     const ToolRun frame =
-        runTool(inSourceDir(QVTOOL_PATH), "frame 21 " + png.string() + " --size 160x90", "capture_frame");
+        qvtool({"frame", std::to_string(kFrom + double(kComparedPicture) / kFps), png.string(), "--size", "160x90"});
     ASSERT_EQ(frame.status, 0) << frame.err;
     int width = 0, height = 0, channels = 0;
     unsigned char* reference = stbi_load(png.c_str(), &width, &height, &channels, 3);
@@ -205,40 +200,52 @@ TEST_F(CaptureToolTest, PictureMatchesFrameToolAtTheSameShowTime) {
     }
 }
 
-// Each bad request: exit status 1, one line on stderr, nothing left in the folder.
+// A bad request: exit status 2; an output that cannot be written: exit status 1, found before
+// anything is drawn. Either way one line on stderr and nothing left in the folder.
 TEST(CaptureToolRefusalTest, BadRequestsSayWhyAndLeaveNoFile) {
     const fs::path folder = freshFolder("refusals");
     const std::string out = (folder / "out.mp4").string();
-    const std::vector<std::string> requests = {
-        (folder / "out.avi").string(),
-        (folder / "missing" / "out.mp4").string(),
-        "/proc/qv_capture_test.mp4",  // a folder nobody can create files in, root included
-        out + " --from 5 --to 5",
-        out + " --from 6 --to 5",
-        out + " --from -1 --to 1",
-        out + " --from 111 --to 113",
-        out + " --size 0x90",
-        out + " --size 161x90",
-        out + " --size 8000x4000",
-        out + " --size big",
-        out + " --fps 0",
-        out + " --fps 1000",
-        out + " --fps",
-        out + " --speed 2",
+    const std::vector<std::vector<std::string>> usage = {
+        {(folder / "out.avi").string()},
+        {out, "--from", "5", "--to", "5"},
+        {out, "--from", "6", "--to", "5"},
+        {out, "--from", "-1", "--to", "1"},
+        {out, "--from", "111", "--to", "113"},
+        {out, "--from", "1e999"},
+        {out, "--size", "0x90"},
+        {out, "--size", "161x90"},
+        {out, "--size", "8000x4000"},
+        {out, "--size", "big"},
+        {out, "--fps", "0"},
+        {out, "--fps", "1000"},
+        {out, "--fps"},
+        {out, "--fps", "10", "--fps", "20"},
+        {out, "--speed", "2"},
     };
-    for (const std::string& request : requests) {
-        const ToolRun run = runTool(inSourceDir(QVTOOL_PATH), "capture " + request, "capture_bad");
-        EXPECT_EQ(run.status, 1) << request;
-        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << request << ": " << run.err;
+    fs::create_directories(folder / "taken.mp4");
+    const std::vector<std::string> unwritable = {
+        (folder / "missing" / "out.mp4").string(),
+        (folder / "taken.mp4").string(),  // an existing folder
+        "/proc/qv_capture_test.mp4",      // a folder nobody can create files in, root included
+    };
+    const auto check = [&](const std::vector<std::string>& request, int status) {
+        std::vector<std::string> arguments = {"capture"};
+        arguments.insert(arguments.end(), request.begin(), request.end());
+        const ToolRun run = qvtool(arguments);
+        EXPECT_EQ(run.status, status) << request[0] << " " << request.size();
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         EXPECT_EQ(run.err.rfind("qvtool capture: ", 0), 0u) << run.err;
-        EXPECT_TRUE(fs::is_empty(folder)) << request;
-    }
+        EXPECT_EQ(run.err.find("frame "), std::string::npos) << "refused before drawing: " << run.err;
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << run.err;
+    };
+    for (const std::vector<std::string>& request : usage) check(request, 2);
+    for (const std::string& request : unwritable) check({request}, 1);
     if (::geteuid() != 0) {  // permissions do not stop root
         fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
-        const ToolRun run = runTool(inSourceDir(QVTOOL_PATH), "capture " + out, "capture_bad");
+        const ToolRun run = qvtool({"capture", out});
         fs::permissions(folder, fs::perms::owner_all);
         EXPECT_EQ(run.status, 1);
-        EXPECT_TRUE(fs::is_empty(folder));
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
     }
     fs::remove_all(folder);
 }
@@ -248,11 +255,10 @@ TEST(CaptureToolInterruptTest, InterruptLeavesOutputUntouchedAndNoTemporaryFile)
     const fs::path folder = freshFolder("interrupt");
     const fs::path out = folder / "show.mp4";
     std::ofstream(out) << "an earlier file";
-    const std::string command = inSourceDir(std::string("exec ") + QVTOOL_PATH) + " capture " + out.string() +
-                                " --size 64x36 --fps 30 --from 25 --to 60 2>/dev/null";
-    const char* argv[] = {"sh", "-c", command.c_str(), nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    const pid_t pid = startTool(QVTOOL_PATH,
+                                {"capture", out.string(), "--size", "64x36", "--fps", "30", "--from", "25", "--to", "60"},
+                                QV_SOURCE_DIR);
+    ASSERT_GT(pid, 0);
 
     // Interrupt once the temporary file exists and pictures are being written into it.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -265,11 +271,9 @@ TEST(CaptureToolInterruptTest, InterruptLeavesOutputUntouchedAndNoTemporaryFile)
     }
     std::this_thread::sleep_for(std::chrono::seconds(2));
     ::kill(pid, SIGINT);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    const int status = waitForTool(pid);
     EXPECT_TRUE(writing);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
+    EXPECT_EQ(status, 128 + SIGINT);
     std::vector<fs::path> left;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder)) left.push_back(entry.path());
     EXPECT_EQ(left, std::vector<fs::path>{out});

@@ -7,11 +7,13 @@
 #include <bit>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
-ToolRun qvtool(const std::string& arguments) { return runTool(QVTOOL_PATH, arguments, "dither_tool"); }
+ToolRun qvtool(const std::vector<std::string>& arguments) { return runTool(QVTOOL_PATH, arguments); }
 
 using Texel = std::array<float, 4>;
 
@@ -31,9 +33,10 @@ Texel texelOfFile(const std::string& bytes, std::size_t index) {
 const std::string kUsage = "usage: qvtool dither COUNT OUT   (COUNT: 2, 4, 16 or 256)\n";
 
 TEST(QvtoolDitherTest, WritesTheWholeImageLittleEndian) {
-    const std::filesystem::path out = std::filesystem::temp_directory_path() / "qv_dither_tool_4.bin";
-    std::filesystem::remove(out);
-    const ToolRun run = qvtool("dither 4 " + out.string());
+    const std::filesystem::path folder = scratchPath("dither_tool_4");
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path out = folder / "image.bin";
+    const ToolRun run = qvtool({"dither", "4", out.string()});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     const std::string bytes = slurp(out);
@@ -43,13 +46,32 @@ TEST(QvtoolDitherTest, WritesTheWholeImageLittleEndian) {
     EXPECT_EQ(texelOfFile(bytes, 256 + 1), (Texel{128.0f / 255.0f, 0, 0, 0}));
     EXPECT_EQ(texelOfFile(bytes, 32768), (Texel{0, 1, 2, 3}));
     EXPECT_EQ(texelOfFile(bytes, 65535), (Texel{3, 1, 2, 0}));
-    EXPECT_FALSE(std::filesystem::exists(out.string() + ".partial"));
-    std::filesystem::remove(out);
+    // The temporary file was renamed, not left beside the image.
+    std::vector<std::filesystem::path> left;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) left.push_back(entry.path());
+    EXPECT_EQ(left, std::vector<std::filesystem::path>{out});
+    std::filesystem::remove_all(folder);
+}
+
+// OUT as a link is replaced by the new file, never written through: the file it points at keeps
+// its contents.
+TEST(QvtoolDitherTest, ALinkAtTheOutputIsReplacedNotFollowed) {
+    const std::filesystem::path folder = scratchPath("dither_tool_link");
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path target = folder / "precious.txt";
+    std::ofstream(target) << "keep me";
+    std::filesystem::create_symlink(target, folder / "image.bin");
+    const ToolRun run = qvtool({"dither", "2", (folder / "image.bin").string()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(slurp(target), "keep me");
+    EXPECT_FALSE(std::filesystem::is_symlink(folder / "image.bin"));
+    EXPECT_EQ(std::filesystem::file_size(folder / "image.bin"), 256u * 256u * 16u);
+    std::filesystem::remove_all(folder);
 }
 
 TEST(QvtoolDitherTest, SixteenColoursAreTheHeadOfTheLargePalette) {
-    const std::filesystem::path out = std::filesystem::temp_directory_path() / "qv_dither_tool_16.bin";
-    const ToolRun run = qvtool("dither 16 " + out.string());
+    const std::filesystem::path out = scratchPath("dither_tool_16");
+    const ToolRun run = qvtool({"dither", "16", out.string()});
     EXPECT_EQ(run.status, 0) << run.err;
     const std::string bytes = slurp(out);
     ASSERT_EQ(bytes.size(), 256u * 256u * 16u);
@@ -60,17 +82,19 @@ TEST(QvtoolDitherTest, SixteenColoursAreTheHeadOfTheLargePalette) {
 }
 
 TEST(QvtoolDitherTest, BadUsageOrAnotherCountExitsTwo) {
-    for (const std::string arguments : {"dither", "dither 4", "dither 3 x.bin", "dither 1 x.bin", "dither 04 x.bin",
-                                        "dither 256 x.bin extra"}) {
+    const std::vector<std::vector<std::string>> requests = {
+        {"dither"}, {"dither", "4"}, {"dither", "3", "x.bin"}, {"dither", "1", "x.bin"}, {"dither", "04", "x.bin"},
+        {"dither", "256", "x.bin", "extra"}};
+    for (const std::vector<std::string>& arguments : requests) {
         const ToolRun run = qvtool(arguments);
-        EXPECT_EQ(run.status, 2) << arguments;
-        EXPECT_EQ(run.err, kUsage) << arguments;
+        EXPECT_EQ(run.status, 2) << arguments.size();
+        EXPECT_EQ(run.err, kUsage) << arguments.size();
     }
 }
 
 TEST(QvtoolDitherTest, AnUnwritablePlaceExitsOneAndLeavesNothing) {
-    const std::filesystem::path out = std::filesystem::temp_directory_path() / "qv_dither_no_such_dir" / "image.bin";
-    const ToolRun run = qvtool("dither 2 " + out.string());
+    const std::filesystem::path out = scratchPath("dither_no_such_dir") / "image.bin";
+    const ToolRun run = qvtool({"dither", "2", out.string()});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, out.string() + ": cannot write the dither image\n");
     EXPECT_FALSE(std::filesystem::exists(out.parent_path()));

@@ -5,9 +5,11 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <iterator>
 #include <set>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include <stb_image.h>
 
@@ -26,10 +28,9 @@ struct Colours {
 // Renders show time `seconds` at 96 x 54 from the repository's resources and collects the
 // colours of the picture.
 Colours renderFrame(const std::string& seconds) {
-    const std::filesystem::path png =
-        std::filesystem::temp_directory_path() / ("qv_frame_" + std::to_string(getpid()) + "_" + seconds + ".png");
-    const std::string tool = std::string("cd ") + QV_SOURCE_DIR + " && " + QVTOOL_PATH;
-    const ToolRun run = runTool(tool, "frame " + seconds + " " + png.string() + " --size 96x54", "frame_tool");
+    std::filesystem::path png = scratchPath("frame_" + seconds);
+    png += ".png";
+    const ToolRun run = runTool(QVTOOL_PATH, {"frame", seconds, png.string(), "--size", "96x54"}, QV_SOURCE_DIR);
     EXPECT_EQ(run.status, 0) << run.err;
     Colours colours;
     int channels = 0;
@@ -122,15 +123,13 @@ TEST(FrameToolTest, TheSteppedOpeningKeepsToFourSixteenAndTwoHundredFiftySixColo
 // Without the title image start-up reports "can't fopen" once and carries on to draw the show.
 TEST(FrameToolTest, StartUpGoesOnWithoutTheTitleImage) {
     namespace fs = std::filesystem;
-    const fs::path folder = fs::temp_directory_path() / ("qv_no_title_" + std::to_string(getpid()));
-    fs::remove_all(folder);
+    const fs::path folder = scratchPath("no_title");
     fs::create_directories(folder);
     fs::copy(fs::path(QV_SOURCE_DIR) / "resources", folder / "resources", fs::copy_options::recursive);
     ASSERT_TRUE(fs::remove(folder / "resources" / "Orrin&Vassel.png"));
 
     const fs::path png = folder / "frame.png";
-    const std::string tool = "cd " + folder.string() + " && " + QVTOOL_PATH;
-    const ToolRun run = runTool(tool, "frame 21 " + png.string() + " --size 32x18", "frame_tool_no_title");
+    const ToolRun run = runTool(QVTOOL_PATH, {"frame", "21", png.string(), "--size", "32x18"}, folder);
     EXPECT_EQ(run.status, 0) << run.err;
     const std::string message = "[Error] can't fopen";
     const std::size_t first = run.err.find(message);
@@ -140,12 +139,30 @@ TEST(FrameToolTest, StartUpGoesOnWithoutTheTitleImage) {
     fs::remove_all(folder);
 }
 
-TEST(FrameToolTest, BadRequestsAreRefusedWithUsage) {
-    const ToolRun noSize = runTool(QVTOOL_PATH, "frame 3 /tmp/qv_unused.png --size 0x10", "frame_tool");
-    EXPECT_EQ(noSize.status, 2);
-    const ToolRun noTime = runTool(QVTOOL_PATH, "frame soon /tmp/qv_unused.png", "frame_tool");
-    EXPECT_EQ(noTime.status, 2);
-    EXPECT_NE(noTime.err.find("usage"), std::string::npos);
+// Bad usage exits 2 with the usage line; an output that cannot be written exits 1 before anything
+// is drawn (no GL context is made, so the refusal is immediate and says why).
+TEST(FrameToolTest, BadRequestsAreRefusedWithUsageAndBadOutputsBeforeDrawing) {
+    namespace fs = std::filesystem;
+    const fs::path folder = scratchPath("frame_refusals");
+    fs::create_directories(folder);
+    const std::string png = (folder / "out.png").string();
+    const std::vector<std::vector<std::string>> usage = {
+        {"frame", "3", png, "--size", "0x10"}, {"frame", "3", png, "--size", "10x"}, {"frame", "3", png, "--size"},
+        {"frame", "soon", png},               {"frame", "-1", png},                {"frame", "3", png, "--fast"},
+        {"frame", "3"}};
+    for (const std::vector<std::string>& arguments : usage) {
+        const ToolRun run = runTool(QVTOOL_PATH, arguments);
+        EXPECT_EQ(run.status, 2) << arguments.back();
+        EXPECT_NE(run.err.find("usage: qvtool frame"), std::string::npos) << run.err;
+    }
+    fs::create_directories(folder / "taken.png");
+    for (const fs::path& out : {folder / "taken.png", folder / "missing" / "out.png"}) {
+        const ToolRun run = runTool(QVTOOL_PATH, {"frame", "3", out.string(), "--size", "32x18"}, QV_SOURCE_DIR);
+        EXPECT_EQ(run.status, 1) << out;
+        EXPECT_EQ(run.err.rfind("qvtool frame: cannot write '" + out.string() + "': ", 0), 0u) << run.err;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << "only taken.png";
+    fs::remove_all(folder);
 }
 
 }  // namespace

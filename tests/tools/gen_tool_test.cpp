@@ -16,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-ToolRun qvtool(const std::string& arguments) { return runTool(QVTOOL_PATH, arguments, "gen_tool"); }
+ToolRun qvtool(const std::vector<std::string>& arguments) { return runTool(QVTOOL_PATH, arguments); }
 
 std::set<std::string> namesIn(const fs::path& folder) {
     std::set<std::string> names;
@@ -25,15 +25,14 @@ std::set<std::string> namesIn(const fs::path& folder) {
 }
 
 fs::path freshFolder(const std::string& name) {
-    const fs::path folder = fs::temp_directory_path() / name;
-    fs::remove_all(folder);
+    const fs::path folder = scratchPath(name);
     return folder;
 }
 
 TEST(QvtoolGenTest, CreatesTheFolderAndWritesExactlyTheTwoFiles) {
-    const fs::path root = freshFolder("qv_gen_tool_new");
+    const fs::path root = freshFolder("gen_tool_new");
     const fs::path folder = root / "deeper" / "resources";
-    const ToolRun run = qvtool("gen " + folder.string());
+    const ToolRun run = qvtool({"gen", folder.string()});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(namesIn(folder), (std::set<std::string>{"Orrin&Vassel.png", "scene.vxs"}));
@@ -44,11 +43,11 @@ TEST(QvtoolGenTest, CreatesTheFolderAndWritesExactlyTheTwoFiles) {
 }
 
 TEST(QvtoolGenTest, ReplacesFilesThatAreAlreadyThere) {
-    const fs::path folder = freshFolder("qv_gen_tool_old");
+    const fs::path folder = freshFolder("gen_tool_old");
     fs::create_directories(folder);
     std::ofstream(folder / "scene.vxs") << "stale";
     std::ofstream(folder / "Orrin&Vassel.png") << "stale";
-    ASSERT_EQ(qvtool("gen " + folder.string()).status, 0);
+    ASSERT_EQ(qvtool({"gen", folder.string()}).status, 0);
     EXPECT_GT(fs::file_size(folder / "scene.vxs"), 1000u);
     EXPECT_GT(fs::file_size(folder / "Orrin&Vassel.png"), 1000u);
     EXPECT_EQ(namesIn(folder).size(), 2u);
@@ -56,11 +55,11 @@ TEST(QvtoolGenTest, ReplacesFilesThatAreAlreadyThere) {
 }
 
 TEST(QvtoolGenTest, AFolderThatCannotBeMadeExitsOneWithOneLine) {
-    const fs::path root = freshFolder("qv_gen_tool_blocked");
+    const fs::path root = freshFolder("gen_tool_blocked");
     fs::create_directories(root);
     std::ofstream(root / "file") << "not a folder";
     for (const fs::path& folder : {root / "file", root / "file" / "resources"}) {
-        const ToolRun run = qvtool("gen " + folder.string());
+        const ToolRun run = qvtool({"gen", folder.string()});
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.err, folder.string() + ": cannot create the folder\n");
         EXPECT_EQ(run.out, "");
@@ -70,10 +69,10 @@ TEST(QvtoolGenTest, AFolderThatCannotBeMadeExitsOneWithOneLine) {
 }
 
 TEST(QvtoolGenTest, BadUsageExitsTwo) {
-    for (const char* arguments : {"gen", "gen a b"}) {
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"gen"}, {"gen", "a", "b"}}) {
         const ToolRun run = qvtool(arguments);
-        EXPECT_EQ(run.status, 2) << arguments;
-        EXPECT_EQ(run.err, "usage: qvtool gen OUTDIR\n") << arguments;
+        EXPECT_EQ(run.status, 2) << arguments.size();
+        EXPECT_EQ(run.err, "usage: qvtool gen OUTDIR\n") << arguments.size();
     }
 }
 

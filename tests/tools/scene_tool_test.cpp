@@ -14,11 +14,11 @@ namespace {
 
 const std::filesystem::path kCorpus = QV_SCENE_CORPUS_DIR;
 
-ToolRun qvtool(const std::string& arguments) { return runTool(QVTOOL_PATH, arguments, "scene_tool"); }
+ToolRun qvtool(const std::vector<std::string>& arguments) { return runTool(QVTOOL_PATH, arguments); }
 
 TEST(QvtoolSceneTest, PrintsTheTraceAndWritesEveryTexel) {
-    const std::filesystem::path texels = std::filesystem::temp_directory_path() / "qv_scene_tool_texels.bin";
-    const ToolRun run = qvtool("scene " + (kCorpus / "valid_one_triangle.vxs").string() + " --texels " + texels.string());
+    const std::filesystem::path texels = scratchPath("scene_tool_texels");
+    const ToolRun run = qvtool({"scene", (kCorpus / "valid_one_triangle.vxs").string(), "--texels", texels.string()});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.rfind("Mesh 0: vertex_offset=0, face_offset=3, bvh_offset=4, mesh_size=24\n", 0), 0u) << run.out;
     EXPECT_NE(run.out.find("Texture 1024 Total texels used: 8 / 1048576  0.000763% used\n"), std::string::npos);
@@ -35,10 +35,9 @@ TEST(QvtoolSceneTest, PrintsTheTraceAndWritesEveryTexel) {
 }
 
 TEST(QvtoolSceneTest, AnInvalidFileGivesOneLineExitOneAndNoTexels) {
-    const std::filesystem::path texels = std::filesystem::temp_directory_path() / "qv_scene_tool_none.bin";
-    std::filesystem::remove(texels);
+    const std::filesystem::path texels = scratchPath("scene_tool_none");
     const std::filesystem::path file = kCorpus / "vertex_index_out_of_range.vxs";
-    const ToolRun run = qvtool("scene " + file.string() + " --texels " + texels.string());
+    const ToolRun run = qvtool({"scene", file.string(), "--texels", texels.string()});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, file.string() + ": mesh 0, face 1 uses vertex 3 of 3\n");
@@ -46,7 +45,7 @@ TEST(QvtoolSceneTest, AnInvalidFileGivesOneLineExitOneAndNoTexels) {
 }
 
 TEST(QvtoolSceneTest, StatsDescribeEachMeshHierarchyInsteadOfTheTrace) {
-    const ToolRun run = qvtool("scene " + (kCorpus / "valid_one_triangle.vxs").string() + " --stats");
+    const ToolRun run = qvtool({"scene", (kCorpus / "valid_one_triangle.vxs").string(), "--stats"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.find("Mesh 0:"), std::string::npos) << "no trace lines";
     EXPECT_NE(run.out.find("\n   0      1      1       1             1                      1.00      0      0 no split, 0 at "
@@ -57,7 +56,7 @@ TEST(QvtoolSceneTest, StatsDescribeEachMeshHierarchyInsteadOfTheTrace) {
 }
 
 TEST(QvtoolSceneTest, BadUsageExitsTwo) {
-    const ToolRun run = qvtool("scene a --out b");
+    const ToolRun run = qvtool({"scene", "a", "--out", "b"});
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "usage: qvtool scene FILE [--texels OUT]\n");
 }

@@ -1,0 +1,156 @@
+// What every qvtool command shares: the output file guard, the command-line reading and the
+// interrupt handling.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tests/support/tool_run.h"
+#include "tools/interrupts.h"
+#include "tools/output_file.h"
+#include "tools/tool_arguments.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<fs::path> entriesOf(const fs::path& folder) {
+    std::vector<fs::path> entries;
+    for (const auto& entry : fs::directory_iterator(folder)) entries.push_back(entry.path());
+    return entries;
+}
+
+class OutputFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = scratchPath("output_file");
+        fs::create_directories(folder);
+        std::ofstream(folder / "out.bin") << "earlier";
+    }
+    void TearDown() override { fs::remove_all(folder); }
+    fs::path folder;
+};
+
+// Every way out short of a commit (an early return, an exception, a failed write) leaves the
+// path as it was and no temporary file.
+TEST_F(OutputFileTest, AnythingButACommitLeavesThePathAsItWas) {
+    {
+        OutputFile file;
+        ASSERT_EQ(openOutput(file, folder / "out.bin"), std::nullopt);
+        writeBytes(file, std::as_bytes(std::span("new", 3)));
+        EXPECT_EQ(entriesOf(folder).size(), 2u) << "the temporary file sits beside the path";
+    }
+    EXPECT_EQ(entriesOf(folder), std::vector<fs::path>{folder / "out.bin"});
+
+    EXPECT_THROW(
+        {
+            OutputFile file;
+            ASSERT_EQ(openOutput(file, folder / "out.bin"), std::nullopt);
+            throw std::runtime_error("failed half-way");
+        },
+        std::runtime_error);
+    EXPECT_EQ(entriesOf(folder), std::vector<fs::path>{folder / "out.bin"});
+
+    OutputFile full;
+    ASSERT_EQ(openOutput(full, folder / "out.bin"), std::nullopt);
+    const int device = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(device, 0);
+    ASSERT_EQ(::dup2(device, full.descriptor), full.descriptor);
+    ::close(device);
+    writeBytes(full, std::as_bytes(std::span("new", 3)));
+    EXPECT_FALSE(commitOutput(full));
+    EXPECT_EQ(entriesOf(folder), std::vector<fs::path>{folder / "out.bin"});
+    EXPECT_EQ(slurp(folder / "out.bin"), "earlier");
+}
+
+TEST_F(OutputFileTest, AFolderOrAMissingFolderIsRefusedWithNothingCreated) {
+    fs::create_directories(folder / "taken");
+    OutputFile file;
+    EXPECT_EQ(openOutput(file, folder / "taken"), "'" + (folder / "taken").string() + "' is a folder");
+    EXPECT_EQ(openOutput(file, folder / "missing" / "out.bin"),
+              "folder '" + (folder / "missing").string() + "' does not exist");
+    EXPECT_EQ(file.descriptor, -1);
+    EXPECT_EQ(entriesOf(folder).size(), 2u);
+    EXPECT_TRUE(fs::is_empty(folder / "taken"));
+}
+
+TEST(ToolArgumentsTest, SizesAreTwoPositiveWholeNumbers) {
+    int width = 7;
+    int height = 9;
+    EXPECT_EQ(parseSize("640x360", width, height), std::nullopt);
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 360);
+    for (const char* bad : {"", "x", "640", "640x", "x360", "640x360x2", "-640x360", "640x0", "64 x36", "0x10",
+                            "640X360", "99999999999x1"}) {
+        EXPECT_TRUE(parseSize(bad, width, height).has_value()) << bad;
+        EXPECT_EQ(width, 640) << bad;
+        EXPECT_EQ(height, 360) << bad;
+    }
+}
+
+TEST(ToolArgumentsTest, NumbersMustBeWholeOrFiniteAndNothingElse) {
+    int whole = 3;
+    EXPECT_FALSE(parseWholeNumber("", whole));
+    EXPECT_FALSE(parseWholeNumber("12fps", whole));
+    EXPECT_FALSE(parseWholeNumber(" 12", whole));
+    EXPECT_EQ(whole, 3);
+    double seconds = 1.5;
+    EXPECT_FALSE(parseDecimal("inf", seconds));
+    EXPECT_FALSE(parseDecimal("1e999", seconds));
+    EXPECT_FALSE(parseDecimal("nan", seconds));
+    EXPECT_FALSE(parseDecimal("2s", seconds));
+    EXPECT_EQ(seconds, 1.5);
+    EXPECT_TRUE(parseDecimal("-20.25", seconds));
+    EXPECT_EQ(seconds, -20.25);
+}
+
+TEST(ToolArgumentsTest, OptionsAreKnownGivenOnceAndHaveTheirValues) {
+    constexpr OptionRule rules[] = {{"--size", true}, {"--stats", false}};
+    // The words outlive the call: the values point into them.
+    std::vector<std::string> words;
+    const auto read = [&](std::vector<std::string> line, std::vector<GivenOption>& given) {
+        words = std::move(line);
+        std::vector<char*> arguments;
+        for (std::string& word : words) arguments.push_back(word.data());
+        return readOptions(arguments, rules, given);
+    };
+    std::vector<GivenOption> given;
+    EXPECT_EQ(read({"--stats", "--size", "2x2"}, given), std::nullopt);
+    ASSERT_EQ(given.size(), 2u);
+    EXPECT_EQ(given[1].flag, "--size");
+    EXPECT_EQ(given[1].value, "2x2");
+    EXPECT_EQ(read({"--size"}, given), "option '--size' needs a value");
+    EXPECT_EQ(read({"--stats", "--stats"}, given), "option '--stats' given twice");
+    EXPECT_EQ(read({"--sise", "2x2"}, given), "unknown option '--sise'");
+    EXPECT_EQ(read({"2x2"}, given), "unknown option '2x2'");
+}
+
+// The first interrupt is only noted; the second ends the process at once with 128 + the signal,
+// removing the file named for a forced exit.
+TEST(InterruptsDeathTest, TheSecondInterruptEndsAtOnceAndRemovesTheNamedFile) {
+    const fs::path folder = scratchPath("interrupts");
+    fs::create_directories(folder);
+    const fs::path partial = folder / "out.partial";
+    std::ofstream(partial) << "half";
+    EXPECT_EXIT(
+        {
+            catchInterrupts();
+            removeOnForcedExit(partial);
+            std::raise(SIGINT);
+            if (interruptSignal() != SIGINT) std::_Exit(3);
+            std::raise(SIGINT);
+            std::_Exit(4);  // not reached: the second interrupt has ended the process
+        },
+        ::testing::ExitedWithCode(128 + SIGINT), "");
+    EXPECT_FALSE(fs::exists(partial));
+    fs::remove_all(folder);
+}
+
+}  // namespace
