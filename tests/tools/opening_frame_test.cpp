@@ -1,7 +1,6 @@
 // Renders two-colour frames of the opening with `qvtool frame` and checks that they read as a
 // picture: large solid areas of black and of white, not an even dither pattern all over.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -22,10 +21,8 @@ struct GreyFrame {
 };
 
 GreyFrame renderGrey(const std::string& seconds, const std::string& size) {
-    const std::filesystem::path png =
-        std::filesystem::temp_directory_path() / ("qv_opening_" + std::to_string(getpid()) + "_" + seconds + ".png");
-    const std::string tool = std::string("cd ") + QV_SOURCE_DIR + " && " + QVTOOL_PATH;
-    const ToolRun run = runTool(tool, "frame " + seconds + " " + png.string() + " --size " + size, "opening_frame");
+    const std::filesystem::path png = scratchPath("opening_" + seconds).concat(".png");
+    const ToolRun run = runTool(QVTOOL_PATH, {"frame", seconds, png.string(), "--size", size}, QV_SOURCE_DIR);
     EXPECT_EQ(run.status, 0) << run.err;
     GreyFrame frame;
     int channels = 0;
