@@ -5,6 +5,9 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <deque>
 #include <string>
 
 namespace platform {
@@ -29,11 +32,23 @@ Win32State& state() {
     return instance;
 }
 
+// The song goes to the device as a run of headers, each over frames the render has written:
+// the device plays them back to back and, when it reaches the end of the last one before the
+// render has written more, sounds silence with its position standing still. A seek resets the
+// device and starts a new run at the target frame.
 struct WaveOutput {
     HWAVEOUT device = nullptr;
-    WAVEHDR header{};
+    const float* frames = nullptr;
+    std::uint32_t frameCount = 0;
+    const std::atomic<std::uint32_t>* framesReady = nullptr;  // null: the whole song is written
+    std::deque<WAVEHDR> headers;  // queued since the last seek, oldest first
+    std::uint32_t runStart = 0;   // buffer frame the run began at: the last seek's target
+    std::uint32_t queuedEnd = 0;  // buffer frame after the last queued one
+    // The device's sample count when the run began, should a reset not bring it back to 0.
+    std::uint32_t runStartSamples = 0;
+    bool paused = false;
     MMTIME position{};
-    std::uint32_t lastSamples = 0;
+    std::uint32_t lastPosition = 0;
 };
 
 WaveOutput& wave() {
@@ -43,11 +58,24 @@ WaveOutput& wave() {
 
 constexpr char kWindowClassName[] = "MYWINCLASS";
 
+Key keyOf(WPARAM virtualKey) {
+    switch (virtualKey) {
+        case VK_ESCAPE: return Key::Escape;
+        case VK_SPACE: return Key::Space;
+        case VK_LEFT: return Key::Left;
+        case VK_RIGHT: return Key::Right;
+        case VK_PRIOR: return Key::PageUp;
+        case VK_NEXT: return Key::PageDown;
+        case VK_HOME: return Key::Home;
+        default: return Key::Other;
+    }
+}
+
 WindowEvent translate(UINT message, WPARAM wParam) {
     switch (message) {
         case WM_DESTROY: return {WindowEventKind::Destroy, Key::Other};
         case WM_CLOSE: return {WindowEventKind::Close, Key::Other};
-        case WM_KEYDOWN: return {WindowEventKind::KeyDown, wParam == VK_ESCAPE ? Key::Escape : Key::Other};
+        case WM_KEYDOWN: return {WindowEventKind::KeyDown, keyOf(wParam)};
         default: return {WindowEventKind::Other, Key::Other};
     }
 }
@@ -77,6 +105,66 @@ void recordDesktopMode() {
     s.desktopMode.dmPelsHeight = static_cast<DWORD>(GetDeviceCaps(s.desktopDC, VERTRES));
     s.desktopMode.dmDisplayFrequency = static_cast<DWORD>(GetDeviceCaps(s.desktopDC, VREFRESH));
     s.desktopRecorded = true;
+}
+
+// UTF-8 to UTF-16; invalid sequences become replacement characters.
+std::wstring wideFromUtf8(std::string_view text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(std::min<std::size_t>(text.size(), 1u << 30));
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    if (length <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+    return wide;
+}
+
+// ---- Wave output ----
+
+std::uint32_t framesWritten(const WaveOutput& w) {
+    if (w.framesReady == nullptr) return w.frameCount;
+    return std::min(w.framesReady->load(std::memory_order_acquire), w.frameCount);
+}
+
+// Hands back the headers the device has finished with, oldest first.
+void releasePlayedHeaders(WaveOutput& w) {
+    while (!w.headers.empty() && (w.headers.front().dwFlags & WHDR_DONE) != 0) {
+        waveOutUnprepareHeader(w.device, &w.headers.front(), sizeof(WAVEHDR));
+        w.headers.pop_front();
+    }
+}
+
+// Fewer new frames than this wait for the next call, so the run is not cut into slivers; the
+// render writes them in a few milliseconds.
+constexpr std::uint32_t kSmallestHeaderFrames = 4096;
+
+// Queues the frames written since the last header, if there are enough of them or they finish
+// the song.
+void queueWrittenFrames(WaveOutput& w) {
+    releasePlayedHeaders(w);
+    const std::uint32_t written = framesWritten(w);
+    if (written <= w.queuedEnd) return;
+    if (written - w.queuedEnd < kSmallestHeaderFrames && written < w.frameCount) return;
+    WAVEHDR& header = w.headers.emplace_back();
+    header.lpData = reinterpret_cast<LPSTR>(const_cast<float*>(w.frames + static_cast<std::size_t>(w.queuedEnd) * 2));
+    header.dwBufferLength = (written - w.queuedEnd) * 8;
+    if (waveOutPrepareHeader(w.device, &header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+        w.headers.pop_back();
+        return;
+    }
+    if (waveOutWrite(w.device, &header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+        waveOutUnprepareHeader(w.device, &header, sizeof(WAVEHDR));
+        w.headers.pop_back();
+        return;
+    }
+    w.queuedEnd = written;
+}
+
+// The device's count of samples played since its last reset; the previous answer if it fails.
+std::uint32_t deviceSamples(WaveOutput& w, std::uint32_t previous) {
+    w.position = MMTIME{};
+    w.position.wType = TIME_SAMPLES;
+    if (waveOutGetPosition(w.device, &w.position, sizeof(MMTIME)) != MMSYSERR_NOERROR) return previous;
+    return w.position.u.sample;
 }
 
 }  // namespace
@@ -212,20 +300,39 @@ void dispatchMessage() {
     DispatchMessageA(&s.lastMessage);
 }
 
+void setWindowTitle(std::string_view title) {
+    const HWND window = state().window;
+    if (window == nullptr) return;
+    SetWindowTextW(window, wideFromUtf8(title).c_str());
+}
+
 void showMessageBox(std::string_view text, std::string_view caption) {
     const std::string textCopy(text);
     const std::string captionCopy(caption);
     MessageBoxA(GetDesktopWindow(), textCopy.c_str(), captionCopy.c_str(), MB_OK);
 }
 
-// The whole buffer is queued at once; the render is expected to stay ahead of the device.
-bool startAudioPlayback(const float* frames, std::uint32_t frameCount, const std::atomic<std::uint32_t>*) {
+// Started from a console, the text also goes to its standard error; the box is what a windowed
+// program started from the desktop can show.
+void reportCommandLineError(std::string_view text) {
+    const HANDLE errorOutput = GetStdHandle(STD_ERROR_HANDLE);
+    if (errorOutput != nullptr && errorOutput != INVALID_HANDLE_VALUE) {
+        const std::string line = "quorvale: " + std::string(text) + "\n";
+        DWORD written = 0;
+        WriteFile(errorOutput, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    }
+    MessageBoxW(nullptr, wideFromUtf8(text).c_str(), L"Quorvale: command line", MB_OK | MB_ICONERROR);
+}
+
+// Queues what the render has written so far; audioPlayPosition queues the rest as it arrives.
+bool startAudioPlayback(const float* frames, std::uint32_t frameCount,
+                        const std::atomic<std::uint32_t>* framesReady) {
     WaveOutput& w = wave();
     WAVEFORMATEX format{};
     format.wFormatTag = 3;  // IEEE float
     format.nChannels = 2;
-    format.nSamplesPerSec = 44100;
-    format.nAvgBytesPerSec = 352800;
+    format.nSamplesPerSec = kAudioFrameRate;
+    format.nAvgBytesPerSec = kAudioFrameRate * 8;
     format.nBlockAlign = 8;
     format.wBitsPerSample = 32;
     format.cbSize = 0;
@@ -233,21 +340,55 @@ bool startAudioPlayback(const float* frames, std::uint32_t frameCount, const std
         w.device = nullptr;
         return false;
     }
-    w.header = WAVEHDR{};
-    w.header.lpData = reinterpret_cast<LPSTR>(const_cast<float*>(frames));
-    w.header.dwBufferLength = frameCount * 8;
-    waveOutPrepareHeader(w.device, &w.header, sizeof(WAVEHDR));
-    return waveOutWrite(w.device, &w.header, sizeof(WAVEHDR)) == MMSYSERR_NOERROR;
+    w.frames = frames;
+    w.frameCount = frameCount;
+    w.framesReady = framesReady;
+    w.headers.clear();
+    w.runStart = 0;
+    w.queuedEnd = 0;
+    w.runStartSamples = 0;
+    w.paused = false;
+    w.lastPosition = 0;
+    queueWrittenFrames(w);
+    return true;
 }
 
+// Called every frame on the main thread, which is also what keeps the device fed.
 std::optional<std::uint32_t> audioPlayPosition() {
     WaveOutput& w = wave();
     if (w.device == nullptr) return std::nullopt;
-    w.position.wType = TIME_SAMPLES;
-    if (waveOutGetPosition(w.device, &w.position, sizeof(MMTIME)) == MMSYSERR_NOERROR) {
-        w.lastSamples = w.position.u.sample;
+    queueWrittenFrames(w);
+    const std::uint32_t samples = deviceSamples(w, w.runStartSamples + (w.lastPosition - w.runStart));
+    const std::uint32_t played = samples >= w.runStartSamples ? samples - w.runStartSamples : 0;
+    // The device never plays past what was queued; the bound also guards a wrong report.
+    w.lastPosition = w.runStart + std::min(played, w.queuedEnd - w.runStart);
+    return w.lastPosition;
+}
+
+void pauseAudioPlayback(bool paused) {
+    WaveOutput& w = wave();
+    if (w.device == nullptr) return;
+    if (paused) {
+        waveOutPause(w.device);
+    } else {
+        waveOutRestart(w.device);
     }
-    return w.lastSamples;
+    w.paused = paused;
+}
+
+void seekAudioPlayback(std::uint32_t frame) {
+    WaveOutput& w = wave();
+    if (w.device == nullptr) return;
+    // Resetting marks every queued header done and brings the device's position back to 0.
+    waveOutReset(w.device);
+    releasePlayedHeaders(w);
+    // A held output stays held: the next header must not start it.
+    if (w.paused) waveOutPause(w.device);
+    w.runStart = std::min(frame, w.frameCount);
+    w.queuedEnd = w.runStart;
+    w.lastPosition = w.runStart;
+    w.runStartSamples = deviceSamples(w, 0);
+    queueWrittenFrames(w);
 }
 
 // waveOut reports the position of the sample being sounded: at the end, everything was heard.
