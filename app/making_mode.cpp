@@ -28,6 +28,7 @@ struct MakingSession {
     Clock::time_point lastTitle{};
     std::uint32_t seeksDrawn = 0;
     bool drawnOnce = false;
+    double drawnTime = 0.0;  // show time of the picture on screen
 };
 
 MakingSession& session() {
@@ -103,7 +104,7 @@ std::string makingTitle(std::int32_t part, double seconds, double framesPerSecon
                         const std::optional<std::string>& problem) {
     char text[96];
     if (paused) {
-        std::snprintf(text, sizeof text, "Quorvale \xC2\xB7 part %d \xC2\xB7 %.1f s \xC2\xB7 paused", part, seconds);
+        std::snprintf(text, sizeof text, "Quorvale \xC2\xB7 part %d \xC2\xB7 %.2f s \xC2\xB7 paused", part, seconds);
     } else {
         std::snprintf(text, sizeof text, "Quorvale \xC2\xB7 part %d \xC2\xB7 %.1f s \xC2\xB7 %.1f fps", part, seconds,
                       framesPerSecond);
@@ -140,7 +141,9 @@ void drawMakingFrame() {
     followPlayPosition(s.play);
     const bool jumped = s.play.seeksDone != s.seeksDrawn;
     const bool rebuilt = shaderLibrary.reloadChanged() > 0;
-    const bool draw = !s.play.paused || jumped || rebuilt || !s.drawnOnce;
+    // A held picture is drawn again only when it would change: a seek, a shader save, or the
+    // pause itself, which stops the clock a little after the last frame's time.
+    const bool draw = !s.play.paused || jumped || rebuilt || !s.drawnOnce || s.play.showTime != s.drawnTime;
     const float seconds = static_cast<float>(s.play.showTime);
     if (draw) {
         if (jumped || !s.drawnOnce) settleSceneAt(theScene, seconds);
@@ -149,6 +152,7 @@ void drawMakingFrame() {
         countFrame(s.meter);
         s.seeksDrawn = s.play.seeksDone;
         s.drawnOnce = true;
+        s.drawnTime = s.play.showTime;
     }
     const Clock::time_point now = Clock::now();
     if (jumped || rebuilt || now - s.lastTitle >= kTitleInterval) showTitle(s, now);

@@ -37,8 +37,9 @@ void countFrame(FrameRateMeter& meter);
 // The rate since the last reading (the last rate when no time has passed), and starts anew.
 double readFrameRate(FrameRateMeter& meter, std::chrono::steady_clock::time_point now);
 
-// "Quorvale · part 3 · 62.4 s · 1.9 fps", "paused" in place of the rate while held, and a
-// shader build problem, when there is one, after it.
+// "Quorvale · part 3 · 62.4 s · 1.9 fps"; while held, "paused" in place of the rate and the
+// time to the hundredth, so that a held frame can be found again. The first line of a shader
+// build problem, when there is one, goes after it.
 std::string makingTitle(std::int32_t part, double seconds, double framesPerSecond, bool paused,
                         const std::optional<std::string>& problem);
 
