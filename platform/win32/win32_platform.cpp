@@ -107,6 +107,20 @@ void recordDesktopMode() {
     s.desktopRecorded = true;
 }
 
+// A window that is neither a popup nor a child always gets a caption, whatever its style asks,
+// and AdjustWindowRectEx does not count one that was not asked for: so the client area is
+// measured once the window exists, and the window grown by what it lacks.
+void fitClientArea(HWND window, int width, int height) {
+    RECT client{};
+    RECT outer{};
+    if (!GetClientRect(window, &client) || !GetWindowRect(window, &outer)) return;
+    const int missingWidth = width - (client.right - client.left);
+    const int missingHeight = height - (client.bottom - client.top);
+    if (missingWidth == 0 && missingHeight == 0) return;
+    SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left + missingWidth,
+                 outer.bottom - outer.top + missingHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // UTF-8 to UTF-16; invalid sequences become replacement characters.
 std::wstring wideFromUtf8(std::string_view text) {
     if (text.empty()) return {};
@@ -245,6 +259,7 @@ bool createWindow(const WindowRequest& request) {
     s.window = CreateWindowExA(extendedStyle, kWindowClassName, "Quorvale", style, 0, 0, outerWidth,
                                outerHeight, nullptr, nullptr, s.instance, nullptr);
     if (s.window == nullptr) return false;
+    if (!request.fullScreen) fitClientArea(s.window, request.width, request.height);
     s.windowDC = GetDC(s.window);
     PIXELFORMATDESCRIPTOR format{};
     format.nSize = sizeof(PIXELFORMATDESCRIPTOR);
