@@ -39,7 +39,7 @@ sleep 1
 [ "$(pixel_at 100 100)" = "0,255,0" ] || fail "the broken save changed the picture to $(pixel_at 100 100)"
 grep -q "test.glsl did not build" "$WORK_DIR/show.log" || fail "no log on stderr: $(cat "$WORK_DIR/show.log")"
 grep -qi "error" "$WORK_DIR/show.log" || fail "the log lacks the compiler's message"
-echo "the broken save kept the picture; stderr: $(grep -m1 -i error "$WORK_DIR/show.log")"
+echo "the broken save kept the picture; stderr: $(grep -A3 "did not build" "$WORK_DIR/show.log" | grep -m1 -i error)"
 
 solid_colour_shader "0.0, 0.0, 1.0" > "$WORK_DIR/resources/test.glsl"
 wait_for_pixel "0,0,255"
