@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <deque>
 #include <string>
 
 namespace platform {
@@ -32,18 +31,20 @@ Win32State& state() {
     return instance;
 }
 
-// The song goes to the device as a run of headers, each over frames the render has written:
-// the device plays them back to back and, when it reaches the end of the last one before the
-// render has written more, sounds silence with its position standing still. A seek resets the
-// device and starts a new run at the target frame.
+// The song goes to the device as one header over the buffer from the run's start to its end:
+// frame 0 at start-up, where the render is already ahead and stays ahead (it is several times
+// faster than playback), and a seek's target afterwards. A seek resets the device and queues its
+// header only once the render has written a lead beyond the target; until then the device is
+// silent and the position stands at the target.
 struct WaveOutput {
     HWAVEOUT device = nullptr;
     const float* frames = nullptr;
     std::uint32_t frameCount = 0;
     const std::atomic<std::uint32_t>* framesReady = nullptr;  // null: the whole song is written
-    std::deque<WAVEHDR> headers;  // queued since the last seek, oldest first
-    std::uint32_t runStart = 0;   // buffer frame the run began at: the last seek's target
-    std::uint32_t queuedEnd = 0;  // buffer frame after the last queued one
+    WAVEHDR header{};
+    bool headerQueued = false;
+    std::uint32_t runStart = 0;    // buffer frame the header starts at
+    bool runPending = false;       // the header waits for the render to pass runStart
     // The device's sample count when the run began, should a reset not bring it back to 0.
     std::uint32_t runStartSamples = 0;
     bool paused = false;
@@ -139,46 +140,41 @@ std::uint32_t framesWritten(const WaveOutput& w) {
     return std::min(w.framesReady->load(std::memory_order_acquire), w.frameCount);
 }
 
-// Hands back the headers the device has finished with, oldest first.
-void releasePlayedHeaders(WaveOutput& w) {
-    while (!w.headers.empty() && (w.headers.front().dwFlags & WHDR_DONE) != 0) {
-        waveOutUnprepareHeader(w.device, &w.headers.front(), sizeof(WAVEHDR));
-        w.headers.pop_front();
-    }
-}
+// Half a second of song the render must have written beyond a seek's target before the device
+// starts there: the render writes it in a fraction of that, and the lead absorbs the render
+// thread losing the processor for a moment while the picture is drawn.
+constexpr std::uint32_t kSeekLeadFrames = kAudioFrameRate / 2;
 
-// Fewer new frames than this wait for the next call, so the run is not cut into slivers; the
-// render writes them in a few milliseconds.
-constexpr std::uint32_t kSmallestHeaderFrames = 4096;
-
-// Queues the frames written since the last header, if there are enough of them or they finish
-// the song.
-void queueWrittenFrames(WaveOutput& w) {
-    releasePlayedHeaders(w);
-    const std::uint32_t written = framesWritten(w);
-    if (written <= w.queuedEnd) return;
-    if (written - w.queuedEnd < kSmallestHeaderFrames && written < w.frameCount) return;
-    WAVEHDR& header = w.headers.emplace_back();
-    header.lpData = reinterpret_cast<LPSTR>(const_cast<float*>(w.frames + static_cast<std::size_t>(w.queuedEnd) * 2));
-    header.dwBufferLength = (written - w.queuedEnd) * 8;
-    if (waveOutPrepareHeader(w.device, &header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-        w.headers.pop_back();
-        return;
-    }
-    if (waveOutWrite(w.device, &header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-        waveOutUnprepareHeader(w.device, &header, sizeof(WAVEHDR));
-        w.headers.pop_back();
-        return;
-    }
-    w.queuedEnd = written;
-}
-
-// The device's count of samples played since its last reset; the previous answer if it fails.
+// The device's count of samples played since its last reset; `previous` if the query fails.
 std::uint32_t deviceSamples(WaveOutput& w, std::uint32_t previous) {
     w.position = MMTIME{};
     w.position.wType = TIME_SAMPLES;
     if (waveOutGetPosition(w.device, &w.position, sizeof(MMTIME)) != MMSYSERR_NOERROR) return previous;
     return w.position.u.sample;
+}
+
+// Queues the header from runStart to the buffer's end (nothing when runStart is the end).
+void queueRun(WaveOutput& w) {
+    w.runPending = false;
+    w.runStartSamples = deviceSamples(w, 0);
+    if (w.runStart >= w.frameCount) return;
+    w.header = WAVEHDR{};
+    w.header.lpData = reinterpret_cast<LPSTR>(const_cast<float*>(w.frames + static_cast<std::size_t>(w.runStart) * 2));
+    w.header.dwBufferLength = (w.frameCount - w.runStart) * 8;
+    if (waveOutPrepareHeader(w.device, &w.header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) return;
+    if (waveOutWrite(w.device, &w.header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+        waveOutUnprepareHeader(w.device, &w.header, sizeof(WAVEHDR));
+        return;
+    }
+    w.headerQueued = true;
+}
+
+// Queues a seek's header once the render has written far enough beyond its target, and not
+// while held: some drivers count a header written to a paused device as partly played already.
+void queueRunWhenWritten(WaveOutput& w) {
+    if (!w.runPending || w.paused) return;
+    const std::uint32_t needed = w.frameCount - w.runStart > kSeekLeadFrames ? w.runStart + kSeekLeadFrames : w.frameCount;
+    if (framesWritten(w) >= needed) queueRun(w);
 }
 
 }  // namespace
@@ -339,7 +335,7 @@ void reportCommandLineError(std::string_view text) {
     MessageBoxW(nullptr, wideFromUtf8(text).c_str(), L"Quorvale: command line", MB_OK | MB_ICONERROR);
 }
 
-// Queues what the render has written so far; audioPlayPosition queues the rest as it arrives.
+// The whole buffer is queued at once; the render started well before and stays ahead.
 bool startAudioPlayback(const float* frames, std::uint32_t frameCount,
                         const std::atomic<std::uint32_t>* framesReady) {
     WaveOutput& w = wave();
@@ -358,52 +354,52 @@ bool startAudioPlayback(const float* frames, std::uint32_t frameCount,
     w.frames = frames;
     w.frameCount = frameCount;
     w.framesReady = framesReady;
-    w.headers.clear();
+    w.headerQueued = false;
     w.runStart = 0;
-    w.queuedEnd = 0;
-    w.runStartSamples = 0;
     w.paused = false;
     w.lastPosition = 0;
-    queueWrittenFrames(w);
-    return true;
+    queueRun(w);
+    return w.headerQueued;
 }
 
-// Called every frame on the main thread, which is also what keeps the device fed.
+// Called every frame on the main thread, which is also where a waiting seek starts playing.
 std::optional<std::uint32_t> audioPlayPosition() {
     WaveOutput& w = wave();
     if (w.device == nullptr) return std::nullopt;
-    queueWrittenFrames(w);
+    queueRunWhenWritten(w);
+    if (!w.headerQueued) return w.lastPosition;  // waiting for the render, or at the end
     const std::uint32_t samples = deviceSamples(w, w.runStartSamples + (w.lastPosition - w.runStart));
     const std::uint32_t played = samples >= w.runStartSamples ? samples - w.runStartSamples : 0;
-    // The device never plays past what was queued; the bound also guards a wrong report.
-    w.lastPosition = w.runStart + std::min(played, w.queuedEnd - w.runStart);
+    // The device stops at the header's end; the bound also guards a wrong report.
+    w.lastPosition = w.runStart + std::min(played, w.frameCount - w.runStart);
     return w.lastPosition;
 }
 
 void pauseAudioPlayback(bool paused) {
     WaveOutput& w = wave();
     if (w.device == nullptr) return;
+    w.paused = paused;
     if (paused) {
         waveOutPause(w.device);
     } else {
+        queueRunWhenWritten(w);
         waveOutRestart(w.device);
     }
-    w.paused = paused;
 }
 
 void seekAudioPlayback(std::uint32_t frame) {
     WaveOutput& w = wave();
     if (w.device == nullptr) return;
-    // Resetting marks every queued header done and brings the device's position back to 0.
+    // Resetting marks the queued header done and brings the device's position back to 0.
     waveOutReset(w.device);
-    releasePlayedHeaders(w);
-    // A held output stays held: the next header must not start it.
+    if (w.headerQueued) waveOutUnprepareHeader(w.device, &w.header, sizeof(WAVEHDR));
+    w.headerQueued = false;
+    // A held output stays held: the header is queued on resuming, onto a device still paused.
     if (w.paused) waveOutPause(w.device);
     w.runStart = std::min(frame, w.frameCount);
-    w.queuedEnd = w.runStart;
     w.lastPosition = w.runStart;
-    w.runStartSamples = deviceSamples(w, 0);
-    queueWrittenFrames(w);
+    w.runPending = true;
+    queueRunWhenWritten(w);
 }
 
 // waveOut reports the position of the sample being sounded: at the end, everything was heard.
