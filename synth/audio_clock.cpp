@@ -45,7 +45,8 @@ std::uint32_t steadyFrames(AudioClockState& s) {
         s.waitingForRender = false;
     }
     const auto elapsed = now - s.anchorWall;
-    const auto frames = std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count() * 441 / 10000;
+    const auto frames =
+        std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count() * platform::kAudioFrameRate / 1000000;
     return static_cast<std::uint32_t>(std::clamp<long long>(s.anchorFrame + frames, 0, s.songFrames));
 }
 
