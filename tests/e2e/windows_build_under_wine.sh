@@ -5,14 +5,15 @@
 # server here, so the clock runs without a device), follows a test.glsl saved while it runs (the
 # folder watch through ReadDirectoryChangesW) and ends with exit status 0 on Escape. A bad option
 # shows its message box before any window and, once the box is dismissed, ends with status 2.
-# `--window 640x360 --at 62` shows the part-3 picture: held with Space, it matches
-# `qvtool frame` at the time the title shows (PSNR at least 30 dB).
+# `--window 640x360 --at 62` runs with sound (a PulseAudio null sink, recorded from its monitor):
+# it plays, Space holds picture and sound (the recording is silent), the held picture matches
+# `qvtool frame` at the time the title shows (PSNR at least 30 dB), and Space plays on.
 # Usage (inside xvfb-run, on a screen larger than 640 x 360 plus the window's frame):
 #   windows_build_under_wine.sh quorvale-windows.zip QVTOOL
 set -euo pipefail
 source "$(dirname "$0")/../../scripts/require.sh"
 for tool in wine:wine wineboot:wine wineserver:wine xdotool:xdotool import:imagemagick \
-  convert:imagemagick compare:imagemagick unzip:unzip; do
+  convert:imagemagick compare:imagemagick unzip:unzip pulseaudio:pulseaudio parec:pulseaudio-utils; do
   require_command "${tool%%:*}" "${tool#*:}"
 done
 archive=$(realpath "$1")
@@ -21,7 +22,8 @@ work=$(mktemp -d)
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all
 pid=""
 stop_show() { if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill -KILL "$pid" 2>/dev/null || true; fi; }
-trap 'stop_show; wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+stop_sound_server() { pulseaudio --kill >/dev/null 2>&1 || true; }
+trap 'stop_show; wineserver -k >/dev/null 2>&1 || true; stop_sound_server; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 release="$work/un packed"
@@ -121,9 +123,31 @@ wait_for_exit 30
 grep -q 'quorvale: ' "$work/show.log" || fail "the message did not reach standard error: $(cat "$work/show.log")"
 echo "a bad option showed its box and ended with status 2: $(head -1 "$work/show.log")"
 
-# ---- --window 640x360 --at 62: the part-3 picture, held --------------------------------------
+# ---- --window 640x360 --at 62 with sound: it plays, Space holds it, the held picture ----------
+# A sound server of this test's own (its runtime folder is private) with one null sink; wine's
+# wave output plays into it and parec records what it plays.
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+pulseaudio --daemonize=yes --exit-idle-time=-1 -n --load="module-null-sink sink_name=nul" \
+  --load=module-native-protocol-unix >"$work/pulse.log" 2>&1 || fail "no sound server: $(cat "$work/pulse.log")"
+# record NAME: two seconds of what the sink plays, as float stereo frames; fails on a short take.
+record() {
+  timeout -s INT 2 parec -d nul.monitor --format=float32le --rate=44100 --channels=2 --raw >"$work/$1.raw" || true
+  [ "$(stat -c %s "$work/$1.raw")" -ge 352800 ] || fail "recorded only $(stat -c %s "$work/$1.raw") bytes of sound ($1)"
+}
+is_silent() { [ "$(tr -d '\000' <"$work/$1.raw" | head -c 1 | wc -c)" -eq 0 ]; }
+title_of() { xdotool getwindowname "$window" 2>/dev/null || true; }
+
 start_show --window 640x360 --at 62
 window=$(wait_for_window '^Quorvale · part 3 ' 90)
+# The clock stands at 62 s until the song render has got there; then the sound plays.
+deadline=$((SECONDS + 90))
+until awk -v t="$(title_of)" 'BEGIN { exit !(match(t, / [0-9.]+ s /) && substr(t, RSTART + 1) + 0 > 62.05) }'; do
+  [ $SECONDS -lt $deadline ] || fail "the show did not move on from 62 s: title \"$(title_of)\""
+  sleep 0.5
+done
+record playing
+! is_silent playing || fail "nothing sounded while the show played from 62 s"
 xdotool key --window "$window" space 2>/dev/null
 title=""
 deadline=$((SECONDS + 30))
@@ -134,7 +158,10 @@ until [[ $title == *paused* ]]; do
 done
 held_at=$(sed -E 's/.* ([0-9]+\.[0-9]+) s .*/\1/' <<<"$title")
 [[ $held_at =~ ^6[2-4]\. ]] || fail "held at \"$title\", expected a time just after 62 s"
-sleep 3  # the frame drawn at the held time reaches the screen
+sleep 1  # what the output had queued has sounded
+record held
+is_silent held || fail "the sound went on while the show was held"
+sleep 1  # the frame drawn at the held time reaches the screen
 eval "$(xdotool getwindowgeometry --shell "$window")"
 [ "$WIDTH" -eq 640 ] && [ "$HEIGHT" -eq 360 ] || fail "the client area is ${WIDTH} x ${HEIGHT}, not 640 x 360"
 import -window root "$work/screen.png"
@@ -144,7 +171,17 @@ convert "$work/screen.png" -crop "640x360+$X+$Y" +repage "$work/held.png"
 psnr=$(compare -metric PSNR "$work/held.png" "$work/expected.png" null: 2>&1 || true)
 [[ $psnr == inf* ]] || awk -v p="$psnr" 'BEGIN { exit !(p + 0 >= 30) }' ||
   fail "the held picture differs from qvtool frame $held_at: PSNR $psnr dB"
+xdotool key --window "$window" space 2>/dev/null
+deadline=$((SECONDS + 30))
+until [[ $(title_of) == *fps* ]]; do
+  [ $SECONDS -lt $deadline ] || fail "Space did not resume the show: title \"$(title_of)\""
+  sleep 0.5
+done
+sleep 1
+record resumed
+! is_silent resumed || fail "nothing sounded once the show was resumed"
 xdotool key --window "$window" Escape 2>/dev/null
 wait_for_exit 30
 [ "$status" -eq 0 ] || fail "exit status $status after Escape in making mode"
 echo "--window 640x360 --at 62 held \"$title\"; against qvtool frame $held_at: PSNR $psnr dB"
+echo "its sound played, was silent while held and played again on Space"
