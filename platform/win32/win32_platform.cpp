@@ -6,7 +6,6 @@
 #include <mmsystem.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 namespace platform {
