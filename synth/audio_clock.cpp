@@ -129,7 +129,9 @@ void followPlayPosition(PlayPosition& play) {
     holdOutput(s, play.paused);
     std::uint32_t frames = playedFrames();
     play.showTime = secondsOf(frames);
-    if (play.loop && play.showTime >= play.loop->to) {
+    // A loop that ends at the song's end wraps there too: the float clock's last reading can
+    // fall a hair short of the end as the option spells it.
+    if (play.loop && (play.showTime >= play.loop->to || frames >= s.songFrames)) {
         seekOutput(s, play, play.loop->from);
         holdOutput(s, play.paused);
         frames = playedFrames();

@@ -229,6 +229,16 @@ TEST(PlayPositionClockTest, TheLoopGoesBackToItsStartAndTheSongsEndHoldsUntilASe
         EXPECT_EQ(play.showTime, 30.0) << "past the loop's end: back at its start";
         EXPECT_EQ(play.seeksDone, 2u);
 
+        // A loop to the show's end, as the option spells it, wraps rather than holds there.
+        play.loop = LoopRange{100.0, 111.98984};
+        requestSeek(play, 111.5);
+        followPlayPosition(play);
+        script.now += std::chrono::seconds(1);
+        if (device) script.position = kSongFrames;
+        followPlayPosition(play);
+        EXPECT_EQ(play.showTime, 100.0);
+        EXPECT_FALSE(play.paused);
+
         play.loop.reset();
         requestSeek(play, 111.0);
         followPlayPosition(play);
