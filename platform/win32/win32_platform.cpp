@@ -230,7 +230,18 @@ void restoreDesktopMode() {
     s.fullScreen = false;
 }
 
-void exitProcess(int code) { ExitProcess(static_cast<UINT>(code)); }
+// The wave output is closed first: ending the process while its driver still plays was seen to
+// crash the process under wine (exit status 139 instead of the code asked for).
+void exitProcess(int code) {
+    WaveOutput& w = wave();
+    if (w.device != nullptr) {
+        waveOutReset(w.device);
+        if (w.headerQueued) waveOutUnprepareHeader(w.device, &w.header, sizeof(WAVEHDR));
+        waveOutClose(w.device);
+        w.device = nullptr;
+    }
+    ExitProcess(static_cast<UINT>(code));
+}
 
 bool createWindow(const WindowRequest& request) {
     Win32State& s = state();
