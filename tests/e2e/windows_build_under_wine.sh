@@ -22,7 +22,9 @@ work=$(mktemp -d)
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all
 pid=""
 stop_show() { if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill -KILL "$pid" 2>/dev/null || true; fi; }
-stop_sound_server() { pulseaudio --kill >/dev/null 2>&1 || true; }
+sound_server=""
+# Only the server this test started: its runtime folder names it.
+stop_sound_server() { if [ -n "$sound_server" ]; then pulseaudio --kill >/dev/null 2>&1 || true; fi; }
 trap 'stop_show; wineserver -k >/dev/null 2>&1 || true; stop_sound_server; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
@@ -128,6 +130,7 @@ echo "a bad option showed its box and ended with status 2: $(head -1 "$work/show
 # wave output plays into it and parec records what it plays.
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+sound_server=started
 pulseaudio --daemonize=yes --exit-idle-time=-1 -n --load="module-null-sink sink_name=nul" \
   --load=module-native-protocol-unix >"$work/pulse.log" 2>&1 || fail "no sound server: $(cat "$work/pulse.log")"
 # record NAME: two seconds of what the sink plays, as float stereo frames; fails on a short take.
