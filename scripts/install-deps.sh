@@ -13,6 +13,8 @@ packages=(
   xdotool imagemagick                     # the e2e tests press keys and read the screen (import, convert)
   xfonts-base                             # X core fonts: without them SDL cannot open a message box
   g++-mingw-w64-x86-64 wine wine64        # the Windows cross build and wine, wineboot, wineserver
+  zip unzip                               # make-release.sh packs the Windows release; its wine test unpacks it
+  pulseaudio pulseaudio-utils             # a null sink and parec: the wine test records the release's sound
   clang libclang-rt-14-dev                # clang++ and its libFuzzer runtime for the scene loader fuzzer
 )
 

@@ -22,7 +22,19 @@ std::optional<std::string> programInfoLog(GLuint program) {
     return log;
 }
 
+constexpr GLenum kGlLinkStatus = 0x8B82;
+
 }  // namespace
+
+ShaderBuild buildShaderQuietly(GLenum stage, const char* source) {
+    ShaderBuild build;
+    build.shader.program = glApi.glCreateShaderProgramv(stage, 1, &source);
+    GLint linked = 0;
+    glApi.glGetProgramiv(build.shader.program, kGlLinkStatus, &linked);
+    build.linked = linked != 0 && build.shader.program != 0;
+    build.log = programInfoLog(build.shader.program).value_or(std::string());
+    return build;
+}
 
 Shader::Shader(GLenum stage, const char* source) {
     const GLuint name = glApi.glCreateShaderProgramv(stage, 1, &source);

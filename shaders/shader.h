@@ -29,6 +29,17 @@ struct Shader {
     ~Shader();
 };
 
+// A build that reports instead of interrupting: no message box, and the link status is asked.
+struct ShaderBuild {
+    Shader shader;     // holds the program, built or failed
+    bool linked = false;
+    std::string log;   // the driver's info log, empty when it gave none
+};
+
+// Builds a separable fragment-stage program from one NUL-terminated source without showing a
+// box; the caller decides what a failed build means.
+ShaderBuild buildShaderQuietly(GLenum stage, const char* source);
+
 // The whole file as stored (binary, no line-end translation). No value when the file is
 // missing, cannot be read, or is empty.
 std::optional<std::string> readFile(const std::filesystem::path& path);

@@ -4,6 +4,8 @@
 
 #include <map>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "platform/platform.h"
 #include "shaders/directory_watcher.h"
@@ -14,6 +16,12 @@ struct ShaderLibrary {
     // Keys are the names exactly as loaded (case-sensitive, sub-folder parts kept), ordered by
     // unsigned code unit. Entries are only ever added and always point at the same Shader.
     std::map<platform::NativeString, std::shared_ptr<Shader>> shaders;
+    // Making mode: a build that fails leaves the working program in place, and its log goes to
+    // standard error and into failedBuilds instead of a message box. Off: every build replaces
+    // the program, failed or not, and a non-empty log shows the box.
+    bool keepWorkingPrograms = false;
+    // Making mode: the log of each file whose last build failed, until a build of it succeeds.
+    std::map<platform::NativeString, std::string> failedBuilds;
 
     // Opens the folder for watching at once; the folder text ends in the path separator.
     explicit ShaderLibrary(platform::NativeString folderText);
@@ -25,8 +33,12 @@ struct ShaderLibrary {
 
     // Drains the watcher: every loaded file reported as changed is read again and rebuilt into
     // its existing Shader, so each holder draws with the new program from now on. A failed
-    // build replaces the working program too; a file that reads as empty keeps the old one.
-    void reloadChanged();
+    // build replaces the working program too (unless keepWorkingPrograms); a file that reads as
+    // empty keeps the old one. Returns the number of files built, failed builds included.
+    int reloadChanged();
+
+    // Making mode: "name: log" of a file whose last build failed, when there is one.
+    std::optional<std::string> buildProblem() const;
 
     // folder + separator + name; with the folder text's own trailing separator the path holds
     // two in a row, which path parsing reads as one.

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+struct Scene;
+
 // Where the director stands in the timeline.
 struct DirectorState {
     std::int32_t currentPart = 0;
@@ -47,3 +49,14 @@ void drawFrameAt(DirectorState& state, float now);
 // The director state an ideal clock gives at show time `seconds`: the part that holds it, started
 // at the sum of the durations before it.
 DirectorState idealDirectorState(float seconds);
+
+// Moves the scene's cameras, lights and meshes to where playing from 0 would have left them at
+// show time `seconds`: each part before it at its last frame, the part holding it at its frame
+// then. An object whose recording is shorter keeps its last recorded frame. Used after a jump in
+// show time, since the scene pass moves only the current part's objects, and only to frames that
+// exist.
+void settleSceneAt(Scene& scene, float seconds);
+
+// Making mode: draws the frame of show time `seconds` with the director state an ideal clock
+// gives, so every frame is the one that time shows however the show got there.
+void drawShowTime(float seconds);

@@ -69,6 +69,8 @@ void* getGlProcAddress(const char* name) {
     return reinterpret_cast<void*>(eglGetProcAddress(name));
 }
 
+void setWindowTitle(std::string_view) {}
+
 bool showWindow() { return true; }
 void swapBuffers() {}
 
@@ -83,7 +85,14 @@ void showMessageBox(std::string_view text, std::string_view caption) {
     s.messages.push_back({std::string(text), std::string(caption)});
 }
 
+void reportCommandLineError(std::string_view text) {
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+}
+
+// No audio device: the clock runs on the steady clock, and pausing or seeking has nothing to move.
 bool startAudioPlayback(const float*, std::uint32_t, const std::atomic<std::uint32_t>*) { return false; }
+void pauseAudioPlayback(bool) {}
+void seekAudioPlayback(std::uint32_t) {}
 void drainAudioOutput() {}
 std::optional<std::uint32_t> audioPlayPosition() { return std::nullopt; }
 

@@ -37,12 +37,18 @@ SdlState& state() {
     return instance;
 }
 
+constexpr std::uint32_t kNoSeek = 0xFFFFFFFF;
+
 struct SdlAudio {
     SDL_AudioDeviceID device = 0;
     const float* frames = nullptr;
     std::uint32_t frameCount = 0;
     const std::atomic<std::uint32_t>* framesReady = nullptr;
     std::atomic<std::uint32_t> position{0};
+    // A seek the callback has not carried out yet (kNoSeek when none); the main thread writes it,
+    // the callback clears it once the position it stored starts from there.
+    std::atomic<std::uint32_t> seekTarget{kNoSeek};
+    std::atomic<bool> paused{false};
     // Silent frames handed to the device after the song's last frame: once they fill the
     // device's own buffer, the last song frame has been played.
     std::atomic<std::uint32_t> silenceAfterEnd{0};
@@ -65,6 +71,19 @@ bool ensureVideo() {
     return s.videoReady;
 }
 
+Key keyOf(SDL_Keycode code) {
+    switch (code) {
+        case SDLK_ESCAPE: return Key::Escape;
+        case SDLK_SPACE: return Key::Space;
+        case SDLK_LEFT: return Key::Left;
+        case SDLK_RIGHT: return Key::Right;
+        case SDLK_PAGEUP: return Key::PageUp;
+        case SDLK_PAGEDOWN: return Key::PageDown;
+        case SDLK_HOME: return Key::Home;
+        default: return Key::Other;
+    }
+}
+
 WindowEvent translate(const SDL_Event& event) {
     WindowEvent result;
     switch (event.type) {
@@ -76,7 +95,7 @@ WindowEvent translate(const SDL_Event& event) {
             break;
         case SDL_KEYDOWN:
             result.kind = WindowEventKind::KeyDown;
-            result.key = event.key.keysym.sym == SDLK_ESCAPE ? Key::Escape : Key::Other;
+            result.key = keyOf(event.key.keysym.sym);
             break;
         default:
             break;
@@ -100,12 +119,23 @@ void setPixelFormat(std::uint8_t colorBits, int alphaBits) {
 
 void SDLCALL feedAudio(void* userData, Uint8* stream, int length) {
     SdlAudio& a = *static_cast<SdlAudio*>(userData);
+    float* out = reinterpret_cast<float*>(stream);
     const std::uint32_t wanted = static_cast<std::uint32_t>(length) / 8;
+    if (a.paused.load(std::memory_order_acquire)) {
+        std::memset(out, 0, static_cast<std::size_t>(wanted) * 8);
+        return;
+    }
+    const std::uint32_t seek = a.seekTarget.load(std::memory_order_acquire);
+    if (seek != kNoSeek) a.silenceAfterEnd.store(0, std::memory_order_relaxed);
     const std::uint32_t ready = a.framesReady != nullptr ? a.framesReady->load(std::memory_order_acquire) : a.frameCount;
-    const std::uint32_t start = a.position.load(std::memory_order_relaxed);
-    const std::uint32_t position =
-        feedSongFrames(reinterpret_cast<float*>(stream), wanted, a.frames, a.frameCount, ready, start);
+    const std::uint32_t start = seek != kNoSeek ? seek : a.position.load(std::memory_order_relaxed);
+    const std::uint32_t position = feedSongFrames(out, wanted, a.frames, a.frameCount, ready, start);
     a.position.store(position, std::memory_order_release);
+    // The seek counts as done only now that the position starts from it; a newer seek written
+    // meanwhile stays pending for the next buffer.
+    std::uint32_t expected = seek;
+    if (seek != kNoSeek) a.seekTarget.compare_exchange_strong(expected, kNoSeek, std::memory_order_release,
+                                                              std::memory_order_relaxed);
     // Counted only as far as a drain can need, so the count never wraps.
     if (position == a.frameCount && a.silenceAfterEnd.load(std::memory_order_relaxed) < (1u << 30)) {
         a.silenceAfterEnd.fetch_add(wanted - (position - start), std::memory_order_release);
@@ -233,6 +263,15 @@ void dispatchMessage() {
     if (s.eventEndsLoop != nullptr && s.eventEndsLoop(event)) s.quitPosted = true;
 }
 
+void setWindowTitle(std::string_view title) {
+    SdlState& s = state();
+    if (s.window != nullptr) SDL_SetWindowTitle(s.window, std::string(title).c_str());
+}
+
+void reportCommandLineError(std::string_view text) {
+    std::fprintf(stderr, "quorvale: %.*s\n", static_cast<int>(text.size()), text.data());
+}
+
 void showMessageBox(std::string_view text, std::string_view caption) {
     const std::string textCopy(text);
     const std::string captionCopy(caption);
@@ -250,9 +289,11 @@ bool startAudioPlayback(const float* frames, std::uint32_t frameCount,
     a.frameCount = frameCount;
     a.framesReady = framesReady;
     a.position.store(0);
+    a.seekTarget.store(kNoSeek);
+    a.paused.store(false);
     a.silenceAfterEnd.store(0);
     SDL_AudioSpec wanted{};
-    wanted.freq = 44100;
+    wanted.freq = static_cast<int>(kAudioFrameRate);
     wanted.format = AUDIO_F32LSB;
     wanted.channels = 2;
     wanted.samples = 1024;
@@ -269,7 +310,22 @@ bool startAudioPlayback(const float* frames, std::uint32_t frameCount,
 std::optional<std::uint32_t> audioPlayPosition() {
     SdlAudio& a = audio();
     if (a.device == 0) return std::nullopt;
+    // A pending seek is where playback now stands, though the callback has not started there.
+    const std::uint32_t seek = a.seekTarget.load(std::memory_order_acquire);
+    if (seek != kNoSeek) return seek;
     return a.position.load(std::memory_order_acquire);
+}
+
+void pauseAudioPlayback(bool paused) {
+    SdlAudio& a = audio();
+    if (a.device == 0) return;
+    a.paused.store(paused, std::memory_order_release);
+}
+
+void seekAudioPlayback(std::uint32_t frame) {
+    SdlAudio& a = audio();
+    if (a.device == 0) return;
+    a.seekTarget.store(std::min(frame, a.frameCount), std::memory_order_release);
 }
 
 void drainAudioOutput() {

@@ -15,8 +15,9 @@ SHOW_PID=""
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# Starts the production with the given options (none: the show as it always was).
 start_show() {
-  (cd "$WORK_DIR" && exec "$QUORVALE") >"$WORK_DIR/show.log" 2>&1 &
+  (cd "$WORK_DIR" && exec "$QUORVALE" "$@") >"$WORK_DIR/show.log" 2>&1 &
   SHOW_PID=$!
 }
 
@@ -74,3 +75,33 @@ dismiss_message_box() {
   kill -0 "$SHOW_PID" 2>/dev/null || fail "ended before the message was dismissed"
   xdotool mousemove 320 158 click 1
 }
+
+# ---- Making mode ---------------------------------------------------------------------------
+
+# The window's title, or nothing while there is no window.
+window_title() {
+  local id
+  id=$(xdotool search --onlyvisible --name '^Quorvale' 2>/dev/null | head -n 1) || true
+  [ -n "$id" ] && xdotool getwindowname "$id" 2>/dev/null || true
+}
+
+# The show time the title gives, e.g. "62.4" of "Quorvale · part 3 · 62.4 s · 1.9 fps".
+title_seconds() { window_title | sed -n 's/.*part [0-9]*[^0-9]*\([0-9][0-9.]*\) s.*/\1/p'; }
+
+# Waits until the title matches the extended regular expression $1, for at most $2 seconds.
+wait_for_title() {
+  local pattern=$1 deadline=$((SECONDS + ${2:-60})) title=""
+  while [ $SECONDS -lt $deadline ]; do
+    title=$(window_title)
+    if [[ "$title" =~ $pattern ]]; then return 0; fi
+    kill -0 "$SHOW_PID" 2>/dev/null || fail "the production ended: $(cat "$WORK_DIR/show.log")"
+    sleep 0.05
+  done
+  fail "the title is \"$title\", waited for /$pattern/"
+}
+
+# Presses a key in the production's window (no window manager: the key goes where the pointer is).
+press() { xdotool mousemove 20 20 key "$1"; }
+
+# True when $1 and $2 differ by at most $3.
+near() { awk -v a="$1" -v b="$2" -v d="$3" 'BEGIN { exit !((a - b) <= d && (b - a) <= d) }'; }

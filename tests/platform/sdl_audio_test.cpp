@@ -109,4 +109,109 @@ TEST(SdlAudio, FramesNotYetWrittenAreNeverPlayedThePositionWaitsInstead) {
     EXPECT_GE(waited, 4u * 1024u);
 }
 
+
+// ---- Making mode: seek and pause -----------------------------------------------------------
+
+// A recording of numbered frames as runs: consecutive song frames (first is the frame's number,
+// from 1) or silence (first is 0).
+struct PlayedRun {
+    std::uint32_t first = 0;
+    std::size_t length = 0;
+};
+
+std::vector<PlayedRun> runsOf(const std::vector<StereoFrame>& played) {
+    std::vector<PlayedRun> runs;
+    for (const StereoFrame& frame : played) {
+        const auto number = static_cast<std::uint32_t>(frame.left);
+        const bool continues = !runs.empty() && (isSilent(frame) ? runs.back().first == 0
+                                                                  : runs.back().first != 0 &&
+                                                                        runs.back().first + runs.back().length == number);
+        if (continues) {
+            ++runs.back().length;
+        } else {
+            runs.push_back({number, 1});
+        }
+    }
+    return runs;
+}
+
+// Leading silence is SDL's before the output starts; runs of song frames are what was played.
+std::vector<PlayedRun> playedRuns(const std::filesystem::path& file) {
+    std::vector<PlayedRun> runs = runsOf(readStereoFrames(file));
+    if (!runs.empty() && runs.front().first == 0) runs.erase(runs.begin());
+    return runs;
+}
+
+TEST(SdlAudioMaking, ASeekPlaysOnFromTheTargetFrameWithNothingBetween) {
+    const auto file = useDiskAudio("seek");
+    const std::uint32_t count = 441000;
+    const std::vector<float> frames = numberedFrames(count);
+    const std::atomic<std::uint32_t> ready{count};
+    ASSERT_TRUE(platform::startAudioPlayback(frames.data(), count, &ready));
+    ASSERT_TRUE(waitForPosition(2048, std::chrono::seconds(10)));
+    platform::seekAudioPlayback(200000);
+    EXPECT_EQ(platform::audioPlayPosition().value_or(0), 200000u) << "the position reads the target at once";
+    ASSERT_TRUE(waitForPosition(200000 + 4096, std::chrono::seconds(10)));
+    platform::seekAudioPlayback(count + 5000);
+    EXPECT_EQ(platform::audioPlayPosition().value_or(0), count) << "a seek past the end stops at the end";
+    closeAudio();
+
+    const std::vector<PlayedRun> runs = playedRuns(file);
+    ASSERT_GE(runs.size(), 2u);
+    EXPECT_EQ(runs[0].first, 1u);
+    EXPECT_EQ(runs[1].first, 200001u) << "the frame after the jump is the target frame";
+    EXPECT_GE(runs[1].length, 4096u);
+    for (std::size_t i = 2; i < runs.size(); ++i) EXPECT_EQ(runs[i].first, 0u) << "after the end only silence";
+}
+
+TEST(SdlAudioMaking, WhilePausedOnlySilencePlaysThePositionHoldsAndASeekWaitsForTheResume) {
+    const auto file = useDiskAudio("pause");
+    const std::uint32_t count = 441000;
+    const std::vector<float> frames = numberedFrames(count);
+    const std::atomic<std::uint32_t> ready{count};
+    ASSERT_TRUE(platform::startAudioPlayback(frames.data(), count, &ready));
+    ASSERT_TRUE(waitForPosition(2048, std::chrono::seconds(10)));
+    platform::pauseAudioPlayback(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // a buffer in flight finishes
+    const std::uint32_t held = platform::audioPlayPosition().value_or(0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(platform::audioPlayPosition().value_or(0), held);
+    platform::seekAudioPlayback(300000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(platform::audioPlayPosition().value_or(0), 300000u) << "held at the new frame";
+    platform::pauseAudioPlayback(false);
+    ASSERT_TRUE(waitForPosition(300000 + 4096, std::chrono::seconds(10)));
+    closeAudio();
+
+    const std::vector<PlayedRun> runs = playedRuns(file);
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0].first, 1u);
+    EXPECT_EQ(runs[0].length, held);
+    EXPECT_EQ(runs[1].first, 0u) << "silence while paused";
+    EXPECT_GE(runs[1].length, 8u * 1024u) << "about 350 ms held";
+    EXPECT_EQ(runs[2].first, 300001u);
+}
+
+TEST(SdlAudioMaking, ASeekAheadOfTheWriterPlaysSilenceUntilTheTargetIsWritten) {
+    const auto file = useDiskAudio("seek_ahead");
+    const std::uint32_t count = 220500;
+    const std::vector<float> frames = numberedFrames(count);
+    std::atomic<std::uint32_t> ready{50000};
+    ASSERT_TRUE(platform::startAudioPlayback(frames.data(), count, &ready));
+    ASSERT_TRUE(waitForPosition(1024, std::chrono::seconds(10)));
+    platform::seekAudioPlayback(100000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(platform::audioPlayPosition().value_or(0), 100000u) << "the position waits at the target";
+    ready.store(count, std::memory_order_release);
+    ASSERT_TRUE(waitForPosition(100000 + 4096, std::chrono::seconds(10)));
+    closeAudio();
+
+    const std::vector<PlayedRun> runs = playedRuns(file);
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0].first, 1u);
+    EXPECT_EQ(runs[1].first, 0u);
+    EXPECT_GE(runs[1].length, 4u * 1024u);
+    EXPECT_EQ(runs[2].first, 100001u) << "never a frame between the old position and the target";
+}
+
 }  // namespace

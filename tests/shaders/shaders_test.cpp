@@ -217,6 +217,42 @@ TEST_F(ShaderLibraryTest, SavingALoadedFileSwapsTheProgramUnderEveryHolder) {
     EXPECT_EQ(library.shaders.size(), 1u);
 }
 
+// Making mode: a broken save keeps the working program and says why without a box; the next
+// good save takes over.
+TEST_F(ShaderLibraryTest, KeepingWorkingProgramsABrokenSaveChangesNothingOnScreen) {
+    library.keepWorkingPrograms = true;
+    write("scene.glsl", flatColor(1, 0, 0));
+    const auto pass = library.load("scene.glsl");
+    armWithMarker();
+    const std::uint32_t working = pass->program;
+
+    write("scene.glsl", kErrorSource);
+    settle();
+    EXPECT_EQ(pass->program, working);
+    EXPECT_TRUE(isProgram(working));
+    EXPECT_EQ(draw(*pass)[0], 1.0f) << "the last working program still draws";
+    ASSERT_TRUE(library.buildProblem());
+    EXPECT_EQ(library.buildProblem()->rfind("scene.glsl: ", 0), 0u) << *library.buildProblem();
+    EXPECT_NE(library.buildProblem()->find("error"), std::string::npos) << *library.buildProblem();
+
+    write("scene.glsl", flatColor(0, 1, 0));
+    ASSERT_TRUE(reloaded(pass));
+    EXPECT_EQ(draw(*pass)[1], 1.0f);
+    EXPECT_FALSE(isProgram(working));
+    EXPECT_FALSE(library.buildProblem()) << "fixed";
+    EXPECT_TRUE(takeMessageBoxes().empty()) << "no box in making mode";
+}
+
+TEST_F(ShaderLibraryTest, KeepingWorkingProgramsAFileBrokenFromTheStartHoldsItsFailedProgram) {
+    library.keepWorkingPrograms = true;
+    write("scene.glsl", kErrorSource);
+    const auto pass = library.load("scene.glsl");
+    ASSERT_TRUE(pass);
+    EXPECT_NE(pass->program, Shader::kNoProgram) << "nothing better to keep";
+    EXPECT_TRUE(library.buildProblem());
+    EXPECT_TRUE(takeMessageBoxes().empty());
+}
+
 TEST_F(ShaderLibraryTest, EditsBeforeArmingAndChangesOtherThanFinishedSavesChangeNothing) {
     for (const char* name : {"open.glsl", "gone.glsl", "early.glsl"}) write(name, flatColor(1, 0, 0));
     const auto open = library.load("open.glsl"), gone = library.load("gone.glsl"), early = library.load("early.glsl");

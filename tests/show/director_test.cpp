@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "scene/scene.h"
 #include "show/director.h"
 #include "show/timeline.h"
 
@@ -91,6 +92,57 @@ TEST(IdealDirectorStateTest, ShowTimeFallsInThePartItsDurationsGive) {
     EXPECT_EQ(idealDirectorState(111.0f).currentPart, 5);
     EXPECT_EQ(idealDirectorState(500.0f).currentPart, 5);
     EXPECT_TRUE(plaza.started);
+}
+
+
+// ---- Jumping in show time -----------------------------------------------------------------------
+
+Camera recordedCamera(int frames) {
+    Camera camera;
+    camera.fov = -1.0f;  // the loaded pose
+    for (int i = 0; i < frames; ++i) camera.frames.push_back(CameraFrame{{}, {}, {}, static_cast<float>(i), {}});
+    return camera;
+}
+
+// A scene the timeline can index: camera c and light l record their frame number in fov and
+// intensity; mesh 20's transforms record it in the first element.
+Scene recordedScene() {
+    Scene scene;
+    scene.meshes.resize(24);
+    scene.cameras = {recordedCamera(10), recordedCamera(2000), recordedCamera(10), recordedCamera(100),
+                     recordedCamera(300)};
+    scene.lights.resize(7);
+    for (Light& light : scene.lights) {
+        light.intensity = -1.0f;
+        for (int i = 0; i < 10; ++i) light.frames.push_back(LightFrame{{}, {}, {}, 0.0f, 0.0f, static_cast<float>(i), {}});
+    }
+    for (int i = 0; i < 5; ++i) {
+        Matrix4 transform = kIdentityMatrix;
+        transform[0] = static_cast<float>(i);
+        scene.meshes[20].transforms.push_back(transform);
+    }
+    return scene;
+}
+
+// Playing from 0 leaves each part's objects at the last frame reached; a jump straight to 62 s
+// (part 3, 8 s in) must leave them the same, recordings shorter than a part held at their end.
+TEST(SettleSceneTest, AJumpLeavesEveryPartsObjectsWherePlayingThroughWould) {
+    Scene scene = recordedScene();
+    settleSceneAt(scene, 62.0f);
+    EXPECT_EQ(scene.cameras[3].fov, 99.0f) << "part 0's camera: recording shorter than the part";
+    EXPECT_EQ(scene.cameras[1].fov, 960.0f) << "part 1's camera at its part's end, 16 s";
+    EXPECT_EQ(scene.cameras[0].fov, 9.0f) << "part 2's camera";
+    EXPECT_EQ(scene.cameras[4].fov, 299.0f) << "part 3's camera: 8 s is past its 300 frames";
+    EXPECT_EQ(scene.cameras[2].fov, -1.0f) << "part 4 has not been reached";
+    EXPECT_EQ(scene.lights[4].intensity, 9.0f) << "part 0's light";
+    EXPECT_EQ(scene.lights[5].intensity, 9.0f) << "part 3's light";
+    EXPECT_EQ(scene.lights[2].intensity, -1.0f) << "part 4's light";
+    EXPECT_EQ(scene.meshes[20].transform[0], 4.0f) << "part 3's mesh, clamped to its last transform";
+
+    Scene early = recordedScene();
+    settleSceneAt(early, 22.5f);  // part 1, frame 30
+    EXPECT_EQ(early.cameras[1].fov, 30.0f);
+    EXPECT_EQ(early.cameras[4].fov, -1.0f);
 }
 
 }  // namespace

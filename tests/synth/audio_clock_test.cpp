@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -110,6 +111,154 @@ TEST(AudioClockTest, WithoutADeviceFollowsTheSteadyClockAndEndsOnTime) {
     script.now += std::chrono::minutes(10);
     EXPECT_FALSE(audioIsPlaying());
     EXPECT_EQ(audioSeconds(), static_cast<double>(kSongEndSeconds)) << "the clock stops at the last frame";
+}
+
+// ---- Making mode: the play position followed by the clock ------------------------------------
+
+// The scripted device's answers to pausing and seeking: a seek moves its position, as the
+// platform's does; pausing only records the call (the script's position does not run anyway).
+std::vector<std::string> deviceCalls;
+void scriptedPause(bool paused) { deviceCalls.push_back(paused ? "pause" : "resume"); }
+void scriptedSeek(std::uint32_t frame) {
+    deviceCalls.push_back("seek " + std::to_string(frame));
+    script.position = frame;
+}
+
+const AudioClockSource kScriptedMaking{scriptedStart, scriptedPosition, scriptedNow, scriptedPause, scriptedSeek};
+
+void startMaking(bool deviceOpens, const std::atomic<std::uint32_t>* framesReady = nullptr) {
+    script = Script{};
+    script.deviceOpens = deviceOpens;
+    script.now = Clock::time_point{} + std::chrono::hours(5);
+    deviceCalls.clear();
+    startAudio(kScriptedMaking, nullptr, kSongFrames, framesReady);
+}
+
+TEST(PlayPositionClockTest, WithADeviceASeekMovesTheOutputToTheRoundedFrameAndPauseHoldsIt) {
+    startMaking(true);
+    PlayPosition play;
+    requestSeek(play, 62.00001);  // 2,734,200.44 frames
+    followPlayPosition(play);
+    EXPECT_EQ(deviceCalls, std::vector<std::string>{"seek 2734200"});
+    EXPECT_FALSE(play.pendingSeek);
+    EXPECT_EQ(play.seeksDone, 1u);
+    EXPECT_EQ(play.showTime, static_cast<double>(2734200.0f / 44100.0f));
+
+    script.position = 2734200 + 4410;
+    followPlayPosition(play);
+    EXPECT_NEAR(play.showTime, 62.1, 1e-4);
+    EXPECT_EQ(play.seeksDone, 1u) << "playing on is no seek";
+
+    play.paused = true;
+    followPlayPosition(play);
+    followPlayPosition(play);
+    play.paused = false;
+    followPlayPosition(play);
+    EXPECT_EQ(deviceCalls, (std::vector<std::string>{"seek 2734200", "pause", "resume"})) << "each change once";
+
+    script.position = std::nullopt;  // a failed query after a seek reads the seek's frame
+    requestSeek(play, 10.0);
+    followPlayPosition(play);
+    EXPECT_EQ(play.showTime, 10.0);
+}
+
+TEST(PlayPositionClockTest, WithoutADeviceTheSteadyClockSeeksPausesAndResumes) {
+    startMaking(false);
+    PlayPosition play;
+    requestSeek(play, 62.0);
+    followPlayPosition(play);
+    EXPECT_EQ(play.showTime, 62.0);
+    script.now += std::chrono::milliseconds(500);
+    followPlayPosition(play);
+    EXPECT_NEAR(play.showTime, 62.5, 1e-4);
+
+    play.paused = true;
+    followPlayPosition(play);
+    script.now += std::chrono::seconds(30);
+    followPlayPosition(play);
+    EXPECT_NEAR(play.showTime, 62.5, 1e-4) << "held while paused";
+    EXPECT_NEAR(audioSeconds(), 62.5, 1e-4) << "the clock the director reads holds too";
+
+    requestSeek(play, 80.0);
+    followPlayPosition(play);
+    script.now += std::chrono::seconds(3);
+    followPlayPosition(play);
+    EXPECT_EQ(play.showTime, 80.0) << "a seek while paused stays paused";
+
+    play.paused = false;
+    followPlayPosition(play);
+    script.now += std::chrono::milliseconds(250);
+    followPlayPosition(play);
+    EXPECT_NEAR(play.showTime, 80.25, 1e-4) << "resumes from where it was held, not from the wall clock";
+    EXPECT_TRUE(deviceCalls.empty()) << "no device to call";
+}
+
+TEST(PlayPositionClockTest, WithoutADeviceASeekAheadOfTheRenderWaitsForIt) {
+    std::atomic<std::uint32_t> framesReady{44100 * 10};
+    startMaking(false, &framesReady);
+    PlayPosition play;
+    requestSeek(play, 50.0);
+    followPlayPosition(play);
+    script.now += std::chrono::seconds(2);
+    followPlayPosition(play);
+    EXPECT_EQ(play.showTime, 50.0) << "the render has not written 50 s yet";
+
+    framesReady.store(44100 * 50 + 5512);
+    followPlayPosition(play);
+    EXPECT_EQ(play.showTime, 50.0) << "starts from the target once it is there, not two seconds on";
+    script.now += std::chrono::milliseconds(100);
+    followPlayPosition(play);
+    EXPECT_NEAR(play.showTime, 50.1, 1e-4);
+}
+
+TEST(PlayPositionClockTest, TheLoopGoesBackToItsStartAndTheSongsEndHoldsUntilASeek) {
+    for (const bool device : {true, false}) {
+        SCOPED_TRACE(device ? "with a device" : "without a device");
+        startMaking(device);
+        PlayPosition play;
+        play.loop = LoopRange{30.0, 34.0};
+        requestSeek(play, 30.0);
+        followPlayPosition(play);
+        script.now += std::chrono::milliseconds(3900);
+        if (device) script.position = 30 * 44100 + 3900 * 441 / 10;
+        followPlayPosition(play);
+        EXPECT_NEAR(play.showTime, 33.9, 1e-4);
+        script.now += std::chrono::milliseconds(200);
+        if (device) script.position = 34 * 44100 + 100 * 441 / 10;
+        followPlayPosition(play);
+        EXPECT_EQ(play.showTime, 30.0) << "past the loop's end: back at its start";
+        EXPECT_EQ(play.seeksDone, 2u);
+
+        // A loop to the show's end, as the option spells it, wraps rather than holds there.
+        play.loop = LoopRange{100.0, 111.98984};
+        requestSeek(play, 111.5);
+        followPlayPosition(play);
+        script.now += std::chrono::seconds(1);
+        if (device) script.position = kSongFrames;
+        followPlayPosition(play);
+        EXPECT_EQ(play.showTime, 100.0);
+        EXPECT_FALSE(play.paused);
+
+        play.loop.reset();
+        requestSeek(play, 111.0);
+        followPlayPosition(play);
+        script.now += std::chrono::seconds(5);
+        if (device) script.position = kSongFrames;
+        followPlayPosition(play);
+        EXPECT_EQ(play.showTime, static_cast<double>(kSongEndSeconds));
+        EXPECT_TRUE(play.paused && play.heldAtEnd) << "the song's end holds the show";
+        script.now += std::chrono::seconds(5);
+        followPlayPosition(play);
+        EXPECT_EQ(play.showTime, static_cast<double>(kSongEndSeconds));
+
+        requestSeek(play, 100.0);
+        followPlayPosition(play);
+        EXPECT_FALSE(play.paused) << "a seek from the end plays on";
+        script.now += std::chrono::seconds(1);
+        if (device) script.position = 101 * 44100;
+        followPlayPosition(play);
+        EXPECT_NEAR(play.showTime, 101.0, 1e-4);
+    }
 }
 
 // ---- The feed -------------------------------------------------------------------------------

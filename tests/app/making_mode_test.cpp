@@ -1,0 +1,118 @@
+// Making mode's portable side: keys moving the play position through the show, the part a time
+// belongs to, and the window title.
+#include <gtest/gtest.h>
+
+#include "app/making_mode.h"
+
+namespace {
+
+using platform::Key;
+
+PlayPosition at(double seconds) {
+    PlayPosition play;
+    play.showTime = seconds;
+    return play;
+}
+
+TEST(MakingPartsTest, PartsStartWhereTheDurationsBeforeThemAddUp) {
+    EXPECT_EQ(partStartSeconds(0), 0.0);
+    EXPECT_EQ(partStartSeconds(1), 22.0);
+    EXPECT_EQ(partStartSeconds(3), 54.0);
+    EXPECT_EQ(partStartSeconds(5), 110.0);
+    EXPECT_EQ(partAt(0.0), 0);
+    EXPECT_EQ(partAt(21.9), 0);
+    EXPECT_EQ(partAt(22.0), 1) << "a part's start belongs to it";
+    EXPECT_EQ(partAt(69.99999), 4) << "a float clock's reading of 70 s";
+    EXPECT_EQ(partAt(62.0), 3);
+    EXPECT_EQ(partAt(111.9), 5);
+}
+
+TEST(MakingKeysTest, SpacePausesAndResumesAndOtherKeysLeaveThePositionAlone) {
+    PlayPosition play = at(62.0);
+    EXPECT_TRUE(applyMakingKey(play, Key::Space));
+    EXPECT_TRUE(play.paused);
+    EXPECT_TRUE(applyMakingKey(play, Key::Space));
+    EXPECT_FALSE(play.paused);
+    EXPECT_FALSE(play.pendingSeek) << "pausing is no seek";
+
+    EXPECT_FALSE(applyMakingKey(play, Key::Other));
+    EXPECT_FALSE(applyMakingKey(play, Key::Escape));
+    EXPECT_FALSE(play.pendingSeek);
+    EXPECT_FALSE(play.paused);
+}
+
+TEST(MakingKeysTest, ArrowsSeekFiveSecondsFromTheLatestTargetAndStayInsideTheShow) {
+    PlayPosition play = at(62.0);
+    applyMakingKey(play, Key::Right);
+    EXPECT_EQ(play.pendingSeek, 67.0);
+    applyMakingKey(play, Key::Right);
+    EXPECT_EQ(play.pendingSeek, 72.0) << "a second press before the next frame moves on from the first";
+    applyMakingKey(play, Key::Left);
+    EXPECT_EQ(play.pendingSeek, 67.0);
+    EXPECT_EQ(play.showTime, 62.0) << "the clock, not the key, moves the shown time";
+
+    PlayPosition early = at(3.0);
+    applyMakingKey(early, Key::Left);
+    EXPECT_EQ(early.pendingSeek, 0.0);
+
+    PlayPosition late = at(110.0);
+    applyMakingKey(late, Key::Right);
+    EXPECT_EQ(late.pendingSeek, songEndSeconds());
+
+    PlayPosition held = at(62.0);
+    held.paused = true;
+    applyMakingKey(held, Key::Right);
+    EXPECT_TRUE(held.paused) << "a seek keeps a held picture held";
+}
+
+TEST(MakingKeysTest, PageKeysGoToPartStartsAndHomeToTheStartOrTheLoopsStart) {
+    PlayPosition play = at(62.0);
+    applyMakingKey(play, Key::PageDown);
+    EXPECT_EQ(play.pendingSeek, 70.0);
+    applyMakingKey(play, Key::PageDown);
+    EXPECT_EQ(play.pendingSeek, 110.0) << "from the start just reached, on to the next";
+    EXPECT_FALSE(applyMakingKey(play, Key::PageDown)) << "the last part has no next one";
+    EXPECT_EQ(play.pendingSeek, 110.0);
+
+    PlayPosition back = at(62.0);
+    applyMakingKey(back, Key::PageUp);
+    EXPECT_EQ(back.pendingSeek, 38.0);
+    applyMakingKey(back, Key::PageUp);
+    EXPECT_EQ(back.pendingSeek, 22.0);
+    PlayPosition first = at(5.0);
+    applyMakingKey(first, Key::PageUp);
+    EXPECT_EQ(first.pendingSeek, 0.0);
+
+    PlayPosition boundary = at(69.99999);  // the clock's reading right after a seek to 70 s
+    applyMakingKey(boundary, Key::PageDown);
+    EXPECT_EQ(boundary.pendingSeek, 110.0);
+
+    PlayPosition home = at(62.0);
+    applyMakingKey(home, Key::Home);
+    EXPECT_EQ(home.pendingSeek, 0.0);
+    home.loop = LoopRange{30.0, 34.0};
+    applyMakingKey(home, Key::Home);
+    EXPECT_EQ(home.pendingSeek, 30.0);
+}
+
+TEST(MakingTitleTest, SaysPartTimeAndRateOrPausedAndTheFirstLineOfABuildProblem) {
+    EXPECT_EQ(makingTitle(3, 62.44, 1.94, false, std::nullopt), "Quorvale · part 3 · 62.4 s · 1.9 fps");
+    EXPECT_EQ(makingTitle(0, 0.0, 0.0, true, std::nullopt), "Quorvale · part 0 · 0.00 s · paused");
+    EXPECT_EQ(makingTitle(1, 30.0, 2.0, false, std::string("test.glsl: 0:3(1): error: syntax error\nmore")),
+              "Quorvale · part 1 · 30.0 s · 2.0 fps · test.glsl: 0:3(1): error: syntax error");
+    const std::string longTitle = makingTitle(1, 30.0, 2.0, false, std::string(500, 'e'));
+    EXPECT_LT(longTitle.size(), 200u);
+}
+
+TEST(MakingTitleTest, TheRateCountsFramesOverTheTimeSinceTheLastReading) {
+    using namespace std::chrono;
+    FrameRateMeter meter;
+    const steady_clock::time_point start = steady_clock::now();
+    readFrameRate(meter, start);
+    for (int i = 0; i < 3; ++i) countFrame(meter);
+    EXPECT_DOUBLE_EQ(readFrameRate(meter, start + milliseconds(1500)), 2.0);
+    EXPECT_DOUBLE_EQ(readFrameRate(meter, start + milliseconds(2000)), 0.0) << "no frame since: held";
+    EXPECT_DOUBLE_EQ(readFrameRate(meter, start + milliseconds(2000)), 0.0) << "no time passed keeps the last rate";
+}
+
+}  // namespace
