@@ -16,6 +16,9 @@ using Triangle = std::array<std::uint32_t, 3>;
 struct Shape {
     std::vector<Vec3> positions;
     std::vector<Triangle> triangles;
+    // The curved surface's own unit normal at each position, for smooth shading; empty for a shape
+    // of flat faces. A face that turns far from its corners' normals (a cylinder's end) is flat.
+    std::vector<Vec3> normals = {};
 };
 
 // The cube from -1 to 1, each side a grid of the given divisions along x, y and z.

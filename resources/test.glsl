@@ -268,13 +268,34 @@ vec3 sky(vec3 dir) {
 
 struct Surface {
     vec3 position;
-    vec3 normal;
+    vec3 normal;     // shading normal, on the side the ray came from
+    vec3 geometric;  // the face's own normal, on the same side
+    vec3 rayOrigin;  // where rays leaving the surface start (see surfaceAt)
     vec3 albedo;
     float roughness;
     vec3 emitted;
     float reflectivity;
     float ambient;
 };
+
+// The vertex extra value, a whole number below 2^24 (content/vertex_extra.h): bits 0 to 9 and 10
+// to 19 the vertex's shading normal in octahedral coordinates (1023 in the first: none, the face
+// is flat), bits 20 to 23 the ambient level.
+vec3 extraNormal(float extra) {
+    int bits = int(extra);
+    int u = bits & 1023;
+    if (u == 1023) return vec3(0.0);
+    vec2 e = vec2(float(u), float((bits >> 10) & 1023)) * (2.0 / 1022.0) - 1.0;
+    vec3 n = vec3(e, 1.0 - abs(e.x) - abs(e.y));
+    if (n.z < 0.0) n.xy = (1.0 - abs(n.yx)) * mix(vec2(1.0), vec2(-1.0), lessThan(n.xy, vec2(0.0)));
+    return normalize(n);
+}
+
+float extraAmbient(float extra) { return 0.55 + 0.45 / 15.0 * float(int(extra) >> 20); }
+
+// A point a little way off the surface along the face's own normal, so that rays leaving it do
+// not hit the same face again.
+vec3 offSurface(vec3 p, vec3 geometric) { return p + geometric * (1e-3 * (1.0 + length(p) * 0.01)); }
 
 Surface surfaceAt(Hit hit, vec3 origin, vec3 dir) {
     ivec4 info = meshes_info[hit.mesh];
@@ -283,26 +304,48 @@ Surface surfaceAt(Hit hit, vec3 origin, vec3 dir) {
     vec4 v0 = fetchTexel(info.x + int(idx.x));
     vec4 v1 = fetchTexel(info.x + int(idx.y));
     vec4 v2 = fetchTexel(info.x + int(idx.z));
-    vec3 meshNormal = cross(v1.xyz - v0.xyz, v2.xyz - v0.xyz);
-    vec3 n = normalize(transpose(mat3(meshes_itx[hit.mesh])) * meshNormal);
-    if (dot(n, dir) > 0.0) n = -n;  // seen from behind: light the side that faces the ray
-    vec4 s0 = fetchTexel(surf.x + hit.face);
-    vec4 s1 = fetchTexel(surf.y + hit.face);
+    vec3 w = vec3(1.0 - hit.bary.x - hit.bary.y, hit.bary);
+    mat3 toWorldNormal = transpose(mat3(meshes_itx[hit.mesh]));
+    vec3 geometric = normalize(toWorldNormal * cross(v1.xyz - v0.xyz, v2.xyz - v0.xyz));
+    vec3 n0 = extraNormal(v0.w);
+    vec3 n1 = extraNormal(v1.w);
+    vec3 n2 = extraNormal(v2.w);
     Surface s;
     s.position = origin + hit.t * dir;
-    s.normal = n;
+    s.normal = geometric;
+    vec3 leaving = s.position;
+    bool curved = dot(n0, n0) * dot(n1, n1) * dot(n2, n2) > 0.0;
+    bool front = dot(geometric, dir) < 0.0;
+    if (curved) {
+        s.normal = normalize(toWorldNormal * (w.x * n0 + w.y * n1 + w.z * n2));
+        if (front) {
+            // The flat face lies inside the curved surface it stands for: rays leaving it start
+            // from the curved surface (each corner's tangent plane, blended), or a light that
+            // already reaches the curve would be shadowed by the neighbouring faces.
+            vec3 p = w.x * v0.xyz + w.y * v1.xyz + w.z * v2.xyz;
+            vec3 below = vec3(min(dot(p - v0.xyz, n0), 0.0), min(dot(p - v1.xyz, n1), 0.0), min(dot(p - v2.xyz, n2), 0.0));
+            p -= w.x * below.x * n0 + w.y * below.y * n1 + w.z * below.z * n2;
+            leaving = (meshes_tx[hit.mesh] * vec4(p, 1.0)).xyz;
+        }
+    }
+    if (!front) {
+        // Seen from behind: light the side that faces the ray.
+        geometric = -geometric;
+        s.normal = -s.normal;
+    }
+    // Near an outline the blended normal can turn away from the eye; keep it just facing it.
+    float facing = dot(s.normal, dir);
+    if (facing > -0.02) s.normal = normalize(s.normal - dir * (facing + 0.02));
+    s.geometric = geometric;
+    s.rayOrigin = offSurface(leaving, geometric);
+    vec4 s0 = fetchTexel(surf.x + hit.face);
+    vec4 s1 = fetchTexel(surf.y + hit.face);
     s.albedo = clamp(s0.rgb, 0.0, 1.0);
     s.roughness = clamp(s0.a, 0.0, 1.0);
     s.emitted = max(s1.rgb, vec3(0.0));
     s.reflectivity = clamp(s1.a, 0.0, 1.0);
-    float w = 1.0 - hit.bary.x - hit.bary.y;
-    s.ambient = clamp(w * v0.w + hit.bary.x * v1.w + hit.bary.y * v2.w, 0.0, 1.0);
+    s.ambient = clamp(w.x * extraAmbient(v0.w) + w.y * extraAmbient(v1.w) + w.z * extraAmbient(v2.w), 0.0, 1.0);
     return s;
-}
-
-// A point just off the surface, so that rays leaving it do not hit it again.
-vec3 liftedOff(Surface s) {
-    return s.position + s.normal * (1e-3 * (1.0 + length(s.position) * 0.01));
 }
 
 // Direct light on a surface: ambient, then every occupied light slot (shadowed when asked).
@@ -310,7 +353,7 @@ vec3 shade(Surface s, vec3 viewDir, bool shadows) {
     vec3 color = s.albedo * s.ambient * vec3(0.22, 0.24, 0.30);
     float shininess = mix(200.0, 6.0, s.roughness);
     float specular = (1.0 - s.roughness) * 0.6;
-    vec3 shadowOrigin = liftedOff(s);
+    vec3 shadowOrigin = s.rayOrigin;
     for (int i = 0; i < 4; ++i) {
         if (light_colors[i].w == 0.0) continue;
         vec3 toLight = light_positions[i].xyz - s.position;
@@ -341,7 +384,10 @@ vec3 tracePixel(vec3 eye, vec3 dir) {
     vec3 color = shade(s, dir, true);
     if (s.reflectivity > 0.0) {
         vec3 rdir = reflect(dir, s.normal);
-        vec3 rorigin = liftedOff(s);
+        // A reflection off a blended normal may point into the face: keep it just above.
+        float above = dot(rdir, s.geometric);
+        if (above < 1e-2) rdir = normalize(rdir + s.geometric * (1e-2 - above));
+        vec3 rorigin = s.rayOrigin;
         Hit rhit = traceScene(rorigin, rdir, noHit);
         vec3 mirror = rhit.mesh < 0 ? sky(rdir) : shade(surfaceAt(rhit, rorigin, rdir), rdir, false);
         float fresnel = s.reflectivity + (1.0 - s.reflectivity) * 0.25 * pow(1.0 - max(dot(-dir, s.normal), 0.0), 5.0);
@@ -352,16 +398,35 @@ vec3 tracePixel(vec3 eye, vec3 dir) {
     return mix(color, sky(dir), haze);
 }
 
+// One sample of the picture at a point of the window (in pixels), in display values.
+vec3 sampleAt(vec2 point, vec3 right, vec3 up, vec3 forward, vec3 eye) {
+    vec2 size = max(frame.xy, vec2(1.0));
+    float focal = frame.z > 0.0 ? frame.z : 1.7;
+    vec2 uv = (2.0 * point - size) / size.y;
+    vec3 color = tracePixel(eye, normalize(uv.x * right + uv.y * up + focal * forward));
+    // Soft shoulder above 1, then display gamma.
+    color = max(color, vec3(0.0));
+    color = mix(color, 1.0 - exp(-color), smoothstep(0.6, 2.5, color));
+    return pow(color, vec3(1.0 / 2.2));
+}
+
+// The largest value of v over the pixel's 2 x 2 block (the pixels the rasteriser shades together).
+float blockMax(float v, vec2 parity) {
+    float dx = dFdxFine(v);
+    v = max(v, v + (parity.x < 0.5 ? dx : -dx));
+    float dy = dFdyFine(v);
+    return max(v, v + (parity.y < 0.5 ? dy : -dy));
+}
+
+// A block whose first samples differ by more than this holds an edge.
+const float edgeContrast = 0.08;
+
 void main() {
     float fade = clamp(flash.a, 0.0, 1.0);
     if (fade >= 1.0) {
         fragColor = vec4(flash.rgb, 1.0);  // the fade hides the scene entirely
         return;
     }
-    vec2 size = max(frame.xy, vec2(1.0));
-    float focal = frame.z > 0.0 ? frame.z : 1.7;
-    vec2 uv = (2.0 * gl_FragCoord.xy - size) / size.y;
-
     vec3 right = camera[0].xyz;
     vec3 up = camera[1].xyz;
     vec3 forward = camera[2].xyz;
@@ -372,13 +437,24 @@ void main() {
         up = vec3(0.0, 1.0, 0.0);
         forward = vec3(0.0, 0.0, 1.0);
     }
-    vec3 dir = normalize(uv.x * right + uv.y * up + focal * forward);
-    vec3 color = tracePixel(eye, dir);
 
-    // Soft shoulder above 1, then display gamma.
-    color = max(color, vec3(0.0));
-    color = mix(color, 1.0 - exp(-color), smoothstep(0.6, 2.5, color));
-    color = pow(color, vec3(1.0 / 2.2));
+    // Anti-aliasing where it shows. Each pixel has four sample points on a 2 x 2 grid and traces
+    // first the one towards the outer corner of its 2 x 2 block, so that the block's four first
+    // samples span the block and an edge anywhere in it changes one of them. Where they differ
+    // (outlines, tile and shadow borders, highlights) every pixel of the block traces its other
+    // three points; elsewhere one ray per pixel is all it costs.
+    vec2 cell = floor(gl_FragCoord.xy);
+    vec2 parity = cell - 2.0 * floor(cell * 0.5);
+    vec2 first = mix(vec2(0.25), vec2(0.75), parity);
+    vec3 color = sampleAt(cell + first, right, up, forward, eye);
+    vec3 change = abs(dFdxFine(color)) + abs(dFdyFine(color));
+    if (blockMax(max(max(change.r, change.g), change.b), parity) > edgeContrast) {
+        vec2 second = vec2(1.0) - first;
+        color += sampleAt(cell + vec2(second.x, first.y), right, up, forward, eye);
+        color += sampleAt(cell + vec2(first.x, second.y), right, up, forward, eye);
+        color += sampleAt(cell + second, right, up, forward, eye);
+        color *= 0.25;
+    }
     color = mix(color, flash.rgb, fade);
     fragColor = vec4(color, 1.0);
 }
