@@ -177,6 +177,11 @@ Shape makeTorusKnot(int p, int q, float tubeRadius, int segments, int sides) {
     return makeTube(segments, sides, tubeRadius, curve, outward);
 }
 
+Shape faceted(Shape shape) {
+    shape.normals.clear();
+    return shape;
+}
+
 float signedVolume(const Shape& shape) {
     float sixTimes = 0.0f;
     for (const Triangle& t : shape.triangles) {

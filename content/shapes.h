@@ -33,6 +33,9 @@ Shape makeCylinder(int segments, int rings = 1, CylinderEnds ends = CylinderEnds
 Shape makeTorus(float majorRadius, float minorRadius, int segments, int sides);  // around y
 Shape makeTorusKnot(int p, int q, float tubeRadius, int segments, int sides);    // in the xy plane
 
+// The same shape with flat faces only (its normals dropped): a cut gem rather than a ball.
+Shape faceted(Shape shape);
+
 // The enclosed volume from the faces' signed tetrahedra: positive when every face faces outward.
 float signedVolume(const Shape& shape);
 

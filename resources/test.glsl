@@ -38,6 +38,7 @@ const int stackSize = 40;        // a hierarchy is at most 32 levels deep: one w
 const int maxSteps = 4096;       // steps of one mesh walk, a guard against damaged data
 const int maxLeafFaces = 4096;
 const float invisibleLight = 1.0 / 4096.0;  // a light adding less than this cannot be seen
+const float faintMirror = 0.3;   // a mirror share up to which one reflection serves a whole pixel
 
 vec4 fetchTexel(int index) {
     return texelFetch(scene_data, ivec2(index % 1024, index / 1024), 0);
@@ -202,9 +203,9 @@ Hit traceScene(vec3 origin, vec3 dir, float tmax) {
     Hit best = missWithin(tmax);
     int first = firstMesh();
     int last = lastMesh();
+    // Only the entry distances are kept; a mesh's ray is worked out again when it is opened,
+    // which is cheaper than keeping 32 rays per pixel in memory.
     float entries[maxMeshes];
-    vec3 rayOrigins[maxMeshes];
-    vec3 rayDirs[maxMeshes];
     int pending = 0;
     for (int m = first; m <= last; ++m) {
         entries[m] = noHit;
@@ -212,8 +213,6 @@ Hit traceScene(vec3 origin, vec3 dir, float tmax) {
         Ray ray = meshRay(m, origin, dir);
         int root = meshes_info[m].z;
         entries[m] = boxEntry(ray, fetchTexel(root).xyz, fetchTexel(root + 1).xyz, tmax);
-        rayOrigins[m] = ray.origin;
-        rayDirs[m] = ray.dir;
         if (entries[m] < noHit) ++pending;
     }
     for (; pending > 0; --pending) {
@@ -228,8 +227,7 @@ Hit traceScene(vec3 origin, vec3 dir, float tmax) {
         if (nearest < 0) break;
         entries[nearest] = noHit;
         int root = meshes_info[nearest].z;
-        traceMesh(nearest, makeRay(rayOrigins[nearest], rayDirs[nearest]), fetchTexel(root), fetchTexel(root + 1),
-                  false, best);
+        traceMesh(nearest, meshRay(nearest, origin, dir), fetchTexel(root), fetchTexel(root + 1), false, best);
     }
     return best;
 }
@@ -348,12 +346,21 @@ Surface surfaceAt(Hit hit, vec3 origin, vec3 dir) {
     return s;
 }
 
-// Direct light on a surface: ambient, then every occupied light slot (shadowed when asked).
-vec3 shade(Surface s, vec3 viewDir, bool shadows) {
+// What a pixel's first sample learnt about the surface it hit, for its later samples.
+struct FirstSample {
+    int mesh;       // the mesh it hit, -1 for none
+    int lit;        // bit i: light slot i reaches it (or was never tested there)
+    bool mirrored;  // whether mirror holds its reflection
+    vec3 mirror;
+};
+
+// Direct light on a surface: ambient, then every occupied light slot. With shadows, each light
+// that would add something is tested with a shadow ray, and the answers go into bits of lit;
+// without, the answers already in lit are used.
+vec3 shade(Surface s, vec3 viewDir, bool shadows, inout int lit) {
     vec3 color = s.albedo * s.ambient * vec3(0.22, 0.24, 0.30);
     float shininess = mix(200.0, 6.0, s.roughness);
     float specular = (1.0 - s.roughness) * 0.6;
-    vec3 shadowOrigin = s.rayOrigin;
     for (int i = 0; i < 4; ++i) {
         if (light_colors[i].w == 0.0) continue;
         vec3 toLight = light_positions[i].xyz - s.position;
@@ -368,8 +375,8 @@ vec3 shade(Surface s, vec3 viewDir, bool shadows) {
         if (max(max(added.r, added.g), added.b) < invisibleLight) continue;  // too far or too weak to show
         // A light carried next to the eye hides its shadows behind their casters: no shadow ray.
         bool nearEye = distance(light_positions[i].xyz, camera[3].xyz) < 1.0;
-        if (shadows && !nearEye && occluded(shadowOrigin, l, d - 2e-3)) continue;
-        color += added;
+        if (shadows && !nearEye && occluded(s.rayOrigin, l, d - 2e-3)) lit &= ~(1 << i);
+        if ((lit & (1 << i)) != 0) color += added;
     }
     return color + s.emitted;
 }
@@ -377,21 +384,40 @@ vec3 shade(Surface s, vec3 viewDir, bool shadows) {
 // ---------------------------------------------------------------------------------------------
 // The picture
 
-vec3 tracePixel(vec3 eye, vec3 dir) {
+// The colour seen along one ray from the eye. A later sample of a pixel that hits the same mesh
+// as its first sample takes that sample's shadow answers: within one pixel of one object they are
+// the same, and the outlines, tile borders and highlights that the extra samples are for still
+// come from the sample's own hit and surface. It also takes the first sample's reflection on a
+// faint mirror (a polished floor); a strong mirror reflects with every sample, since what it
+// shows has edges of its own.
+vec3 tracePixel(vec3 eye, vec3 dir, bool later, inout FirstSample firstSample) {
     Hit hit = traceScene(eye, dir, noHit);
     if (hit.mesh < 0) return sky(dir);
+    bool reuse = later && hit.mesh == firstSample.mesh;
     Surface s = surfaceAt(hit, eye, dir);
-    vec3 color = shade(s, dir, true);
+    int lit = reuse ? firstSample.lit : 15;
+    vec3 color = shade(s, dir, !reuse, lit);
     if (s.reflectivity > 0.0) {
-        vec3 rdir = reflect(dir, s.normal);
-        // A reflection off a blended normal may point into the face: keep it just above.
-        float above = dot(rdir, s.geometric);
-        if (above < 1e-2) rdir = normalize(rdir + s.geometric * (1e-2 - above));
-        vec3 rorigin = s.rayOrigin;
-        Hit rhit = traceScene(rorigin, rdir, noHit);
-        vec3 mirror = rhit.mesh < 0 ? sky(rdir) : shade(surfaceAt(rhit, rorigin, rdir), rdir, false);
+        vec3 mirror = firstSample.mirror;
+        if (!reuse || !firstSample.mirrored || s.reflectivity > faintMirror) {
+            vec3 rdir = reflect(dir, s.normal);
+            // A reflection off a blended normal may point into the face: keep it just above.
+            float above = dot(rdir, s.geometric);
+            if (above < 1e-2) rdir = normalize(rdir + s.geometric * (1e-2 - above));
+            Hit rhit = traceScene(s.rayOrigin, rdir, noHit);
+            int unused = 15;
+            mirror = rhit.mesh < 0 ? sky(rdir) : shade(surfaceAt(rhit, s.rayOrigin, rdir), rdir, false, unused);
+            if (!later) {
+                firstSample.mirrored = true;
+                firstSample.mirror = mirror;
+            }
+        }
         float fresnel = s.reflectivity + (1.0 - s.reflectivity) * 0.25 * pow(1.0 - max(dot(-dir, s.normal), 0.0), 5.0);
         color = mix(color, mirror * mix(vec3(1.0), s.albedo, 0.3), clamp(fresnel, 0.0, 1.0));
+    }
+    if (!later) {
+        firstSample.mesh = hit.mesh;
+        firstSample.lit = lit;
     }
     // Distance haze toward the sky colour keeps far geometry calm.
     float haze = 1.0 - exp(-max(hit.t - 30.0, 0.0) * 0.01);
@@ -399,11 +425,11 @@ vec3 tracePixel(vec3 eye, vec3 dir) {
 }
 
 // One sample of the picture at a point of the window (in pixels), in display values.
-vec3 sampleAt(vec2 point, vec3 right, vec3 up, vec3 forward, vec3 eye) {
+vec3 sampleAt(vec2 point, vec3 right, vec3 up, vec3 forward, vec3 eye, bool later, inout FirstSample firstSample) {
     vec2 size = max(frame.xy, vec2(1.0));
     float focal = frame.z > 0.0 ? frame.z : 1.7;
     vec2 uv = (2.0 * point - size) / size.y;
-    vec3 color = tracePixel(eye, normalize(uv.x * right + uv.y * up + focal * forward));
+    vec3 color = tracePixel(eye, normalize(uv.x * right + uv.y * up + focal * forward), later, firstSample);
     // Soft shoulder above 1, then display gamma.
     color = max(color, vec3(0.0));
     color = mix(color, 1.0 - exp(-color), smoothstep(0.6, 2.5, color));
@@ -442,19 +468,26 @@ void main() {
     // first the one towards the outer corner of its 2 x 2 block, so that the block's four first
     // samples span the block and an edge anywhere in it changes one of them. Where they differ
     // (outlines, tile and shadow borders, highlights) every pixel of the block traces its other
-    // three points; elsewhere one ray per pixel is all it costs.
+    // three points; elsewhere one ray per pixel is all it costs. One loop draws every sample, so
+    // that the tracer's code exists once in the compiled program.
     vec2 cell = floor(gl_FragCoord.xy);
     vec2 parity = cell - 2.0 * floor(cell * 0.5);
     vec2 first = mix(vec2(0.25), vec2(0.75), parity);
-    vec3 color = sampleAt(cell + first, right, up, forward, eye);
-    vec3 change = abs(dFdxFine(color)) + abs(dFdyFine(color));
-    if (blockMax(max(max(change.r, change.g), change.b), parity) > edgeContrast) {
-        vec2 second = vec2(1.0) - first;
-        color += sampleAt(cell + vec2(second.x, first.y), right, up, forward, eye);
-        color += sampleAt(cell + vec2(first.x, second.y), right, up, forward, eye);
-        color += sampleAt(cell + second, right, up, forward, eye);
-        color *= 0.25;
+    vec3 color = vec3(0.0);
+    FirstSample firstSample = FirstSample(-1, 15, false, vec3(0.0));
+    int samples = 1;
+    for (int i = 0; i < samples; ++i) {
+        // Sample i: the first point with x and y swapped to the other grid column and row by i's bits.
+        vec2 point = mix(first, vec2(1.0) - first, vec2(float(i & 1), float(i >> 1)));
+        vec3 one = sampleAt(cell + point, right, up, forward, eye, i > 0, firstSample);
+        color += one;
+        if (i == 0) {
+            // Every pixel of the block runs this first pass, so the derivatives see all four.
+            vec3 change = abs(dFdxFine(one)) + abs(dFdyFine(one));
+            if (blockMax(max(max(change.r, change.g), change.b), parity) > edgeContrast) samples = 4;
+        }
     }
+    color /= float(samples);
     color = mix(color, flash.rgb, fade);
     fragColor = vec4(color, 1.0);
 }
