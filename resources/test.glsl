@@ -295,7 +295,8 @@ float extraAmbient(float extra) { return 0.55 + 0.45 / 15.0 * float(int(extra) >
 // not hit the same face again.
 vec3 offSurface(vec3 p, vec3 geometric) { return p + geometric * (1e-3 * (1.0 + length(p) * 0.01)); }
 
-Surface surfaceAt(Hit hit, vec3 origin, vec3 dir) {
+// With raysLeave false (a surface seen in a mirror), where rays would leave it is not worked out.
+Surface surfaceAt(Hit hit, vec3 origin, vec3 dir, bool raysLeave) {
     ivec4 info = meshes_info[hit.mesh];
     ivec4 surf = meshes_surface[hit.mesh];
     vec3 idx = fetchTexel(info.y + hit.face).xyz;
@@ -316,7 +317,7 @@ Surface surfaceAt(Hit hit, vec3 origin, vec3 dir) {
     bool front = dot(geometric, dir) < 0.0;
     if (curved) {
         s.normal = normalize(toWorldNormal * (w.x * n0 + w.y * n1 + w.z * n2));
-        if (front) {
+        if (front && raysLeave) {
             // The flat face lies inside the curved surface it stands for: rays leaving it start
             // from the curved surface (each corner's tangent plane, blended), or a light that
             // already reaches the curve would be shadowed by the neighbouring faces.
@@ -394,7 +395,7 @@ vec3 tracePixel(vec3 eye, vec3 dir, bool later, inout FirstSample firstSample) {
     Hit hit = traceScene(eye, dir, noHit);
     if (hit.mesh < 0) return sky(dir);
     bool reuse = later && hit.mesh == firstSample.mesh;
-    Surface s = surfaceAt(hit, eye, dir);
+    Surface s = surfaceAt(hit, eye, dir, true);
     int lit = reuse ? firstSample.lit : 15;
     vec3 color = shade(s, dir, !reuse, lit);
     if (s.reflectivity > 0.0) {
@@ -406,7 +407,7 @@ vec3 tracePixel(vec3 eye, vec3 dir, bool later, inout FirstSample firstSample) {
             if (above < 1e-2) rdir = normalize(rdir + s.geometric * (1e-2 - above));
             Hit rhit = traceScene(s.rayOrigin, rdir, noHit);
             int unused = 15;
-            mirror = rhit.mesh < 0 ? sky(rdir) : shade(surfaceAt(rhit, s.rayOrigin, rdir), rdir, false, unused);
+            mirror = rhit.mesh < 0 ? sky(rdir) : shade(surfaceAt(rhit, s.rayOrigin, rdir, false), rdir, false, unused);
             if (!later) {
                 firstSample.mirrored = true;
                 firstSample.mirror = mirror;
