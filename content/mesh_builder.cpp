@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 namespace content {
 float ambientFactor(float y, float bottom, float height) {
@@ -11,20 +12,63 @@ float ambientFactor(float y, float bottom, float height) {
     return 0.55f + 0.45f * std::clamp((y - bottom) / std::min(height, 1.5f), 0.0f, 1.0f);
 }
 
+Vec3 vertexNormal(const MeshBuilder& mesh, std::size_t i) { return i < mesh.normals.size() ? mesh.normals[i] : Vec3{}; }
+
+namespace {
+
+// A normal carried through the placement: by the transposed inverse of its 3 x 3 part, which keeps
+// it at right angles to a surface that is stretched unevenly (columns are scaled in x, y and z).
+Vec3 placeNormal(const Matrix4& m, Vec3 n) {
+    const Vec3 c0{m[0], m[1], m[2]}, c1{m[4], m[5], m[6]}, c2{m[8], m[9], m[10]};
+    return normalize(cross(c1, c2) * n.x + cross(c2, c0) * n.y + cross(c0, c1) * n.z);
+}
+
+// A face whose corners' normals turn further than this from its own is flat (a cylinder's end).
+constexpr float kCreaseCosine = 0.7f;
+
+bool facesAlongItsNormals(const MeshBuilder& mesh, const Triangle& t) {
+    const Vec3 a = mesh.positions[t[0]];
+    const Vec3 own = normalize(cross(mesh.positions[t[1]] - a, mesh.positions[t[2]] - a));
+    return std::all_of(t.begin(), t.end(), [&](std::uint32_t v) { return dot(own, mesh.normals[v]) > kCreaseCosine; });
+}
+
+// The vertex normals stop at the last vertex that has one; from here on every vertex has its own.
+void padNormals(MeshBuilder& mesh) { mesh.normals.resize(mesh.positions.size()); }
+
+}  // namespace
+
 void addShape(MeshBuilder& mesh, const Shape& shape, const Matrix4& placement, const Material& material) {
+    const bool smooth = !shape.normals.empty();
+    if (smooth) padNormals(mesh);
     const auto base = static_cast<std::uint32_t>(mesh.positions.size());
     float bottom = 1e30f, top = -1e30f;
-    for (const Vec3& p : shape.positions) {
-        const Vec3 placed = transformPoint(placement, p);
+    for (std::size_t i = 0; i < shape.positions.size(); ++i) {
+        const Vec3 placed = transformPoint(placement, shape.positions[i]);
         mesh.positions.push_back(placed);
+        if (smooth) mesh.normals.push_back(placeNormal(placement, shape.normals[i]));
         bottom = std::min(bottom, placed.y);
         top = std::max(top, placed.y);
     }
     for (std::size_t i = base; i < mesh.positions.size(); ++i) {
         mesh.ambient.push_back(ambientFactor(mesh.positions[i].y, bottom, top - bottom));
     }
+    // The corners of flat faces of a smooth shape get copies without a normal, shared among them.
+    std::vector<std::uint32_t> flatCopy(shape.positions.size(), UINT32_MAX);
+    const auto flatCorner = [&](std::uint32_t v) {
+        if (flatCopy[v - base] == UINT32_MAX) {
+            flatCopy[v - base] = static_cast<std::uint32_t>(mesh.positions.size());
+            mesh.positions.push_back(mesh.positions[v]);
+            mesh.ambient.push_back(mesh.ambient[v]);
+            mesh.normals.push_back({});
+        }
+        return flatCopy[v - base];
+    };
     for (const Triangle& t : shape.triangles) {
-        mesh.triangles.push_back({t[0] + base, t[1] + base, t[2] + base});
+        Triangle placed{t[0] + base, t[1] + base, t[2] + base};
+        if (smooth && !facesAlongItsNormals(mesh, placed)) {
+            for (std::uint32_t& v : placed) v = flatCorner(v);
+        }
+        mesh.triangles.push_back(placed);
         mesh.materials.push_back(material);
     }
 }

@@ -1,6 +1,8 @@
 // A mesh under construction: shapes, quads and triangles placed in world coordinates, each face
-// with its material. The vertex extra is an ambient factor in 0..1, darker low on objects that
-// stand on the ground (a cheap contact shadow), 1 on floors, walls and everything that floats.
+// with its material. Each vertex carries an ambient factor in 0..1, darker low on objects that
+// stand on the ground (a cheap contact shadow), 1 on floors, walls and everything that floats,
+// and the shading normal of the curved surface it lies on (zero on flat faces); both travel in
+// the vertex extra value (content/vertex_extra.h).
 #pragma once
 
 #include <array>
@@ -21,10 +23,15 @@ int piecesFor(float length);
 
 struct MeshBuilder {
     std::vector<Vec3> positions;
-    std::vector<float> ambient;  // the vertex extra
+    std::vector<float> ambient;
     std::vector<Triangle> triangles;
     std::vector<Material> materials;  // one per triangle
+    // One per position, or fewer: a vertex without one (zero, or past the end) belongs to flat faces.
+    std::vector<Vec3> normals = {};
 };
+
+// The shading normal of vertex i: zero when it has none.
+Vec3 vertexNormal(const MeshBuilder& mesh, std::size_t i);
 
 // The ambient factor at height y of a shape from bottom up to bottom + height: darker towards the
 // ground for a shape that stands on it; 1 for flat or floating shapes.
@@ -51,7 +58,7 @@ void addRoomShell(MeshBuilder& mesh, Vec3 low, Vec3 high, const Material& walls,
 // A box given by its centre and half extents, optionally turned about the vertical.
 void addBlock(MeshBuilder& mesh, Vec3 centre, Vec3 half, const Material& material, float degrees = 0.0f);
 
-// An upright cylinder standing on base.
+// An upright cylinder standing on base, shaded smooth around its side.
 void addColumn(MeshBuilder& mesh, Vec3 base, float radius, float height, const Material& material, int segments = 20,
                CylinderEnds ends = CylinderEnds::Both);
 

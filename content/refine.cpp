@@ -37,6 +37,11 @@ public:
             index = static_cast<std::uint32_t>(mesh_.positions.size());
             mesh_.positions.push_back((mesh_.positions[a] + mesh_.positions[b]) * 0.5f);
             mesh_.ambient.push_back(0.5f * (mesh_.ambient[a] + mesh_.ambient[b]));
+            // Between two smooth vertices the normal turns halfway; next to a flat one it stays flat.
+            const Vec3 na = vertexNormal(mesh_, a), nb = vertexNormal(mesh_, b);
+            const bool smooth = dot(na, na) > 0.0f && dot(nb, nb) > 0.0f;
+            mesh_.normals.resize(index);
+            mesh_.normals.push_back(smooth ? normalize(na + nb) : Vec3{});
         }
         return index;
     }
@@ -121,17 +126,19 @@ MeshBuildRecord buildRecord(const MeshBuilder& mesh) {
 
 }  // namespace
 
-void splitLongEdges(MeshBuilder& mesh, float maxEdge) {
+bool splitLongEdges(MeshBuilder& mesh, float maxEdge) {
     // Each round halves every edge that is too long; a face splits along the edges it has halved.
     // The new inner edges are no longer than the longest edge they come from, so the rounds end.
-    for (int round = 0; round < 64; ++round) {
+    constexpr int kRounds = 64;
+    for (int round = 0;; ++round) {
         Midpoints midpoints(mesh);
         for (const Triangle& t : mesh.triangles) {
             for (int k = 0; k < 3; ++k) {
                 if (edgeLength(mesh, t[k], t[(k + 1) % 3]) > maxEdge) midpoints.mark(t[k], t[(k + 1) % 3]);
             }
         }
-        if (midpoints.empty()) return;
+        if (midpoints.empty()) return true;
+        if (round == kRounds) return false;
         splitMarkedEdges(mesh, midpoints);
     }
 }

@@ -12,8 +12,10 @@ namespace content {
 
 // Halves the edges longer than maxEdge until none is left, each face keeping its material and
 // winding. An edge's midpoint is shared by both faces that use the edge, so faces that shared
-// their corners still meet without gaps; the new vertex's ambient factor is its edge's mean.
-void splitLongEdges(MeshBuilder& mesh, float maxEdge);
+// their corners still meet without gaps; the new vertex's ambient factor is its edge's mean, its
+// normal the normalised sum of its ends' (none when either end has none). False when edges that
+// are too long remain after 64 rounds of halving.
+bool splitLongEdges(MeshBuilder& mesh, float maxEdge);
 
 // The faces (indices into mesh.triangles, ascending) that the production's hierarchy builder
 // leaves in leaves of kBvhLeafLimit faces or more: leaves it could not split.

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "content/refine.h"
 #include "content/sets.h"
+#include "content/vertex_extra.h"
+#include "scene/bvh.h"
 #include "show/timeline.h"
 
 namespace content {
@@ -62,7 +65,9 @@ MeshRecord meshRecord(const MeshBuilder& mesh, std::vector<Matrix4> transforms) 
         record.faces.push_back({t[0], t[1], t[2], static_cast<std::uint32_t>(i) << 16});
     }
     for (const Vec3& p : mesh.positions) record.positions.push_back(toArray(p));
-    record.extras = mesh.ambient;
+    for (std::size_t v = 0; v < mesh.positions.size(); ++v) {
+        record.extras.push_back(packVertexExtra({vertexNormal(mesh, v), mesh.ambient[v]}));
+    }
     for (const Material& m : mesh.materials) record.surface0.push_back(m.record0);
     for (const Material& m : mesh.materials) record.surface1.push_back(m.record1);
     record.transforms = std::move(transforms);
@@ -90,15 +95,26 @@ Light lightRecord(const LightPath& path, float partSeconds) {
 
 }  // namespace
 
-SceneFileBytes generateSceneFile() {
-    SceneFileBytes out;
+std::optional<std::string> refineForHierarchy(MeshBuilder& mesh) {
+    if (!splitLongEdges(mesh, kLongestEdge)) return "edges longer than the longest allowed remain after every split";
+    if (!splitUntilEveryLeafIsSmall(mesh, kLeafRounds)) {
+        return "a leaf of " + std::to_string(kBvhLeafLimit) + " faces or more remains after " +
+               std::to_string(kLeafRounds) + " rounds of splitting";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> generateSceneFile(SceneFileBytes& out) {
+    out.clear();
     const std::span<const MeshPlan> plans = meshPlans();
     putU32(out, static_cast<std::uint32_t>(plans.size()));
     for (std::size_t i = 0; i < plans.size(); ++i) {
         MeshBuilder mesh;
         plans[i].build(mesh, plans[i].variant);
-        splitLongEdges(mesh, kLongestEdge);
-        splitUntilEveryLeafIsSmall(mesh, kLeafRounds);
+        if (auto failure = refineForHierarchy(mesh)) {
+            out.clear();
+            return "mesh " + std::to_string(i) + ": " + *failure;
+        }
         putMesh(out, meshRecord(mesh, meshTransforms(plans[i], partSecondsForMesh(static_cast<int>(i)))), 0);
     }
     const std::span<const CameraPath> cameras = cameraPaths();
@@ -111,6 +127,12 @@ SceneFileBytes generateSceneFile() {
     for (std::size_t i = 0; i < lights.size(); ++i) {
         putLight(out, lightRecord(lights[i], partSecondsForLight(static_cast<int>(i))));
     }
+    return std::nullopt;
+}
+
+SceneFileBytes generateSceneFile() {
+    SceneFileBytes out;
+    generateSceneFile(out);
     return out;
 }
 

@@ -25,7 +25,7 @@ void buildHall(MeshBuilder& mesh, int) {
     for (const float x : {-3.2f, 3.2f}) {
         for (const float z : {-8.0f, -4.0f, 0.0f, 4.0f, 8.0f}) {
             addBlock(mesh, at(kHall, x, 0.2f, z), {0.6f, 0.2f, 0.6f}, kSandstone);
-            addColumn(mesh, at(kHall, x, 0.4f, z), 0.42f, 5.2f, kSandstone, 20, CylinderEnds::None);
+            addColumn(mesh, at(kHall, x, 0.4f, z), 0.42f, 5.2f, kSandstone, 32, CylinderEnds::None);
             addBlock(mesh, at(kHall, x, 5.8f, z), {0.6f, 0.2f, 0.6f}, kSandstone);
         }
     }
@@ -33,8 +33,8 @@ void buildHall(MeshBuilder& mesh, int) {
 
 // Mesh 1: a golden knot on a pedestal at the end of the hall.
 void buildHallKnot(MeshBuilder& mesh, int) {
-    addColumn(mesh, at(kHall, 0, 0, -8), 0.9f, 1.0f, kSandstone, 28, CylinderEnds::TopOnly);
-    addShape(mesh, makeTorusKnot(2, 3, 0.35f, 192, 12), placeUniform(at(kHall, 0, 3.0f, -8), 0.55f), kGold);
+    addColumn(mesh, at(kHall, 0, 0, -8), 0.9f, 1.0f, kSandstone, 48, CylinderEnds::TopOnly);
+    addShape(mesh, makeTorusKnot(2, 3, 0.35f, 256, 16), placeUniform(at(kHall, 0, 3.0f, -8), 0.55f), kGold);
 }
 
 // Mesh 2: the rotunda's round checkered floor on its plinth.
@@ -51,17 +51,17 @@ void buildColonnade(MeshBuilder& mesh, int) {
         const float degrees = 22.5f + 45.0f * static_cast<float>(i);
         const Vec3 base = orbitPoint(kRotunda, 7.5f, 0.0f, degrees);
         addBlock(mesh, base + Vec3{0, 0.15f, 0}, {0.5f, 0.15f, 0.5f}, kMarbleWhite, degrees);
-        addColumn(mesh, base + Vec3{0, 0.3f, 0}, 0.35f, 3.9f, kMarbleWhite, 20, CylinderEnds::TopOnly);
+        addColumn(mesh, base + Vec3{0, 0.3f, 0}, 0.35f, 3.9f, kMarbleWhite, 32, CylinderEnds::TopOnly);
     }
-    addShape(mesh, makeTorus(7.5f, 0.3f, 96, 10), place(at(kRotunda, 0, 4.45f, 0), {1, 1, 1}), kMarbleWhite);
+    addShape(mesh, makeTorus(7.5f, 0.3f, 128, 16), place(at(kRotunda, 0, 4.45f, 0), {1, 1, 1}), kMarbleWhite);
 }
 
 // Mesh 4: a mirror orb with a tilted ring, floating in the middle of the rotunda.
 constexpr Vec3 kRotundaOrbCentre{60, 2.6f, 0};
 
 void buildRotundaOrb(MeshBuilder& mesh, int) {
-    addShape(mesh, makeIcosphere(3), placeUniform(kRotundaOrbCentre, 1.5f), kChrome);
-    addShape(mesh, makeTorus(2.3f, 0.09f, 96, 8), placeUniform(kRotundaOrbCentre, 1.0f, {1, 0, 0}, 25.0f), kGold);
+    addShape(mesh, makeIcosphere(4), placeUniform(kRotundaOrbCentre, 1.5f), kChrome);
+    addShape(mesh, makeTorus(2.3f, 0.09f, 128, 12), placeUniform(kRotundaOrbCentre, 1.0f, {1, 0, 0}, 25.0f), kGold);
 }
 
 // A low square wall standing on the ground around centre: its top and its inner and outer sides,
@@ -112,18 +112,18 @@ constexpr std::array<GlowPillar, 4> kGlowPillars = {{{-6, -6, {1.6f, 0.25f, 0.2f
 void buildGlowPillar(MeshBuilder& mesh, int variant) {
     const GlowPillar& pillar = kGlowPillars[static_cast<std::size_t>(variant)];
     addBlock(mesh, at(kPlaza, pillar.x, 0.25f, pillar.z), {0.7f, 0.25f, 0.7f}, kGranite);
-    addColumn(mesh, at(kPlaza, pillar.x, 0.5f, pillar.z), 0.45f, 4.0f, kGranite, 20, CylinderEnds::None);
+    addColumn(mesh, at(kPlaza, pillar.x, 0.5f, pillar.z), 0.45f, 4.0f, kGranite, 32, CylinderEnds::None);
     addBlock(mesh, at(kPlaza, pillar.x, 4.65f, pillar.z), {0.6f, 0.15f, 0.6f}, kGranite);
     const Material orb = surface(pillar.glow[0] / 2.0f, pillar.glow[1] / 2.0f, pillar.glow[2] / 2.0f, 0.3f, 0.0f, pillar.glow);
-    addShape(mesh, makeIcosphere(2), placeUniform(at(kPlaza, pillar.x, 5.4f, pillar.z), 0.6f), orb);
+    addShape(mesh, makeIcosphere(3), placeUniform(at(kPlaza, pillar.x, 5.4f, pillar.z), 0.6f), orb);
 }
 
 // Mesh 10: the centrepiece, a mirror sphere on a stepped pedestal.
 constexpr Vec3 kPlazaOrbCentre{0, 3.6f, 60};
 
 void buildPlazaCentrepiece(MeshBuilder& mesh, int) {
-    addColumn(mesh, kPlaza, 1.6f, 0.6f, kGranite, 32, CylinderEnds::TopOnly);
-    addColumn(mesh, at(kPlaza, 0, 0.6f, 0), 1.2f, 0.5f, kGranite, 32, CylinderEnds::TopOnly);
+    addColumn(mesh, kPlaza, 1.6f, 0.6f, kGranite, 48, CylinderEnds::TopOnly);
+    addColumn(mesh, at(kPlaza, 0, 0.6f, 0), 1.2f, 0.5f, kGranite, 48, CylinderEnds::TopOnly);
     addShape(mesh, makeIcosphere(3), placeUniform(kPlazaOrbCentre, 2.2f), kChrome);
 }
 
@@ -138,9 +138,9 @@ void buildSatellite(MeshBuilder& mesh, int variant) {
     const Vec3 centre = satelliteCentre(variant);
     switch (variant) {
     case 0: addShape(mesh, makeBox(), placeUniform(centre, 0.55f, {1, 1, 0}, 35.0f), kRedLacquer); break;
-    case 1: addShape(mesh, makeTorus(0.7f, 0.22f, 40, 12), placeUniform(centre, 1.0f, {1, 0, 0}, 60.0f), kEmerald); break;
-    case 2: addShape(mesh, makeIcosphere(0), placeUniform(centre, 0.8f), kSapphire); break;
-    default: addShape(mesh, makeTorusKnot(3, 2, 0.35f, 160, 10), placeUniform(centre, 0.22f), kGold); break;
+    case 1: addShape(mesh, makeTorus(0.7f, 0.22f, 64, 16), placeUniform(centre, 1.0f, {1, 0, 0}, 60.0f), kEmerald); break;
+    case 2: addShape(mesh, faceted(makeIcosphere(0)), placeUniform(centre, 0.8f), kSapphire); break;  // a cut gem
+    default: addShape(mesh, makeTorusKnot(3, 2, 0.35f, 192, 14), placeUniform(centre, 0.22f), kGold); break;
     }
 }
 
@@ -150,7 +150,7 @@ void buildGateways(MeshBuilder& mesh, int) {
         addBlock(mesh, at(kPlaza, -2.5f, 3.0f, z), {0.45f, 3.0f, 0.45f}, kSandstone);
         addBlock(mesh, at(kPlaza, 2.5f, 3.0f, z), {0.45f, 3.0f, 0.45f}, kSandstone);
         addBlock(mesh, at(kPlaza, 0, 6.4f, z), {3.2f, 0.4f, 0.6f}, kSandstone);
-        addShape(mesh, makeTorus(1.6f, 0.12f, 64, 8), placeUniform(at(kPlaza, 0, 3.8f, z), 1.0f, {1, 0, 0}, 90.0f), kGold);
+        addShape(mesh, makeTorus(1.6f, 0.12f, 96, 12), placeUniform(at(kPlaza, 0, 3.8f, z), 1.0f, {1, 0, 0}, 90.0f), kGold);
     }
 }
 
@@ -215,21 +215,21 @@ void buildStairwellFloor(MeshBuilder& mesh, int) {
 
 // Mesh 21: a spiral stair of eighteen steps around a column, with a landing on top.
 void buildSpiralStair(MeshBuilder& mesh, int) {
-    addColumn(mesh, kStairwell, 0.6f, 6.6f, kSandstone, 24, CylinderEnds::None);
+    addColumn(mesh, kStairwell, 0.6f, 6.6f, kSandstone, 40, CylinderEnds::None);
     for (int i = 0; i < 18; ++i) {
         const float degrees = 20.0f * static_cast<float>(i);
         addBlock(mesh, orbitPoint(kStairwell, 1.95f, 0.35f * static_cast<float>(i + 1), degrees), {1.3f, 0.12f, 0.45f},
                  kWood, degrees);
     }
-    addColumn(mesh, at(kStairwell, 0, 6.6f, 0), 1.2f, 0.12f, kWood, 24);
+    addColumn(mesh, at(kStairwell, 0, 6.6f, 0), 1.2f, 0.12f, kWood, 48);
 }
 
 // Mesh 22: two interlocked rings hovering above the stair.
 constexpr Vec3 kChainCentre{0, 9.0f, -60};
 
 void buildChain(MeshBuilder& mesh, int) {
-    addShape(mesh, makeTorus(1.0f, 0.18f, 48, 10), placeUniform(kChainCentre + Vec3{-0.5f, 0, 0}, 1.0f), kCopper);
-    addShape(mesh, makeTorus(1.0f, 0.18f, 48, 10), placeUniform(kChainCentre + Vec3{0.5f, 0, 0}, 1.0f, {1, 0, 0}, 90.0f),
+    addShape(mesh, makeTorus(1.0f, 0.18f, 64, 16), placeUniform(kChainCentre + Vec3{-0.5f, 0, 0}, 1.0f), kCopper);
+    addShape(mesh, makeTorus(1.0f, 0.18f, 64, 16), placeUniform(kChainCentre + Vec3{0.5f, 0, 0}, 1.0f, {1, 0, 0}, 90.0f),
              kSilver);
 }
 

@@ -43,7 +43,9 @@ Shape makeTube(int segments, int sides, float radius, Curve curve, Hint normalHi
         const Vec3 normal = cross(binormal, tangent);
         for (int j = 0; j < sides; ++j) {
             const float v = 2.0f * kPi * static_cast<float>(j) / static_cast<float>(sides);
-            shape.positions.push_back(centre + (normal * std::cos(v) + binormal * std::sin(v)) * radius);
+            const Vec3 outward = normal * std::cos(v) + binormal * std::sin(v);
+            shape.positions.push_back(centre + outward * radius);
+            shape.normals.push_back(outward);
         }
     }
     const auto index = [sides, segments](int i, int j) {
@@ -123,6 +125,7 @@ Shape makeIcosphere(int subdivisions) {
         shape.triangles = std::move(finer);
     }
     for (Vec3& p : shape.positions) p = normalize(p);
+    shape.normals = shape.positions;
     orientAwayFrom(shape, {0, 0, 0});
     return shape;
 }
@@ -134,11 +137,14 @@ Shape makeCylinder(int segments, int rings, CylinderEnds ends) {
         for (int i = 0; i < segments; ++i) {
             const float angle = 2.0f * kPi * static_cast<float>(i) / static_cast<float>(segments);
             shape.positions.push_back({std::cos(angle), y, std::sin(angle)});
+            shape.normals.push_back({std::cos(angle), 0.0f, std::sin(angle)});
         }
     }
     const auto bottomCentre = static_cast<std::uint32_t>(shape.positions.size());
     shape.positions.push_back({0, 0, 0});
     shape.positions.push_back({0, 1, 0});
+    shape.normals.push_back({0, -1, 0});
+    shape.normals.push_back({0, 1, 0});
     const auto ring = [segments](int r, int i) { return static_cast<std::uint32_t>(r * segments + i % segments); };
     for (int i = 0; i < segments; ++i) {
         for (int r = 0; r < rings; ++r) addGridQuad(shape, ring(r, i), ring(r, i + 1), ring(r + 1, i + 1), ring(r + 1, i));
@@ -169,6 +175,11 @@ Shape makeTorusKnot(int p, int q, float tubeRadius, int segments, int sides) {
         return Vec3{c.x, c.y, 0.0f};
     };
     return makeTube(segments, sides, tubeRadius, curve, outward);
+}
+
+Shape faceted(Shape shape) {
+    shape.normals.clear();
+    return shape;
 }
 
 float signedVolume(const Shape& shape) {

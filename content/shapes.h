@@ -16,6 +16,9 @@ using Triangle = std::array<std::uint32_t, 3>;
 struct Shape {
     std::vector<Vec3> positions;
     std::vector<Triangle> triangles;
+    // The curved surface's own unit normal at each position, for smooth shading; empty for a shape
+    // of flat faces. A face that turns far from its corners' normals (a cylinder's end) is flat.
+    std::vector<Vec3> normals = {};
 };
 
 // The cube from -1 to 1, each side a grid of the given divisions along x, y and z.
@@ -29,6 +32,9 @@ enum class CylinderEnds { Both, TopOnly, None };
 Shape makeCylinder(int segments, int rings = 1, CylinderEnds ends = CylinderEnds::Both);
 Shape makeTorus(float majorRadius, float minorRadius, int segments, int sides);  // around y
 Shape makeTorusKnot(int p, int q, float tubeRadius, int segments, int sides);    // in the xy plane
+
+// The same shape with flat faces only (its normals dropped): a cut gem rather than a ball.
+Shape faceted(Shape shape);
 
 // The enclosed volume from the faces' signed tetrahedra: positive when every face faces outward.
 float signedVolume(const Shape& shape);

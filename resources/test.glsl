@@ -38,6 +38,7 @@ const int stackSize = 40;        // a hierarchy is at most 32 levels deep: one w
 const int maxSteps = 4096;       // steps of one mesh walk, a guard against damaged data
 const int maxLeafFaces = 4096;
 const float invisibleLight = 1.0 / 4096.0;  // a light adding less than this cannot be seen
+const float faintMirror = 0.3;   // a mirror share up to which one reflection serves a whole pixel
 
 vec4 fetchTexel(int index) {
     return texelFetch(scene_data, ivec2(index % 1024, index / 1024), 0);
@@ -202,9 +203,9 @@ Hit traceScene(vec3 origin, vec3 dir, float tmax) {
     Hit best = missWithin(tmax);
     int first = firstMesh();
     int last = lastMesh();
+    // Only the entry distances are kept; a mesh's ray is worked out again when it is opened,
+    // which is cheaper than keeping 32 rays per pixel in memory.
     float entries[maxMeshes];
-    vec3 rayOrigins[maxMeshes];
-    vec3 rayDirs[maxMeshes];
     int pending = 0;
     for (int m = first; m <= last; ++m) {
         entries[m] = noHit;
@@ -212,8 +213,6 @@ Hit traceScene(vec3 origin, vec3 dir, float tmax) {
         Ray ray = meshRay(m, origin, dir);
         int root = meshes_info[m].z;
         entries[m] = boxEntry(ray, fetchTexel(root).xyz, fetchTexel(root + 1).xyz, tmax);
-        rayOrigins[m] = ray.origin;
-        rayDirs[m] = ray.dir;
         if (entries[m] < noHit) ++pending;
     }
     for (; pending > 0; --pending) {
@@ -228,8 +227,7 @@ Hit traceScene(vec3 origin, vec3 dir, float tmax) {
         if (nearest < 0) break;
         entries[nearest] = noHit;
         int root = meshes_info[nearest].z;
-        traceMesh(nearest, makeRay(rayOrigins[nearest], rayDirs[nearest]), fetchTexel(root), fetchTexel(root + 1),
-                  false, best);
+        traceMesh(nearest, meshRay(nearest, origin, dir), fetchTexel(root), fetchTexel(root + 1), false, best);
     }
     return best;
 }
@@ -268,7 +266,9 @@ vec3 sky(vec3 dir) {
 
 struct Surface {
     vec3 position;
-    vec3 normal;
+    vec3 normal;     // shading normal, on the side the ray came from
+    vec3 geometric;  // the face's own normal, on the same side
+    vec3 rayOrigin;  // where rays leaving the surface start (see surfaceAt)
     vec3 albedo;
     float roughness;
     vec3 emitted;
@@ -276,41 +276,92 @@ struct Surface {
     float ambient;
 };
 
-Surface surfaceAt(Hit hit, vec3 origin, vec3 dir) {
+// The vertex extra value, a whole number below 2^24 (content/vertex_extra.h): bits 0 to 9 and 10
+// to 19 the vertex's shading normal in octahedral coordinates (1023 in the first: none, the face
+// is flat), bits 20 to 23 the ambient level.
+vec3 extraNormal(float extra) {
+    int bits = int(extra);
+    int u = bits & 1023;
+    if (u == 1023) return vec3(0.0);
+    vec2 e = vec2(float(u), float((bits >> 10) & 1023)) * (2.0 / 1022.0) - 1.0;
+    vec3 n = vec3(e, 1.0 - abs(e.x) - abs(e.y));
+    if (n.z < 0.0) n.xy = (1.0 - abs(n.yx)) * mix(vec2(1.0), vec2(-1.0), lessThan(n.xy, vec2(0.0)));
+    return normalize(n);
+}
+
+float extraAmbient(float extra) { return 0.55 + 0.45 / 15.0 * float(int(extra) >> 20); }
+
+// A point a little way off the surface along the face's own normal, so that rays leaving it do
+// not hit the same face again.
+vec3 offSurface(vec3 p, vec3 geometric) { return p + geometric * (1e-3 * (1.0 + length(p) * 0.01)); }
+
+// With raysLeave false (a surface seen in a mirror), where rays would leave it is not worked out.
+Surface surfaceAt(Hit hit, vec3 origin, vec3 dir, bool raysLeave) {
     ivec4 info = meshes_info[hit.mesh];
     ivec4 surf = meshes_surface[hit.mesh];
     vec3 idx = fetchTexel(info.y + hit.face).xyz;
     vec4 v0 = fetchTexel(info.x + int(idx.x));
     vec4 v1 = fetchTexel(info.x + int(idx.y));
     vec4 v2 = fetchTexel(info.x + int(idx.z));
-    vec3 meshNormal = cross(v1.xyz - v0.xyz, v2.xyz - v0.xyz);
-    vec3 n = normalize(transpose(mat3(meshes_itx[hit.mesh])) * meshNormal);
-    if (dot(n, dir) > 0.0) n = -n;  // seen from behind: light the side that faces the ray
-    vec4 s0 = fetchTexel(surf.x + hit.face);
-    vec4 s1 = fetchTexel(surf.y + hit.face);
+    vec3 w = vec3(1.0 - hit.bary.x - hit.bary.y, hit.bary);
+    mat3 toWorldNormal = transpose(mat3(meshes_itx[hit.mesh]));
+    vec3 geometric = normalize(toWorldNormal * cross(v1.xyz - v0.xyz, v2.xyz - v0.xyz));
+    vec3 n0 = extraNormal(v0.w);
+    vec3 n1 = extraNormal(v1.w);
+    vec3 n2 = extraNormal(v2.w);
     Surface s;
     s.position = origin + hit.t * dir;
-    s.normal = n;
+    s.normal = geometric;
+    vec3 leaving = s.position;
+    bool curved = dot(n0, n0) * dot(n1, n1) * dot(n2, n2) > 0.0;
+    bool front = dot(geometric, dir) < 0.0;
+    if (curved) {
+        s.normal = normalize(toWorldNormal * (w.x * n0 + w.y * n1 + w.z * n2));
+        if (front && raysLeave) {
+            // The flat face lies inside the curved surface it stands for: rays leaving it start
+            // from the curved surface (each corner's tangent plane, blended), or a light that
+            // already reaches the curve would be shadowed by the neighbouring faces.
+            vec3 p = w.x * v0.xyz + w.y * v1.xyz + w.z * v2.xyz;
+            vec3 below = vec3(min(dot(p - v0.xyz, n0), 0.0), min(dot(p - v1.xyz, n1), 0.0), min(dot(p - v2.xyz, n2), 0.0));
+            p -= w.x * below.x * n0 + w.y * below.y * n1 + w.z * below.z * n2;
+            leaving = (meshes_tx[hit.mesh] * vec4(p, 1.0)).xyz;
+        }
+    }
+    if (!front) {
+        // Seen from behind: light the side that faces the ray.
+        geometric = -geometric;
+        s.normal = -s.normal;
+    }
+    // Near an outline the blended normal can turn away from the eye; keep it just facing it.
+    float facing = dot(s.normal, dir);
+    if (facing > -0.02) s.normal = normalize(s.normal - dir * (facing + 0.02));
+    s.geometric = geometric;
+    s.rayOrigin = offSurface(leaving, geometric);
+    vec4 s0 = fetchTexel(surf.x + hit.face);
+    vec4 s1 = fetchTexel(surf.y + hit.face);
     s.albedo = clamp(s0.rgb, 0.0, 1.0);
     s.roughness = clamp(s0.a, 0.0, 1.0);
     s.emitted = max(s1.rgb, vec3(0.0));
     s.reflectivity = clamp(s1.a, 0.0, 1.0);
-    float w = 1.0 - hit.bary.x - hit.bary.y;
-    s.ambient = clamp(w * v0.w + hit.bary.x * v1.w + hit.bary.y * v2.w, 0.0, 1.0);
+    s.ambient = clamp(w.x * extraAmbient(v0.w) + w.y * extraAmbient(v1.w) + w.z * extraAmbient(v2.w), 0.0, 1.0);
     return s;
 }
 
-// A point just off the surface, so that rays leaving it do not hit it again.
-vec3 liftedOff(Surface s) {
-    return s.position + s.normal * (1e-3 * (1.0 + length(s.position) * 0.01));
-}
+// What a pixel's first sample learnt about the surface it hit, for its later samples.
+struct FirstSample {
+    int mesh;       // the mesh it hit, -1 for none
+    int lit;        // bit i: light slot i reaches it (or was never tested there)
+    bool mirrored;  // whether mirror holds its reflection
+    vec3 mirror;
+};
 
-// Direct light on a surface: ambient, then every occupied light slot (shadowed when asked).
-vec3 shade(Surface s, vec3 viewDir, bool shadows) {
+// Direct light on a surface: ambient, then every occupied light slot. With shadows, each light
+// that would add something is tested with a shadow ray, and the answers go into bits of lit;
+// without, the answers already in lit are used.
+vec3 shade(Surface s, vec3 viewDir, bool shadows, inout int lit) {
     vec3 color = s.albedo * s.ambient * vec3(0.22, 0.24, 0.30);
     float shininess = mix(200.0, 6.0, s.roughness);
     float specular = (1.0 - s.roughness) * 0.6;
-    vec3 shadowOrigin = liftedOff(s);
     for (int i = 0; i < 4; ++i) {
         if (light_colors[i].w == 0.0) continue;
         vec3 toLight = light_positions[i].xyz - s.position;
@@ -325,8 +376,8 @@ vec3 shade(Surface s, vec3 viewDir, bool shadows) {
         if (max(max(added.r, added.g), added.b) < invisibleLight) continue;  // too far or too weak to show
         // A light carried next to the eye hides its shadows behind their casters: no shadow ray.
         bool nearEye = distance(light_positions[i].xyz, camera[3].xyz) < 1.0;
-        if (shadows && !nearEye && occluded(shadowOrigin, l, d - 2e-3)) continue;
-        color += added;
+        if (shadows && !nearEye && occluded(s.rayOrigin, l, d - 2e-3)) lit &= ~(1 << i);
+        if ((lit & (1 << i)) != 0) color += added;
     }
     return color + s.emitted;
 }
@@ -334,23 +385,68 @@ vec3 shade(Surface s, vec3 viewDir, bool shadows) {
 // ---------------------------------------------------------------------------------------------
 // The picture
 
-vec3 tracePixel(vec3 eye, vec3 dir) {
+// The colour seen along one ray from the eye. A later sample of a pixel that hits the same mesh
+// as its first sample takes that sample's shadow answers: within one pixel of one object they are
+// the same, and the outlines, tile borders and highlights that the extra samples are for still
+// come from the sample's own hit and surface. It also takes the first sample's reflection on a
+// faint mirror (a polished floor); a strong mirror reflects with every sample, since what it
+// shows has edges of its own.
+vec3 tracePixel(vec3 eye, vec3 dir, bool later, inout FirstSample firstSample) {
     Hit hit = traceScene(eye, dir, noHit);
     if (hit.mesh < 0) return sky(dir);
-    Surface s = surfaceAt(hit, eye, dir);
-    vec3 color = shade(s, dir, true);
+    bool reuse = later && hit.mesh == firstSample.mesh;
+    Surface s = surfaceAt(hit, eye, dir, true);
+    int lit = reuse ? firstSample.lit : 15;
+    vec3 color = shade(s, dir, !reuse, lit);
     if (s.reflectivity > 0.0) {
-        vec3 rdir = reflect(dir, s.normal);
-        vec3 rorigin = liftedOff(s);
-        Hit rhit = traceScene(rorigin, rdir, noHit);
-        vec3 mirror = rhit.mesh < 0 ? sky(rdir) : shade(surfaceAt(rhit, rorigin, rdir), rdir, false);
+        vec3 mirror = firstSample.mirror;
+        if (!reuse || !firstSample.mirrored || s.reflectivity > faintMirror) {
+            vec3 rdir = reflect(dir, s.normal);
+            // A reflection off a blended normal may point into the face: keep it just above.
+            float above = dot(rdir, s.geometric);
+            if (above < 1e-2) rdir = normalize(rdir + s.geometric * (1e-2 - above));
+            Hit rhit = traceScene(s.rayOrigin, rdir, noHit);
+            int unused = 15;
+            mirror = rhit.mesh < 0 ? sky(rdir) : shade(surfaceAt(rhit, s.rayOrigin, rdir, false), rdir, false, unused);
+            if (!later) {
+                firstSample.mirrored = true;
+                firstSample.mirror = mirror;
+            }
+        }
         float fresnel = s.reflectivity + (1.0 - s.reflectivity) * 0.25 * pow(1.0 - max(dot(-dir, s.normal), 0.0), 5.0);
         color = mix(color, mirror * mix(vec3(1.0), s.albedo, 0.3), clamp(fresnel, 0.0, 1.0));
+    }
+    if (!later) {
+        firstSample.mesh = hit.mesh;
+        firstSample.lit = lit;
     }
     // Distance haze toward the sky colour keeps far geometry calm.
     float haze = 1.0 - exp(-max(hit.t - 30.0, 0.0) * 0.01);
     return mix(color, sky(dir), haze);
 }
+
+// One sample of the picture at a point of the window (in pixels), in display values.
+vec3 sampleAt(vec2 point, vec3 right, vec3 up, vec3 forward, vec3 eye, bool later, inout FirstSample firstSample) {
+    vec2 size = max(frame.xy, vec2(1.0));
+    float focal = frame.z > 0.0 ? frame.z : 1.7;
+    vec2 uv = (2.0 * point - size) / size.y;
+    vec3 color = tracePixel(eye, normalize(uv.x * right + uv.y * up + focal * forward), later, firstSample);
+    // Soft shoulder above 1, then display gamma.
+    color = max(color, vec3(0.0));
+    color = mix(color, 1.0 - exp(-color), smoothstep(0.6, 2.5, color));
+    return pow(color, vec3(1.0 / 2.2));
+}
+
+// The largest value of v over the pixel's 2 x 2 block (the pixels the rasteriser shades together).
+float blockMax(float v, vec2 parity) {
+    float dx = dFdxFine(v);
+    v = max(v, v + (parity.x < 0.5 ? dx : -dx));
+    float dy = dFdyFine(v);
+    return max(v, v + (parity.y < 0.5 ? dy : -dy));
+}
+
+// A block whose first samples differ by more than this holds an edge.
+const float edgeContrast = 0.08;
 
 void main() {
     float fade = clamp(flash.a, 0.0, 1.0);
@@ -358,10 +454,6 @@ void main() {
         fragColor = vec4(flash.rgb, 1.0);  // the fade hides the scene entirely
         return;
     }
-    vec2 size = max(frame.xy, vec2(1.0));
-    float focal = frame.z > 0.0 ? frame.z : 1.7;
-    vec2 uv = (2.0 * gl_FragCoord.xy - size) / size.y;
-
     vec3 right = camera[0].xyz;
     vec3 up = camera[1].xyz;
     vec3 forward = camera[2].xyz;
@@ -372,13 +464,31 @@ void main() {
         up = vec3(0.0, 1.0, 0.0);
         forward = vec3(0.0, 0.0, 1.0);
     }
-    vec3 dir = normalize(uv.x * right + uv.y * up + focal * forward);
-    vec3 color = tracePixel(eye, dir);
 
-    // Soft shoulder above 1, then display gamma.
-    color = max(color, vec3(0.0));
-    color = mix(color, 1.0 - exp(-color), smoothstep(0.6, 2.5, color));
-    color = pow(color, vec3(1.0 / 2.2));
+    // Anti-aliasing where it shows. Each pixel has four sample points on a 2 x 2 grid and traces
+    // first the one towards the outer corner of its 2 x 2 block, so that the block's four first
+    // samples span the block and an edge anywhere in it changes one of them. Where they differ
+    // (outlines, tile and shadow borders, highlights) every pixel of the block traces its other
+    // three points; elsewhere one ray per pixel is all it costs. One loop draws every sample, so
+    // that the tracer's code exists once in the compiled program.
+    vec2 cell = floor(gl_FragCoord.xy);
+    vec2 parity = cell - 2.0 * floor(cell * 0.5);
+    vec2 first = mix(vec2(0.25), vec2(0.75), parity);
+    vec3 color = vec3(0.0);
+    FirstSample firstSample = FirstSample(-1, 15, false, vec3(0.0));
+    int samples = 1;
+    for (int i = 0; i < samples; ++i) {
+        // Sample i: the first point with x and y swapped to the other grid column and row by i's bits.
+        vec2 point = mix(first, vec2(1.0) - first, vec2(float(i & 1), float(i >> 1)));
+        vec3 one = sampleAt(cell + point, right, up, forward, eye, i > 0, firstSample);
+        color += one;
+        if (i == 0) {
+            // Every pixel of the block runs this first pass, so the derivatives see all four.
+            vec3 change = abs(dFdxFine(one)) + abs(dFdyFine(one));
+            if (blockMax(max(max(change.r, change.g), change.b), parity) > edgeContrast) samples = 4;
+        }
+    }
+    color /= float(samples);
     color = mix(color, flash.rgb, fade);
     fragColor = vec4(color, 1.0);
 }

@@ -49,7 +49,11 @@ int runGen(int argc, char** argv) {
         return kFailureStatus;
     }
 
-    const content::SceneFileBytes scene = content::generateSceneFile();
+    content::SceneFileBytes scene;
+    if (const auto failure = content::generateSceneFile(scene)) {
+        std::fprintf(stderr, "the scene cannot be generated: %s\n", failure->c_str());
+        return 1;
+    }
     SceneData data;
     if (const auto refusal = checkGeneratedScene(scene, data)) {
         std::fprintf(stderr, "the generated scene is refused: %s\n", refusal->c_str());

@@ -16,6 +16,7 @@
 #include "content/scene_generator.h"
 #include "content/shapes.h"
 #include "content/title_picture.h"
+#include "content/vertex_extra.h"
 #include "png/png_encoder.h"
 #include "scene/bvh_stats.h"
 #include "scene/scene_loader.h"
@@ -195,7 +196,7 @@ TEST(GeneratedSceneTest, SetsStandApartFromEachOther) {
 }
 
 // Record 0: albedo and roughness in 0..1; record 1: emitted light at or above 0 and
-// reflectivity in 0..1; vertex extras (ambient factors) in 0..1.
+// reflectivity in 0..1; vertex extras whole numbers below 2^24 whose ambient factor is in 0..1.
 TEST(GeneratedSceneTest, SurfaceRecordsAndVertexExtrasStayInTheirRanges) {
     const Generated& scene = generated();
     ASSERT_FALSE(scene.error);
@@ -210,7 +211,10 @@ TEST(GeneratedSceneTest, SurfaceRecordsAndVertexExtrasStayInTheirRanges) {
             ASSERT_TRUE(unit(record1[3])) << "mesh " << m << " face " << n;
         }
         for (std::int32_t v = mesh.vertex_offset; v < mesh.face_offset; ++v) {
-            ASSERT_TRUE(unit(texel(scene.data, v)[3]) && texel(scene.data, v)[3] > 0.0f) << "mesh " << m;
+            const float extra = texel(scene.data, v)[3];
+            ASSERT_TRUE(extra >= 0.0f && extra < 16777216.0f && extra == std::floor(extra)) << "mesh " << m;
+            const float ambient = unpackVertexExtra(extra).ambient;
+            ASSERT_TRUE(unit(ambient) && ambient > 0.0f) << "mesh " << m;
         }
     }
 }

@@ -1,0 +1,57 @@
+#include "content/vertex_extra.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+namespace content {
+namespace {
+
+constexpr std::uint32_t kOctSteps = 1022;  // codes 0..1022: -1..1 with an exact 0 in the middle
+constexpr std::uint32_t kNoNormal = 1023;
+constexpr std::uint32_t kAmbientLevels = 15;
+
+std::uint32_t quantize(float value) {
+    return static_cast<std::uint32_t>(std::lround((std::clamp(value, -1.0f, 1.0f) + 1.0f) * 0.5f * kOctSteps));
+}
+
+float dequantize(std::uint32_t code) { return static_cast<float>(code) / static_cast<float>(kOctSteps) * 2.0f - 1.0f; }
+
+float signOf(float v) { return v < 0.0f ? -1.0f : 1.0f; }
+
+}  // namespace
+
+float packVertexExtra(const VertexExtra& extra) {
+    const float level = (std::clamp(extra.ambient, kLowestAmbient, 1.0f) - kLowestAmbient) / (1.0f - kLowestAmbient);
+    std::uint32_t bits = static_cast<std::uint32_t>(std::lround(level * kAmbientLevels)) << 20;
+    const Vec3 n = extra.normal;
+    const float sum = std::fabs(n.x) + std::fabs(n.y) + std::fabs(n.z);
+    if (!(sum > 1e-6f)) return static_cast<float>(bits | kNoNormal);
+    // Octahedral map: the unit sphere onto the square -1..1, the lower half folded over the corners.
+    float u = n.x / sum, v = n.y / sum;
+    if (n.z < 0.0f) {
+        const float fu = (1.0f - std::fabs(v)) * signOf(u);
+        const float fv = (1.0f - std::fabs(u)) * signOf(v);
+        u = fu;
+        v = fv;
+    }
+    bits |= quantize(u) | quantize(v) << 10;
+    return static_cast<float>(bits);
+}
+
+VertexExtra unpackVertexExtra(float packed) {
+    const auto bits = static_cast<std::uint32_t>(packed);
+    VertexExtra extra;
+    extra.ambient = kLowestAmbient + (1.0f - kLowestAmbient) * static_cast<float>(bits >> 20) / kAmbientLevels;
+    if ((bits & 1023u) == kNoNormal) return extra;
+    const float u = dequantize(bits & 1023u), v = dequantize((bits >> 10) & 1023u);
+    Vec3 n{u, v, 1.0f - std::fabs(u) - std::fabs(v)};
+    if (n.z < 0.0f) {
+        n.x = (1.0f - std::fabs(v)) * signOf(u);
+        n.y = (1.0f - std::fabs(u)) * signOf(v);
+    }
+    extra.normal = normalize(n);
+    return extra;
+}
+
+}  // namespace content
