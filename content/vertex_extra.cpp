@@ -22,7 +22,7 @@ float signOf(float v) { return v < 0.0f ? -1.0f : 1.0f; }
 }  // namespace
 
 float packVertexExtra(const VertexExtra& extra) {
-    const float level = (std::clamp(extra.ambient, kLowestAmbient, 1.0f) - kLowestAmbient) / (1.0f - kLowestAmbient);
+    const float level = std::clamp(extra.ambient, 0.0f, 1.0f);
     std::uint32_t bits = static_cast<std::uint32_t>(std::lround(level * kAmbientLevels)) << 20;
     const Vec3 n = extra.normal;
     const float sum = std::fabs(n.x) + std::fabs(n.y) + std::fabs(n.z);
@@ -42,7 +42,7 @@ float packVertexExtra(const VertexExtra& extra) {
 VertexExtra unpackVertexExtra(float packed) {
     const auto bits = static_cast<std::uint32_t>(packed);
     VertexExtra extra;
-    extra.ambient = kLowestAmbient + (1.0f - kLowestAmbient) * static_cast<float>(bits >> 20) / kAmbientLevels;
+    extra.ambient = static_cast<float>(bits >> 20) / kAmbientLevels;
     if ((bits & 1023u) == kNoNormal) return extra;
     const float u = dequantize(bits & 1023u), v = dequantize((bits >> 10) & 1023u);
     Vec3 n{u, v, 1.0f - std::fabs(u) - std::fabs(v)};

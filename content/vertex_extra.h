@@ -2,7 +2,7 @@
 // so that it travels exactly in a float texel and can never be a NaN or an infinity.
 //   bits 0 to 9 and 10 to 19: the vertex's shading normal in octahedral coordinates, each 0..1022;
 //                             1023 in bits 0 to 9 means none: the face's own normal is used
-//   bits 20 to 23:            the ambient factor, 0.55 + 0.45 x level / 15
+//   bits 20 to 23:            the ambient factor, level / 15 (0 in the deepest shade, 1 unshaded)
 // resources/test.glsl decodes it the same way.
 #pragma once
 
@@ -10,14 +10,12 @@
 
 namespace content {
 
-inline constexpr float kLowestAmbient = 0.55f;
-
 struct VertexExtra {
     Vec3 normal;  // unit length, or zero: no shading normal of its own (a flat face's vertex)
     float ambient = 1.0f;
 };
 
-// A zero normal packs as "none"; ambient is clamped to kLowestAmbient..1.
+// A zero normal packs as "none"; ambient is clamped to 0..1.
 float packVertexExtra(const VertexExtra& extra);
 VertexExtra unpackVertexExtra(float packed);
 

@@ -289,7 +289,7 @@ vec3 extraNormal(float extra) {
     return normalize(n);
 }
 
-float extraAmbient(float extra) { return 0.55 + 0.45 / 15.0 * float(int(extra) >> 20); }
+float extraAmbient(float extra) { return float(int(extra) >> 20) / 15.0; }
 
 // A point a little way off the surface along the face's own normal, so that rays leaving it do
 // not hit the same face again.

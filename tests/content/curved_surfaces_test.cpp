@@ -32,18 +32,19 @@ TEST(VertexExtraTest, NormalsAndAmbientSurviveTheFloatTexelExactly) {
     const std::vector<Vec3> normals = {{1, 0, 0},        {0, -1, 0},          {0, 0, -1},   {0.6f, 0.0f, -0.8f},
                                        {-0.48f, 0.6f, -0.64f}, {0.0f, 0.28f, -0.96f}, {-1, 0, 0}, {0.36f, -0.48f, 0.8f}};
     for (const Vec3& normal : normals) {
-        for (const float ambient : {0.55f, 0.8f, 1.0f}) {
+        for (const float ambient : {0.06f, 0.55f, 0.8f, 1.0f}) {
             const float packed = packVertexExtra({normal, ambient});
             ASSERT_TRUE(packed >= 0.0f && packed < 16777216.0f && packed == std::floor(packed)) << packed;
             const VertexExtra back = unpackVertexExtra(packed);
             EXPECT_GT(dot(back.normal, normal), std::cos(0.005f)) << normal.x << " " << normal.y << " " << normal.z;
-            EXPECT_NEAR(back.ambient, ambient, 0.45f / 15.0f / 2.0f + 1e-6f);
+            EXPECT_NEAR(back.ambient, ambient, 1.0f / 15.0f / 2.0f + 1e-6f);
         }
     }
     const VertexExtra flat = unpackVertexExtra(packVertexExtra({{}, 1.0f}));
     EXPECT_EQ(dot(flat.normal, flat.normal), 0.0f) << "a flat face's vertex keeps no normal";
     EXPECT_EQ(flat.ambient, 1.0f);
-    EXPECT_EQ(unpackVertexExtra(packVertexExtra({{0, 1, 0}, 0.0f})).ambient, kLowestAmbient) << "clamped";
+    EXPECT_EQ(unpackVertexExtra(packVertexExtra({{0, 1, 0}, -0.5f})).ambient, 0.0f) << "clamped";
+    EXPECT_EQ(unpackVertexExtra(packVertexExtra({{0, 1, 0}, 1.5f})).ambient, 1.0f) << "clamped";
 }
 
 TEST(CurvedSurfaceTest, CylinderSidesAreSmoothAndItsEndsFlat) {
