@@ -8,12 +8,8 @@
 #include <vector>
 
 #include "gl/gl_helpers.h"
-
-// A column-major 4x4 matrix, handed to OpenGL untransposed.
-using Matrix4 = std::array<float, 16>;
-
-inline constexpr Matrix4 kIdentityMatrix = {1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f,
-                                            0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f};
+#include "math/vector.h"
+#include "scene/scene_needs.h"
 
 // One mesh's place in the scene data texture (texel indices) and its animation.
 struct Mesh {
@@ -72,14 +68,6 @@ struct Light {
     float param5 = 0.0f;     // stored with the record, not used
     std::array<float, 4> color{};  // red, green, blue and a fourth value
     std::vector<LightFrame> frames;
-};
-
-// How many meshes, cameras and lights a user of the scene indexes: one more than the highest
-// index of each kind.
-struct SceneNeeds {
-    std::size_t meshes = 0;
-    std::size_t cameras = 0;
-    std::size_t lights = 0;
 };
 
 struct Scene {
