@@ -33,6 +33,10 @@ struct CameraFrame {
     std::array<std::uint32_t, 6> unused{};
 };
 static_assert(sizeof(CameraFrame) == 64);
+// The frame records are copied from the file as they stand, so their fields sit at the file's
+// offsets.
+static_assert(offsetof(CameraFrame, direction) == 12 && offsetof(CameraFrame, up) == 24 &&
+              offsetof(CameraFrame, fov) == 36 && offsetof(CameraFrame, unused) == 40);
 
 struct Camera {
     std::array<float, 3> position{};
@@ -55,6 +59,9 @@ struct LightFrame {
     std::array<float, 4> color{};
 };
 static_assert(sizeof(LightFrame) == 64);
+static_assert(offsetof(LightFrame, direction) == 12 && offsetof(LightFrame, up) == 24 &&
+              offsetof(LightFrame, param0) == 36 && offsetof(LightFrame, range) == 40 &&
+              offsetof(LightFrame, intensity) == 44 && offsetof(LightFrame, color) == 48);
 
 struct Light {
     std::array<float, 3> position{};

@@ -45,7 +45,7 @@ ScenePart partWithFades(float duration, float fadeInLength, float fadeOutLength)
     return {0, 0, 0, duration, {-1, -1, -1, -1}, {0.1f, 0.2f, 0.3f, fadeInLength}, {0.7f, 0.8f, 0.9f, fadeOutLength}};
 }
 
-TEST(TimelineTest, OpeningPartStartsWithItsIntegerVector) {
+TEST(ScenePartVectorTest, OpeningPartStartsWithItsIntegerVector) {
     std::array<std::int32_t, 4> head{};
     std::memcpy(head.data(), &timeline[0], sizeof head);
     const std::array<std::int32_t, 4> expected = {3, 16, 19, 1102053376};
