@@ -4,18 +4,9 @@
 
 namespace content {
 
-float dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec3 cross(Vec3 a, Vec3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-
-Vec3 normalize(Vec3 a) {
-    const float length = std::sqrt(dot(a, a));
-    return length > 0.0f ? a * (1.0f / length) : a;
-}
-
 float radians(float degrees) { return degrees * kPi / 180.0f; }
 float mix(float a, float b, float s) { return a + (b - a) * s; }
 Vec3 mix(Vec3 a, Vec3 b, float s) { return a + (b - a) * s; }
-std::array<float, 3> toArray(Vec3 v) { return {v.x, v.y, v.z}; }
 
 Vec3 orbitPoint(Vec3 centre, float radius, float height, float degrees) {
     const float angle = radians(degrees);

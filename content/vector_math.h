@@ -5,28 +5,27 @@
 #include <array>
 #include <numbers>
 
+#include "math/vector.h"
 #include "scene/scene.h"
 
 namespace content {
 
+// The vector vocabulary is the program's one (math/vector.h); these names keep content's code
+// reading as it always has.
+using ::cross;
+using ::dot;
+using ::kIdentityMatrix;
+using ::kUp;
+using ::Matrix4;
+using ::normalize;
+using ::toArray;
+using ::Vec3;
+
 inline constexpr float kPi = std::numbers::pi_v<float>;
 
-struct Vec3 {
-    float x = 0.0f, y = 0.0f, z = 0.0f;
-};
-
-inline constexpr Vec3 kUp{0, 1, 0};
-
-constexpr Vec3 operator+(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-constexpr Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-constexpr Vec3 operator*(Vec3 a, float s) { return {a.x * s, a.y * s, a.z * s}; }
-float dot(Vec3 a, Vec3 b);
-Vec3 cross(Vec3 a, Vec3 b);
-Vec3 normalize(Vec3 a);  // a zero vector stays zero
 float radians(float degrees);
 float mix(float a, float b, float s);
 Vec3 mix(Vec3 a, Vec3 b, float s);
-std::array<float, 3> toArray(Vec3 v);
 
 // A point on the circle of the given radius about centre's vertical, height above centre. The
 // angle turns the +x direction the way a rotation about +y does (towards -z).

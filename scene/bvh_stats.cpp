@@ -17,8 +17,9 @@ std::vector<BvhLeaf> bvhLeaves(std::span<const BvhNode> nodes, std::uint32_t fac
         const BvhNode& node = nodes[at.node];
         const BvhLeaf& range = at.range;
         // Children always follow their parent, which also keeps a damaged hierarchy from looping.
-        const bool interior = node.child > at.node && node.child + 1 < nodes.size() && node.split > range.first &&
-                              node.split <= range.last;
+        // The second child's index is formed in std::size_t: child + 1 must not wrap to 0.
+        const bool interior = node.child > at.node && std::size_t{node.child} + 1 < nodes.size() &&
+                              node.split > range.first && node.split <= range.last;
         if (!interior) {
             leaves.push_back(range);
             continue;
@@ -53,6 +54,18 @@ BvhStats bvhStats(std::span<const BvhNode> nodes, std::uint32_t faceCount, std::
     return stats;
 }
 
+namespace {
+
+// A texel holding a node index, truncated as the packer's whole numbers read back. A value no
+// 32-bit index can hold (negative, too large, infinite or NaN) reads as 0, which marks a leaf.
+std::uint32_t texelIndex(float value) {
+    constexpr float kTwoTo32 = 4294967296.0f;
+    if (!(value > -1.0f && value < kTwoTo32)) return 0;
+    return static_cast<std::uint32_t>(value);
+}
+
+}  // namespace
+
 std::vector<BvhNode> unpackBvhNodes(std::span<const float> texels, const Mesh& mesh) {
     std::vector<BvhNode> nodes;
     if (mesh.face_count <= 0 || mesh.bvh_offset < 0) return nodes;
@@ -62,9 +75,9 @@ std::vector<BvhNode> unpackBvhNodes(std::span<const float> texels, const Mesh& m
         BvhNode node;
         if (at + 8 > texels.size()) return node;
         node.min = {texels[at], texels[at + 1], texels[at + 2]};
-        node.child = static_cast<std::uint32_t>(texels[at + 3]);
+        node.child = texelIndex(texels[at + 3]);
         node.max = {texels[at + 4], texels[at + 5], texels[at + 6]};
-        node.split = static_cast<std::uint32_t>(texels[at + 7]);
+        node.split = texelIndex(texels[at + 7]);
         return node;
     };
     // Children pairs follow their parents, so the node count is found by walking from the root.

@@ -37,5 +37,6 @@ std::vector<BvhLeaf> bvhLeaves(std::span<const BvhNode> nodes, std::uint32_t fac
 BvhStats bvhStats(std::span<const BvhNode> nodes, std::uint32_t faceCount,
                   std::uint64_t depthBudget = kBvhDepthBudget, std::uint64_t leafLimit = kBvhLeafLimit);
 
-// The nodes of a packed mesh, read back from the scene data texels (four floats per texel).
+// The nodes of a packed mesh, read back from the scene data texels (four floats per texel). Safe
+// on any texel values: a child or split texel that no 32-bit index can hold reads as 0.
 std::vector<BvhNode> unpackBvhNodes(std::span<const float> texels, const Mesh& mesh);

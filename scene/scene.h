@@ -8,12 +8,8 @@
 #include <vector>
 
 #include "gl/gl_helpers.h"
-
-// A column-major 4x4 matrix, handed to OpenGL untransposed.
-using Matrix4 = std::array<float, 16>;
-
-inline constexpr Matrix4 kIdentityMatrix = {1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f,
-                                            0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f};
+#include "math/vector.h"
+#include "scene/scene_needs.h"
 
 // One mesh's place in the scene data texture (texel indices) and its animation.
 struct Mesh {
@@ -37,6 +33,10 @@ struct CameraFrame {
     std::array<std::uint32_t, 6> unused{};
 };
 static_assert(sizeof(CameraFrame) == 64);
+// The frame records are copied from the file as they stand, so their fields sit at the file's
+// offsets.
+static_assert(offsetof(CameraFrame, direction) == 12 && offsetof(CameraFrame, up) == 24 &&
+              offsetof(CameraFrame, fov) == 36 && offsetof(CameraFrame, unused) == 40);
 
 struct Camera {
     std::array<float, 3> position{};
@@ -59,6 +59,9 @@ struct LightFrame {
     std::array<float, 4> color{};
 };
 static_assert(sizeof(LightFrame) == 64);
+static_assert(offsetof(LightFrame, direction) == 12 && offsetof(LightFrame, up) == 24 &&
+              offsetof(LightFrame, param0) == 36 && offsetof(LightFrame, range) == 40 &&
+              offsetof(LightFrame, intensity) == 44 && offsetof(LightFrame, color) == 48);
 
 struct Light {
     std::array<float, 3> position{};
@@ -72,14 +75,6 @@ struct Light {
     float param5 = 0.0f;     // stored with the record, not used
     std::array<float, 4> color{};  // red, green, blue and a fourth value
     std::vector<LightFrame> frames;
-};
-
-// How many meshes, cameras and lights a user of the scene indexes: one more than the highest
-// index of each kind.
-struct SceneNeeds {
-    std::size_t meshes = 0;
-    std::size_t cameras = 0;
-    std::size_t lights = 0;
 };
 
 struct Scene {

@@ -16,37 +16,6 @@ namespace {
 constexpr Vector4 kCameraLightColor = {10.0f, 10.0f, 10.0f, 1.0f};
 constexpr Vector4 kZero4 = {0.0f, 0.0f, 0.0f, 0.0f};
 
-Vector3 cross(const Vector3& a, const Vector3& b) {
-    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-}
-
-Vector3 normalisedOrZero(const Vector3& v) {
-    const float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    if (!(length > 0.0f)) return {0.0f, 0.0f, 0.0f};
-    return {v[0] / length, v[1] / length, v[2] / length};
-}
-
-// Element (row, column) of a column-major matrix.
-float at(const Matrix4& m, int row, int column) { return m[static_cast<std::size_t>(column * 4 + row)]; }
-
-// The determinant of what is left of m without `row` and `column`.
-float minor3(const Matrix4& m, int row, int column) {
-    int rows[3], columns[3];
-    for (int i = 0, r = 0, c = 0; i < 4; ++i) {
-        if (i != row) rows[r++] = i;
-        if (i != column) columns[c++] = i;
-    }
-    const auto e = [&](int i, int j) { return at(m, rows[i], columns[j]); };
-    return e(0, 0) * (e(1, 1) * e(2, 2) - e(1, 2) * e(2, 1)) -
-           e(0, 1) * (e(1, 0) * e(2, 2) - e(1, 2) * e(2, 0)) +
-           e(0, 2) * (e(1, 0) * e(2, 1) - e(1, 1) * e(2, 0));
-}
-
-float cofactor(const Matrix4& m, int row, int column) {
-    const float minor = minor3(m, row, column);
-    return (row + column) % 2 == 0 ? minor : -minor;
-}
-
 // The part's meshes that exist in the scene and fit the uniform arrays: [first, end).
 struct MeshRange {
     std::int32_t first;
@@ -94,29 +63,14 @@ std::array<std::int32_t, 4> scenePartVector(const ScenePart& part) {
 }
 
 Matrix4 cameraMatrix(const Camera& camera) {
-    const Vector3 forward = normalisedOrZero(camera.direction);
-    const Vector3 right = normalisedOrZero(cross(forward, camera.up));
-    const Vector3 up = cross(right, forward);
-    const Vector3& p = camera.position;
-    return {right[0],   right[1],   right[2],   0.0f,  //
-            up[0],      up[1],      up[2],      0.0f,  //
-            forward[0], forward[1], forward[2], 0.0f,  //
-            p[0],       p[1],       p[2],       1.0f};
-}
-
-Matrix4 inverse4x4(const Matrix4& matrix) {
-    float determinant = 0.0f;
-    for (int column = 0; column < 4; ++column) {
-        determinant += at(matrix, 0, column) * cofactor(matrix, 0, column);
-    }
-    Matrix4 inverse{};
-    for (int row = 0; row < 4; ++row) {
-        for (int column = 0; column < 4; ++column) {
-            // Element (row, column) of the inverse is cofactor (column, row) over the determinant.
-            inverse[static_cast<std::size_t>(column * 4 + row)] = cofactor(matrix, column, row) / determinant;
-        }
-    }
-    return inverse;
+    const Vec3 forward = normalize(toVec3(camera.direction));
+    const Vec3 right = normalize(cross(forward, toVec3(camera.up)));
+    const Vec3 up = cross(right, forward);
+    const Vec3 p = toVec3(camera.position);
+    return {right.x,   right.y,   right.z,   0.0f,  //
+            up.x,      up.y,      up.z,      0.0f,  //
+            forward.x, forward.y, forward.z, 0.0f,  //
+            p.x,       p.y,       p.z,       1.0f};
 }
 
 std::int32_t meshUniformCount(const Scene& scene) {
@@ -130,6 +84,7 @@ void advancePartMeshes(Scene& scene, const ScenePart& part, std::int32_t frame) 
 
 void advancePartLights(Scene& scene, const ScenePart& part, std::int32_t frame) {
     for (const std::int32_t slot : part.lights) {
+        if (slot == kCameraLight) continue;  // the camera's light, never a stored one
         if (slot >= 0 && static_cast<std::size_t>(slot) < scene.lights.size()) {
             applyLightFrame(scene.lights[static_cast<std::size_t>(slot)], frame);
         }
@@ -180,18 +135,18 @@ PartLights partLights(const Scene& scene, const ScenePart& part, const Camera& c
     for (std::size_t s = 0; s < part.lights.size(); ++s) {
         const std::int32_t slot = part.lights[s];
         if (slot == kCameraLight) {
-            const Vector3& p = camera.position;
-            const Vector3& up = camera.up;
-            result.positions[s] = {p[0] + 0.5f * up[0], p[1] + 0.5f * up[1], p[2], 1.0f};
+            const Vec3 p = toVec3(camera.position);
+            const Vec3 up = toVec3(camera.up);
+            result.positions[s] = {p.x + 0.5f * up.x, p.y + 0.5f * up.y, p.z, 1.0f};
             result.colors[s] = kCameraLightColor;
         } else if (slot < 0 || static_cast<std::size_t>(slot) >= scene.lights.size()) {
             result.positions[s] = kZero4;
             result.colors[s] = kZero4;
         } else {
             const Light& light = scene.lights[static_cast<std::size_t>(slot)];
-            const Vector3& p = light.position;
+            const Vec3 p = toVec3(light.position);
             const float k = light.intensity;
-            result.positions[s] = {p[0], p[1], p[2], 1.0f};
+            result.positions[s] = {p.x, p.y, p.z, 1.0f};
             result.colors[s] = {k * light.color[0], k * light.color[1], k * light.color[2], 1.0f};
         }
     }

@@ -16,7 +16,6 @@
 #include "shaders/shader.h"
 #include "show/timeline.h"
 
-using Vector3 = std::array<float, 3>;
 using Vector4 = std::array<float, 4>;
 
 // Texture unit of the scene data texture (GL_TEXTURE3).
@@ -53,13 +52,9 @@ Vector4 frameVector(std::int32_t width, std::int32_t height, float fov, float t)
 std::array<std::int32_t, 4> scenePartVector(const ScenePart& part);
 
 // Columns (right, 0), (up', 0), (forward, 0), (position, 1): forward is the normalised
-// direction, right = forward x up normalised, up' = right x forward. A zero-length vector
-// normalises to zero.
+// direction, right = forward x up normalised, up' = right x forward. A vector of zero, infinite
+// or NaN length normalises to zero (normalize of math/vector.h).
 Matrix4 cameraMatrix(const Camera& camera);
-
-// The general inverse: cofactors transposed, divided by the determinant. A singular matrix
-// gives non-finite values; there is no test for it.
-Matrix4 inverse4x4(const Matrix4& matrix);
 
 // The number of entries of the per-mesh arrays sent to the program: the scene's mesh count,
 // never more than the arrays hold.
@@ -70,7 +65,8 @@ std::int32_t meshUniformCount(const Scene& scene);
 void advancePartMeshes(Scene& scene, const ScenePart& part, std::int32_t frame);
 
 // Moves the scene lights in the part's slots to `frame` (applyLightFrame); slots naming no
-// scene light are skipped.
+// scene light are skipped, and so is kCameraLight, which names the camera's light even in a
+// scene with more than kCameraLight lights.
 void advancePartLights(Scene& scene, const ScenePart& part, std::int32_t frame);
 
 // Moves everything the part shows to time t in it: the scene's frame index, the part's camera,

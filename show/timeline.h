@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "scene/scene.h"
+#include "scene/scene_needs.h"
 
 // One part of the show. The first sixteen bytes are also handed to the scene program as one
 // integer 4-vector, so the order and widths of the first four fields are fixed.
@@ -61,3 +61,15 @@ constexpr SceneNeeds sceneNeedsOf(const std::array<ScenePart, 6>& parts) {
 }
 
 inline constexpr SceneNeeds kTimelineNeeds = sceneNeedsOf(timeline);
+
+// When part `part` begins, in seconds from the start of the show: the durations before it added
+// one by one in single precision, as the director adds them. A part past the table gives the end
+// of the show.
+constexpr float partStartTime(std::size_t part) {
+    float start = 0.0f;
+    for (std::size_t i = 0; i < part && i < timeline.size(); ++i) start += timeline[i].duration;
+    return start;
+}
+
+// The length of the whole show, end marker included.
+inline constexpr float kShowLength = partStartTime(timeline.size());

@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 struct StereoFrame {
@@ -15,10 +17,28 @@ struct StereoFrame {
     float right = 0.0f;
 };
 
+// A folder of this test process's own under the temporary folder, made on first use with a name
+// no other run can share, and removed with its contents when the process ends.
+inline const std::filesystem::path& diskAudioFolder() {
+    struct Folder {
+        std::filesystem::path path;
+        ~Folder() {
+            std::error_code ignored;  // nothing to report to at exit; a leftover folder harms no run
+            std::filesystem::remove_all(path, ignored);
+        }
+    };
+    static const Folder folder = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "qv_disk_audio_XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a folder like " + pattern);
+        return Folder{pattern};
+    }();
+    return folder.path;
+}
+
 // Points SDL's audio output at a fresh file named after `tag` and returns its path. Takes effect
 // when the audio subsystem is next started.
 inline std::filesystem::path useDiskAudio(const std::string& tag) {
-    const std::filesystem::path file = std::filesystem::temp_directory_path() / ("qv_" + tag + "_played.raw");
+    const std::filesystem::path file = diskAudioFolder() / (tag + "_played.raw");
     std::filesystem::remove(file);
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);

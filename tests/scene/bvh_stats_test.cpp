@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <random>
 #include <vector>
 
 #include "scene/bvh.h"
@@ -92,6 +95,74 @@ TEST(BvhStatsTest, PackedNodesReadBackAsBuilt) {
         EXPECT_EQ(nodes[n].split, row.nodes[n].split) << n;
         EXPECT_EQ(nodes[n].min, row.nodes[n].min) << n;
         EXPECT_EQ(nodes[n].max, row.nodes[n].max) << n;
+    }
+}
+
+// The leaves of any hierarchy, however damaged, cover every face exactly once.
+void expectLeavesPartitionTheFaces(std::span<const BvhNode> nodes, std::uint32_t faceCount) {
+    std::vector<int> covered(faceCount, 0);
+    for (const BvhLeaf& leaf : bvhLeaves(nodes, faceCount)) {
+        ASSERT_LE(leaf.first, leaf.last);
+        ASSERT_LT(leaf.last, faceCount);
+        for (std::uint32_t f = leaf.first; f <= leaf.last; ++f) ++covered[f];
+    }
+    for (std::uint32_t f = 0; f < faceCount; ++f) ASSERT_EQ(covered[f], nodes.empty() ? 0 : 1) << "face " << f;
+}
+
+TEST(BvhStatsTest, ChildIndicesAtTheTopOfTheRangeEndTheBranch) {
+    for (const std::uint32_t child : {0xFFFFFFFFu, 0xFFFFFFFEu, 3u, 2u}) {
+        std::vector<BvhNode> nodes = rootWithLeavesOf10And20();
+        nodes[0].child = child;  // the pair child, child + 1 is not in the array
+        const std::vector<BvhLeaf> leaves = bvhLeaves(nodes, 30);
+        ASSERT_EQ(leaves.size(), 1u) << child;
+        EXPECT_EQ(leaves[0].last, 29u);
+    }
+}
+
+TEST(BvhStatsTest, TexelsNoIndexCanHoldReadAsZero) {
+    constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    const float hostile[] = {kNaN, kInfinity, -kInfinity, -1.0f, -3e38f, 4294967296.0f, 3e38f};
+    Mesh mesh;
+    mesh.face_count = 4;
+    for (const float value : hostile) {
+        std::vector<float> texels(64, 0.0f);
+        texels[3] = value;  // the root's child
+        texels[7] = value;  // the root's split
+        const std::vector<BvhNode> nodes = unpackBvhNodes(texels, mesh);
+        ASSERT_EQ(nodes.size(), 1u) << value;
+        EXPECT_EQ(nodes[0].child, 0u) << value;
+        EXPECT_EQ(nodes[0].split, 0u) << value;
+    }
+    std::vector<float> texels(64, 0.0f);
+    texels[3] = 4294967040.0f;  // the largest float below 2^32 is still an index, just not one here
+    texels[7] = 2.75f;          // fractions truncate, as the packer never writes them
+    const std::vector<BvhNode> nodes = unpackBvhNodes(texels, mesh);
+    ASSERT_EQ(nodes.size(), 1u);
+    EXPECT_EQ(nodes[0].child, 4294967040u);
+    EXPECT_EQ(nodes[0].split, 2u);
+}
+
+TEST(BvhStatsTest, RandomTexelsReadBackAsAHierarchyWhoseLeavesCoverEveryFace) {
+    // Small indices to make real splits likely, mixed with values no index can hold.
+    const float pool[] = {0.0f, 1.0f, 2.0f, 3.0f, 5.0f, 9.0f, 15.0f, -1.0f, -0.5f, 0.5f,
+                          std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                          -std::numeric_limits<float>::infinity(), 4294967296.0f, 4294967040.0f, 1e30f};
+    std::mt19937 random(1234);
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<float> texels(8 * (1 + random() % 24));
+        for (float& value : texels) value = pool[random() % std::size(pool)];
+        Mesh mesh;
+        mesh.bvh_offset = static_cast<std::int32_t>(random() % 4);
+        mesh.face_count = static_cast<std::int32_t>(1 + random() % 40);
+        const std::vector<BvhNode> nodes = unpackBvhNodes(texels, mesh);
+        ASSERT_LE(nodes.size(), texels.size() / 8 + 1) << "round " << round;
+        const auto faces = static_cast<std::uint32_t>(mesh.face_count);
+        expectLeavesPartitionTheFaces(nodes, faces);
+        if (HasFatalFailure()) FAIL() << "round " << round;
+        const BvhStats stats = bvhStats(nodes, faces);
+        EXPECT_LE(stats.largestLeaf, faces);
+        EXPECT_TRUE(std::isfinite(stats.faceWeightedLeafFaces));
     }
 }
 

@@ -8,6 +8,7 @@
 #include "scene/scene_loader.h"
 #include "tests/gl/gl_test_context.h"
 #include "tests/scene/scene_file_builder.h"
+#include "tests/scene/scratch_folder.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ using namespace scene_test;
 // What the show needs: 24 meshes (the first one a triangle), 5 cameras and 7 lights.
 constexpr SceneNeeds kShowNeeds{24, 5, 7};
 
-std::filesystem::path writeShowSizedScene() {
+std::filesystem::path writeShowSizedScene(const std::filesystem::path& folder) {
     std::vector<TestMesh> meshes(24);
     meshes[0].faces = {{0, 1, 2, 0}};
     meshes[0].positions = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}};
@@ -29,13 +30,14 @@ std::filesystem::path writeShowSizedScene() {
     for (int n = 0; n < 5; ++n) putCamera(file, {60, 0, 0, static_cast<float>(n)});
     putU32(file, 7);
     for (int n = 0; n < 7; ++n) putLight(file, {});
-    const std::filesystem::path path = std::filesystem::temp_directory_path() / "qv_scene_upload_test.vxs";
+    const std::filesystem::path path = folder / "scene.vxs";
     std::ofstream(path, std::ios::binary).write(file.data(), static_cast<std::streamsize>(file.size()));
     return path;
 }
 
 TEST(LoadSceneTest, UploadsTheTexelsAsAnRgba32fTextureAndReplacesTheOldOne) {
-    const std::filesystem::path path = writeShowSizedScene();
+    const ScratchFolder scratch("qv_scene_upload_test");
+    const std::filesystem::path path = writeShowSizedScene(scratch.path);
     Scene scene;
     ASSERT_FALSE(loadScene(scene, path, 1024, kShowNeeds, discardTraceLine));
     ASSERT_NE(scene.texture.id, -1);
@@ -72,7 +74,6 @@ TEST(LoadSceneTest, UploadsTheTexelsAsAnRgba32fTextureAndReplacesTheOldOne) {
               path.string() + ": the show needs at least 24 meshes, 5 cameras and 7 lights; the file has 0, 0 and 0");
     EXPECT_EQ(scene.texture.id, current);
     EXPECT_EQ(scene.meshes.size(), 24u);
-    std::filesystem::remove(path);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "scene/scene_loader.h"
 #include "tests/scene/scene_file_builder.h"
+#include "tests/scene/scratch_folder.h"
 
 namespace {
 
@@ -150,8 +151,8 @@ TEST(SceneValidationTest, EveryTruncationOfAValidFileIsRejected) {
 }
 
 TEST(ReadSceneFileTest, MissingEmptyAndNonRegularFilesGiveNoBytes) {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "qv_scene_read_test";
-    std::filesystem::create_directories(folder);
+    const ScratchFolder scratch("qv_scene_read_test");
+    const std::filesystem::path& folder = scratch.path;
     const std::filesystem::path empty = folder / "empty.vxs";
     const std::filesystem::path four = folder / "four.vxs";
     std::ofstream(empty, std::ios::binary).close();
@@ -168,7 +169,6 @@ TEST(ReadSceneFileTest, MissingEmptyAndNonRegularFilesGiveNoBytes) {
     EXPECT_FALSE(readSceneFile(folder, message));
     EXPECT_EQ(message, folder.string() + ": not a regular file");
     EXPECT_EQ(readWholeFile(four), (std::vector<char>{'a', 'b', 'c', 'd'}));
-    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -12,6 +12,9 @@ namespace {
 
 constexpr Matrix4 kZeroMatrix{};
 
+// The scene records keep their poses as three floats in an array.
+using Pose3 = std::array<float, 3>;
+
 // A camera whose frame k sits at (k, 0, 0), looks along +z, has up (0, k, 0) and fov k.
 Camera cameraWithFrames(int count) {
     Camera camera;
@@ -42,7 +45,7 @@ ScenePart partWithFades(float duration, float fadeInLength, float fadeOutLength)
     return {0, 0, 0, duration, {-1, -1, -1, -1}, {0.1f, 0.2f, 0.3f, fadeInLength}, {0.7f, 0.8f, 0.9f, fadeOutLength}};
 }
 
-TEST(TimelineTest, OpeningPartStartsWithItsIntegerVector) {
+TEST(ScenePartVectorTest, OpeningPartStartsWithItsIntegerVector) {
     std::array<std::int32_t, 4> head{};
     std::memcpy(head.data(), &timeline[0], sizeof head);
     const std::array<std::int32_t, 4> expected = {3, 16, 19, 1102053376};
@@ -97,17 +100,17 @@ TEST(PartFlashTest, FadeInWinsWhereBothFadesCoverTheTime) {
 TEST(AnimationTest, CameraTakesExistingFramesAndOtherwiseKeepsItsPose) {
     Camera camera = cameraWithFrames(100);
     applyCameraFrame(camera, -1);
-    EXPECT_EQ(camera.position, (Vector3{-1, -2, -3})) << "no frame -1: the loaded pose stays";
+    EXPECT_EQ(camera.position, (Pose3{-1, -2, -3})) << "no frame -1: the loaded pose stays";
 
     applyCameraFrame(camera, 5);
-    EXPECT_EQ(camera.position, (Vector3{5, 0, 0}));
-    EXPECT_EQ(camera.direction, (Vector3{0, 0, 1}));
-    EXPECT_EQ(camera.up, (Vector3{0, 5, 0}));
+    EXPECT_EQ(camera.position, (Pose3{5, 0, 0}));
+    EXPECT_EQ(camera.direction, (Pose3{0, 0, 1}));
+    EXPECT_EQ(camera.up, (Pose3{0, 5, 0}));
     EXPECT_EQ(camera.fov, 5.0f);
 
     applyCameraFrame(camera, 99);
     applyCameraFrame(camera, sceneFrameIndex(2.0f));  // frame 120 was not recorded
-    EXPECT_EQ(camera.position, (Vector3{99, 0, 0}));
+    EXPECT_EQ(camera.position, (Pose3{99, 0, 0}));
     EXPECT_EQ(camera.fov, 99.0f);
 }
 
@@ -158,22 +161,23 @@ TEST(CameraMatrixTest, ZeroDirectionKeepsOnlyThePosition) {
     EXPECT_EQ(cameraMatrix(camera), (Matrix4{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 5, 6, 1}));
 }
 
-TEST(Inverse4x4Test, OffDiagonalBlockIsInvertedColumnMajor) {
-    // Rows (1 2; 3 4) in the upper left: the inverse rows are (-2 1; 1.5 -0.5).
-    const Matrix4 m = {1, 3, 0, 0, 2, 4, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    EXPECT_EQ(inverse4x4(m), (Matrix4{-2, 1.5f, 0, 0, 1, -0.5f, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}));
-}
-
-TEST(Inverse4x4Test, GeneralMatrixTimesItsInverseIsIdentity) {
-    const Matrix4 m = {2, 1, 0, 1, 0, 3, 1, 0, 1, 0, 2, 2, 0, 1, 1, 4};
-    const Matrix4 inverse = inverse4x4(m);
-    for (int row = 0; row < 4; ++row) {
-        for (int column = 0; column < 4; ++column) {
-            float sum = 0.0f;
-            for (int k = 0; k < 4; ++k) sum += m[k * 4 + row] * inverse[column * 4 + k];
-            EXPECT_NEAR(sum, row == column ? 1.0f : 0.0f, 1e-5f) << row << "," << column;
-        }
+TEST(CameraMatrixTest, NonFiniteDirectionOrUpKeepsNaNOutOfTheMatrix) {
+    constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    const Matrix4 onlyPosition = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 5, 6, 1};
+    for (const Pose3 direction : {Pose3{kNaN, 0, 1}, Pose3{0, kInfinity, 1}, Pose3{3e38f, 3e38f, 0}}) {
+        Camera camera;
+        camera.position = {4, 5, 6};
+        camera.direction = direction;
+        camera.up = {0, 1, 0};
+        EXPECT_EQ(cameraMatrix(camera), onlyPosition) << direction[0] << " " << direction[1];
     }
+    Camera camera;
+    camera.position = {4, 5, 6};
+    camera.direction = {0, 0, 1};
+    camera.up = {kNaN, 1, 0};
+    // No right or up' to be had: only forward and the position remain.
+    EXPECT_EQ(cameraMatrix(camera), (Matrix4{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 4, 5, 6, 1}));
 }
 
 TEST(MeshUniformsTest, FillsOnlyThePartsMeshesAtTheirOwnIndex) {
@@ -275,7 +279,27 @@ TEST(PartLightsTest, SceneLightsAreAdvancedAndMissingOnesAreEmpty) {
     lights = partLights(scene, part, camera);
     EXPECT_EQ(lights.positions[3], (Vector4{1, 2, 3, 1}));
     EXPECT_EQ(lights.colors[3], (Vector4{2.0f, 1.0f, 4.0f, 1.0f}));
-    EXPECT_EQ(scene.lights[1].position, (Vector3{1, 2, 3})) << "the pose persists";
+    EXPECT_EQ(scene.lights[1].position, (Pose3{1, 2, 3})) << "the pose persists";
+}
+
+TEST(PartLightsTest, CameraLightSlotNeverMovesAStoredLightEvenWithOver100Lights) {
+    Scene scene;
+    scene.lights.resize(static_cast<std::size_t>(kCameraLight) + 1);
+    for (Light& light : scene.lights) {
+        light.position = {9, 9, 9};
+        light.frames.resize(3);
+        light.frames[2].position = {1, 2, 3};
+    }
+    const ScenePart part = {0, 0, -1, 1.0f, {kCameraLight, 99, -1, -1}, {}, {}};
+    advancePartLights(scene, part, 2);
+    EXPECT_EQ(scene.lights[99].position, (Pose3{1, 2, 3})) << "an ordinary slot moves its light";
+    EXPECT_EQ(scene.lights[100].position, (Pose3{9, 9, 9})) << "slot 100 is the camera's light";
+
+    Camera camera;
+    camera.position = {4, 0, 0};
+    const PartLights lights = partLights(scene, part, camera);
+    EXPECT_EQ(lights.positions[0], (Vector4{4, 0, 0, 1}));
+    EXPECT_EQ(lights.colors[0], (Vector4{10, 10, 10, 1}));
 }
 
 TEST(SetSceneUniformsTest, PartWithoutACameraTouchesNothing) {
@@ -292,7 +316,7 @@ TEST(SetSceneUniformsTest, PartWithoutACameraTouchesNothing) {
     EXPECT_FALSE(setSceneUniforms(scene, missingCamera, 0.1f, shader));
     EXPECT_EQ(scene.frame, 42);
     EXPECT_EQ(scene.flash, (Vector4{1, 1, 1, 0.5f}));
-    EXPECT_EQ(scene.cameras[0].position, (Vector3{-1, -2, -3}));
+    EXPECT_EQ(scene.cameras[0].position, (Pose3{-1, -2, -3}));
     EXPECT_EQ(scene.meshes[0].transform, scene.meshes[0].transforms[0]);
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "scene/scene_loader.h"
+#include "show/director.h"
 #include "show/timeline.h"
 
 namespace {
@@ -28,6 +29,21 @@ TEST(TimelineTest, DurationsAndIndicesFitTheShow) {
     EXPECT_EQ(timeline[2].lights[0], kCameraLight);
     EXPECT_EQ(timeline[4].fadeOut[3], 3.0f);
     EXPECT_EQ(timeline[1].fadeIn, (std::array<float, 4>{1, 1, 1, 2}));
+}
+
+TEST(TimelineTest, PartsStartWhereTheDirectorPutsThem) {
+    static_assert(partStartTime(0) == 0.0f);
+    EXPECT_EQ(partStartTime(1), 22.0f);
+    EXPECT_EQ(partStartTime(4), 70.0f);
+    EXPECT_EQ(partStartTime(5), 110.0f) << "the end marker";
+    EXPECT_EQ(kShowLength, 120.0f);
+    EXPECT_EQ(partStartTime(timeline.size() + 3), kShowLength) << "past the table: the end of the show";
+    // Just after each start the director is in that part, which began exactly there.
+    for (std::size_t part = 0; part < timeline.size(); ++part) {
+        const DirectorState state = idealDirectorState(partStartTime(part) + 0.5f);
+        EXPECT_EQ(state.currentPart, static_cast<std::int32_t>(part));
+        EXPECT_EQ(state.partStart, partStartTime(part));
+    }
 }
 
 TEST(TimelineTest, TheShowNeedsTwentyFourMeshesFiveCamerasAndSevenLights) {
