@@ -48,9 +48,7 @@ void showTitle(MakingSession& s, Clock::time_point now) {
 }  // namespace
 
 double partStartSeconds(std::int32_t index) {
-    double start = 0.0;
-    for (std::int32_t i = 0; i < std::min(index, partCount()); ++i) start += timeline[static_cast<std::size_t>(i)].duration;
-    return start;
+    return static_cast<double>(partStartTime(static_cast<std::size_t>(std::max(index, 0))));
 }
 
 std::int32_t partAt(double seconds) {

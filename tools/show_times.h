@@ -7,11 +7,7 @@
 #include "show/timeline.h"
 
 // Show time in seconds at which part `part` begins: the sum of the durations before it.
-constexpr double partStartSeconds(std::size_t part) {
-    double start = 0.0;
-    for (std::size_t i = 0; i < part && i < timeline.size(); ++i) start += static_cast<double>(timeline[i].duration);
-    return start;
-}
+constexpr double partStartSeconds(std::size_t part) { return static_cast<double>(partStartTime(part)); }
 
 // Show time `secondsIntoPart` seconds after part `part` begins.
 constexpr double showTimeInPart(std::size_t part, double secondsIntoPart) {
