@@ -40,8 +40,10 @@ const int maxLeafFaces = 4096;
 const float invisibleLight = 1.0 / 4096.0;  // a light adding less than this cannot be seen
 const float faintMirror = 0.3;   // a mirror share up to which one reflection serves a whole pixel
 
+// Texel `index` of the 1024-wide scene texture. Indices are never negative, so a mask and a shift
+// give the column and row without an integer division in every lane.
 vec4 fetchTexel(int index) {
-    return texelFetch(scene_data, ivec2(index % 1024, index / 1024), 0);
+    return texelFetch(scene_data, ivec2(index & 1023, index >> 10), 0);
 }
 
 // ---------------------------------------------------------------------------------------------
