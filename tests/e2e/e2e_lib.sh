@@ -59,6 +59,27 @@ pixel_at() {
   convert "$WORK_DIR/screen.png" -format "%[fx:int(255*p{$1,$2}.r)],%[fx:int(255*p{$1,$2}.g)],%[fx:int(255*p{$1,$2}.b)]" info:
 }
 
+# A scene shader that paints the whole screen one colour ("r, g, b" with values 0 to 1).
+solid_colour_shader() {
+  cat <<GLSL
+#version 450
+layout(location = 0) uniform vec4 frame;
+out vec4 colour;
+void main() { colour = vec4($1, 1.0); }
+GLSL
+}
+
+# Waits up to 30 s for the pixel at (100, 100) to read "r,g,b" (0 to 255), polling every 0.3 s.
+wait_for_pixel() {
+  local expected=$1 deadline=$((SECONDS + 30)) seen=""
+  while [ $SECONDS -lt $deadline ]; do
+    seen=$(pixel_at 100 100)
+    [ "$seen" = "$expected" ] && return 0
+    sleep 0.3
+  done
+  fail "pixel is $seen, expected $expected"
+}
+
 # Waits until a message box shows in the middle of the screen, checks the production still waits
 # for it, then presses its OK button (one line of text: the button sits at (320, 158) on the
 # 640 x 360 screen). The full-screen window may hold the keyboard focus, so it is clicked.

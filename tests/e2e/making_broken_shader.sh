@@ -4,25 +4,6 @@
 # box; the next good save takes over.
 source "$(dirname "$0")/e2e_lib.sh"
 
-solid_colour_shader() {
-  cat <<GLSL
-#version 450
-layout(location = 0) uniform vec4 frame;
-out vec4 colour;
-void main() { colour = vec4($1, 1.0); }
-GLSL
-}
-
-wait_for_pixel() {
-  local expected=$1 deadline=$((SECONDS + 30)) seen=""
-  while [ $SECONDS -lt $deadline ]; do
-    seen=$(pixel_at 100 100)
-    [ "$seen" = "$expected" ] && return 0
-    sleep 0.3
-  done
-  fail "pixel is $seen, expected $expected"
-}
-
 solid_colour_shader "1.0, 0.0, 0.0" > "$WORK_DIR/resources/test.glsl"
 start_show --window 640x360 --at 62
 wait_for_title 'part 3' 60
