@@ -1,7 +1,8 @@
 #version 450
 // Scene program: ray traces the packed scene. Every mesh of the current part is intersected through
-// its own bounding-volume hierarchy in mesh coordinates (the ray is carried there by the mesh's
-// inverse transform). A hit is shaded with its face's surface records: albedo and roughness,
+// its trace tree, a compact hierarchy the generator stores after the mesh's vertices, in mesh
+// coordinates (the ray is carried there by the mesh's inverse transform); the loader's own
+// hierarchy gives only each mesh's root box. A hit is shaded with its face's surface records: albedo and roughness,
 // emission and mirror share; the part's point lights cast shadows, and mirror faces get one
 // reflected ray. Rays that leave the scene see the sky.
 //
@@ -36,7 +37,6 @@ const float noHit = 1e30;
 const int maxMeshes = 32;
 const int stackSize = 40;        // a hierarchy is at most 32 levels deep: one waiting child per level
 const int maxSteps = 4096;       // steps of one mesh walk, a guard against damaged data
-const int maxLeafFaces = 4096;
 const float invisibleLight = 1.0 / 4096.0;  // a light adding less than this cannot be seen
 const float faintMirror = 0.3;   // a mirror share up to which one reflection serves a whole pixel
 
@@ -112,27 +112,29 @@ bool intersectTriangle(Ray ray, vec3 v0, vec3 e1, vec3 e2, float tmax, out float
     return u >= 0.0 && v >= 0.0 && u + v <= 1.0 && t > 1e-4 && t < tmax;
 }
 
-// Walks a mesh whose root box the ray enters. A node travels as (child, split, first face,
-// last face): its own two fields, read with its box, and the face range its ancestors give it.
+// Walks a mesh whose root box the ray enters, through the mesh's trace tree: a hierarchy the
+// generator appends to the mesh's vertices (content/trace_tree.h), whose last texel, just before
+// the mesh's face texels, says where its nodes and face entries start. A node travels as (first
+// child, leaf word): a first child of 0 marks a leaf, whose leaf word is its first face entry
+// times 16 plus its entry count; an inner node's children lie side by side.
 //
 // Every step reads four texels and does one piece of work with them: the two child boxes of a
-// node, or the three corners of a face together with the next face's corner indices. Neighbouring
-// pixels, which the rasteriser shades together in one go, so keep in step however their walks
-// differ, and none of them pays for a kind of work it does not need.
-bool traceMesh(int mesh, Ray ray, vec4 rootLo, vec4 rootHi, bool anyHit, inout Hit best) {
+// node, or one face entry (its first corner with the face's position, and its two edges).
+// Neighbouring pixels, which the rasteriser shades together in one go, so keep in step however
+// their walks differ, and none of them pays for a kind of work it does not need.
+bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
     ivec4 info = meshes_info[mesh];
-    int vertexBase = info.x;
-    int faceBase = info.y;
-    int nodeBase = info.z;
-    ivec4 waiting[stackSize];
+    vec4 directory = fetchTexel(info.y - 1);
+    int nodeBase = info.x + int(directory.x);
+    int entryBase = info.x + int(directory.y);
+    ivec2 waiting[stackSize];
     float waitingEntry[stackSize];
     int top = 0;
 
     bool found = false;
-    ivec4 node = ivec4(int(rootLo.w), int(rootHi.w), 0, info.w - 1);
-    int face = 0;       // the faces face..lastFace of the current leaf are still to be tested
+    ivec2 node = ivec2(directory.zw);
+    int face = 0;       // the face entries face..lastFace of the current leaf are still to be tested
     int lastFace = -1;
-    ivec3 corners = ivec3(0);  // vertex indices of `face`
     for (int step = 0; step < maxSteps; ++step) {
         bool onFace = face <= lastFace;
         if (!onFace && node.x < 0) {
@@ -142,40 +144,38 @@ bool traceMesh(int mesh, Ray ray, vec4 rootLo, vec4 rootHi, bool anyHit, inout H
             if (waitingEntry[top] >= best.t) continue;
             node = waiting[top];
         }
-        bool onLeaf = !onFace && node.x == 0;
-        if (onLeaf) {
-            face = node.z - 1;  // this step reads the first face's corner indices
-            lastFace = min(node.w, node.z + maxLeafFaces - 1);
+        if (!onFace && node.x == 0) {
+            face = node.y >> 4;
+            lastFace = face + (node.y & 15) - 1;
             node.x = -1;
+            onFace = face <= lastFace;
+            if (!onFace) continue;
         }
         int children = nodeBase + 2 * node.x;
-        ivec4 address = onFace ? ivec4(vertexBase + corners, faceBase + face + 1)
-                      : onLeaf ? ivec4(faceBase + face + 1)
+        int entry = entryBase + 3 * face;
+        ivec4 address = onFace ? ivec4(entry, entry + 1, entry + 2, entry + 2)
                                : ivec4(children, children + 1, children + 2, children + 3);
         vec4 t0 = fetchTexel(address.x);
         vec4 t1 = fetchTexel(address.y);
         vec4 t2 = fetchTexel(address.z);
         vec4 t3 = fetchTexel(address.w);
-        if (onFace || onLeaf) {
-            if (onFace) {
-                float t;
-                vec2 bary;
-                if (intersectTriangle(ray, t0.xyz, t1.xyz - t0.xyz, t2.xyz - t0.xyz, best.t, t, bary)) {
-                    best = Hit(t, mesh, face, bary);
-                    found = true;
-                    if (anyHit) return true;
-                }
+        if (onFace) {
+            float t;
+            vec2 bary;
+            if (intersectTriangle(ray, t0.xyz, t1.xyz, t2.xyz, best.t, t, bary)) {
+                best = Hit(t, mesh, int(t0.w), bary);
+                found = true;
+                if (anyHit) return true;
             }
-            corners = ivec3(t3.xyz);
             ++face;
             continue;
         }
         float ta = boxEntry(ray, t0.xyz, t1.xyz, best.t);
         float tb = boxEntry(ray, t2.xyz, t3.xyz, best.t);
-        ivec4 a = ivec4(int(t0.w), int(t1.w), node.z, node.y - 1);
-        ivec4 b = ivec4(int(t2.w), int(t3.w), node.y, node.w);
+        ivec2 a = ivec2(int(t0.w), int(t1.w));
+        ivec2 b = ivec2(int(t2.w), int(t3.w));
         if (tb < ta) {
-            ivec4 swapNode = a; a = b; b = swapNode;
+            ivec2 swapNode = a; a = b; b = swapNode;
             float swapT = ta; ta = tb; tb = swapT;
         }
         if (ta >= noHit) {
@@ -228,8 +228,7 @@ Hit traceScene(vec3 origin, vec3 dir, float tmax) {
         }
         if (nearest < 0) break;
         entries[nearest] = noHit;
-        int root = meshes_info[nearest].z;
-        traceMesh(nearest, meshRay(nearest, origin, dir), fetchTexel(root), fetchTexel(root + 1), false, best);
+        traceMesh(nearest, meshRay(nearest, origin, dir), false, best);
     }
     return best;
 }
@@ -245,7 +244,7 @@ bool occluded(vec3 origin, vec3 dir, float tmax) {
         vec4 rootLo = fetchTexel(root);
         vec4 rootHi = fetchTexel(root + 1);
         if (boxEntry(ray, rootLo.xyz, rootHi.xyz, tmax) >= noHit) continue;
-        if (traceMesh(m, ray, rootLo, rootHi, true, best)) return true;
+        if (traceMesh(m, ray, true, best)) return true;
     }
     return false;
 }

@@ -55,6 +55,11 @@ const Generated& generated() {
 
 const float* texel(const SceneData& data, std::int64_t index) { return &data.texels[static_cast<std::size_t>(index) * 4]; }
 
+// Where the mesh's own vertices end and its trace tree begins (content/trace_tree.h).
+std::int32_t ownVertexEnd(const SceneData& data, const Mesh& mesh) {
+    return mesh.vertex_offset + static_cast<std::int32_t>(texel(data, mesh.face_offset - 1)[0]);
+}
+
 Point apply(const Matrix4& m, const float* p) {
     return {m[0] * p[0] + m[4] * p[1] + m[8] * p[2] + m[12], m[1] * p[0] + m[5] * p[1] + m[9] * p[2] + m[13],
             m[2] * p[0] + m[6] * p[1] + m[10] * p[2] + m[14]};
@@ -70,7 +75,7 @@ Box partBounds(const SceneData& data, const ScenePart& part) {
     for (int m = part.firstMesh; m <= part.lastMesh; ++m) {
         const Mesh& mesh = data.meshes[static_cast<std::size_t>(m)];
         for (std::size_t f = 0; f < mesh.transforms.size(); f += 60) {
-            for (std::int32_t v = mesh.vertex_offset; v < mesh.face_offset; ++v) {
+            for (std::int32_t v = mesh.vertex_offset; v < ownVertexEnd(data, mesh); ++v) {
                 const Point p = apply(mesh.transforms[f], texel(data, v));
                 for (int axis = 0; axis < 3; ++axis) {
                     box.low[axis] = std::min(box.low[axis], p[axis]);
@@ -134,7 +139,7 @@ TEST(GeneratedSceneTest, LoadsWithEverythingTheShowUsesAndRoomToSpare) {
     ASSERT_FALSE(scene.error) << *scene.error;
     EXPECT_FALSE(checkSceneMeetsNeeds(scene.data, kTimelineNeeds, "scene.vxs"));
     EXPECT_LE(scene.data.meshes.size(), kMaxSceneMeshes);
-    EXPECT_LT(scene.data.texelsUsed, 1024u * 1024u / 2) << "the texture should keep room for more";
+    EXPECT_LT(scene.data.texelsUsed, 1024u * 1024u / 4 * 3) << "the texture should keep room for more";
     for (const Mesh& mesh : scene.data.meshes) EXPECT_GT(mesh.face_count, 0);
 }
 
@@ -210,12 +215,79 @@ TEST(GeneratedSceneTest, SurfaceRecordsAndVertexExtrasStayInTheirRanges) {
             ASSERT_TRUE(std::all_of(record1, record1 + 3, [](float e) { return e >= 0.0f && e < 10.0f; })) << "mesh " << m;
             ASSERT_TRUE(unit(record1[3])) << "mesh " << m << " face " << n;
         }
-        for (std::int32_t v = mesh.vertex_offset; v < mesh.face_offset; ++v) {
+        // The trace tree after the mesh's own vertices holds other values (checked below).
+        for (std::int32_t v = mesh.vertex_offset; v < ownVertexEnd(scene.data, mesh); ++v) {
             const float extra = texel(scene.data, v)[3];
             ASSERT_TRUE(extra >= 0.0f && extra < 16777216.0f && extra == std::floor(extra)) << "mesh " << m;
             const float ambient = unpackVertexExtra(extra).ambient;
             ASSERT_TRUE(unit(ambient) && ambient > 0.0f) << "mesh " << m;
         }
+    }
+}
+
+// Every mesh's trace tree, read from the texture as the scene program reads it, holds each face
+// of the loader's face block exactly once, in a leaf of at most four, with that face's corners,
+// and every box holds what lies under it.
+TEST(GeneratedSceneTest, EachTraceTreeHoldsEveryFaceOnceWithItsCornersInsideItsBoxes) {
+    const Generated& scene = generated();
+    ASSERT_FALSE(scene.error);
+    for (std::size_t m = 0; m < scene.data.meshes.size(); ++m) {
+        const Mesh& mesh = scene.data.meshes[m];
+        const float* directory = texel(scene.data, mesh.face_offset - 1);
+        const std::int64_t nodes = mesh.vertex_offset + static_cast<std::int64_t>(directory[0]);
+        const std::int64_t entries = mesh.vertex_offset + static_cast<std::int64_t>(directory[1]);
+        std::vector<int> seen(static_cast<std::size_t>(mesh.face_count), 0);
+        // (node, the box it must lie in), from the root down.
+        std::vector<std::pair<std::int64_t, std::array<float, 6>>> open = {
+            {0, {-1e30f, -1e30f, -1e30f, 1e30f, 1e30f, 1e30f}}};
+        const auto inside = [](const float* p, const std::array<float, 6>& box) {
+            for (int a = 0; a < 3; ++a) {
+                if (p[a] < box[a] || p[a] > box[3 + a]) return false;
+            }
+            return true;
+        };
+        while (!open.empty()) {
+            const auto [node, parentBox] = open.back();
+            open.pop_back();
+            ASSERT_LT(nodes + 2 * node + 1, entries) << "mesh " << m << ": node " << node << " is past the nodes";
+            const float* lo = texel(scene.data, nodes + 2 * node);
+            const float* hi = texel(scene.data, nodes + 2 * node + 1);
+            ASSERT_TRUE(inside(lo, parentBox) && inside(hi, parentBox)) << "mesh " << m << " node " << node;
+            const std::array<float, 6> box = {lo[0], lo[1], lo[2], hi[0], hi[1], hi[2]};
+            const auto child = static_cast<std::int64_t>(lo[3]);
+            if (child != 0) {
+                ASSERT_GT(child, node) << "mesh " << m;
+                open.push_back({child, box});
+                open.push_back({child + 1, box});
+                continue;
+            }
+            const auto word = static_cast<std::int64_t>(hi[3]);
+            const std::int64_t first = word / 16, count = word % 16;
+            ASSERT_TRUE(count >= 1 && count <= 4) << "mesh " << m << " node " << node << ": " << count << " faces";
+            for (std::int64_t e = first; e < first + count; ++e) {
+                const float* corner = texel(scene.data, entries + 3 * e);
+                const auto position = static_cast<std::int64_t>(corner[3]);
+                ASSERT_TRUE(position >= 0 && position < mesh.face_count) << "mesh " << m;
+                ++seen[static_cast<std::size_t>(position)];
+                const float* face = texel(scene.data, mesh.face_offset + position);
+                for (int k = 0; k < 3; ++k) {
+                    const float* vertex = texel(scene.data, mesh.vertex_offset + static_cast<std::int64_t>(face[k]));
+                    Point expected = {vertex[0], vertex[1], vertex[2]};
+                    if (k > 0) {
+                        const float* edge = texel(scene.data, entries + 3 * e + k);
+                        expected = {corner[0] + edge[0], corner[1] + edge[1], corner[2] + edge[2]};
+                    }
+                    for (int a = 0; a < 3; ++a) {
+                        ASSERT_NEAR(expected[a], vertex[a], 1e-4f * (1.0f + std::fabs(vertex[a])))
+                            << "mesh " << m << " face " << position << " corner " << k;
+                    }
+                    ASSERT_TRUE(inside(vertex, box)) << "mesh " << m << " face " << position << " is outside its leaf";
+                }
+            }
+        }
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), mesh.face_count) << "mesh " << m << ": a face is missing or repeated";
+        EXPECT_EQ(static_cast<std::int64_t>(directory[2]), static_cast<std::int64_t>(texel(scene.data, nodes)[3]));
+        EXPECT_EQ(static_cast<std::int64_t>(directory[3]), static_cast<std::int64_t>(texel(scene.data, nodes + 1)[3]));
     }
 }
 
