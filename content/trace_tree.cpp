@@ -54,7 +54,7 @@ void sortByCentre(std::vector<Entry>& entries, std::uint32_t start, std::uint32_
 }
 
 // The split of start..end with the least surface-area cost over the three axes: the axis and
-// the first entry of the second child.
+// the first entry of the second child. The entries are left sorted along the last axis tried (z).
 std::pair<int, std::uint32_t> bestSplit(std::vector<Entry>& entries, std::uint32_t start, std::uint32_t end) {
     const std::uint32_t count = end - start;
     float bestCost = FLT_MAX;
@@ -92,7 +92,7 @@ void build(std::vector<Entry>& entries, std::uint32_t start, std::uint32_t end, 
         return;
     }
     const auto [axis, middle] = bestSplit(entries, start, end);
-    sortByCentre(entries, start, end, axis);
+    if (axis != 2) sortByCentre(entries, start, end, axis);
     node.child = static_cast<std::uint32_t>(nodes.size());
     nodes.emplace_back();
     nodes.emplace_back();

@@ -2,9 +2,9 @@
 // Scene program: ray traces the packed scene. Every mesh of the current part is intersected through
 // its trace tree, a compact hierarchy the generator stores after the mesh's vertices, in mesh
 // coordinates (the ray is carried there by the mesh's inverse transform); the loader's own
-// hierarchy gives only each mesh's root box. A hit is shaded with its face's surface records: albedo and roughness,
-// emission and mirror share; the part's point lights cast shadows, and mirror faces get one
-// reflected ray. Rays that leave the scene see the sky.
+// hierarchy gives only each mesh's root box. A hit is shaded with its face's surface records:
+// albedo and roughness, emission and mirror share; the part's point lights cast shadows, and
+// mirror faces get one reflected ray. Rays that leave the scene see the sky.
 //
 // Where the time goes, and what keeps it down:
 // - a ray enters a mesh only through its root box; meshes are opened nearest root box first, and
