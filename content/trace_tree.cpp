@@ -112,9 +112,11 @@ std::optional<std::string> buildTraceTree(const std::vector<FaceRecord>& faces,
                                           std::vector<TraceTreeTexel>& block) {
     block.clear();
     // The block's own texels: about 2 per face for the nodes, 3 per face entry, and one.
-    if (faces.size() >= kExactLimit / 16 || positions.size() + 6 * faces.size() + 1 >= kExactLimit) {
-        return "too many faces or vertices for the trace tree";
+    if (faces.size() >= kTraceTreeFaceLimit) {
+        return std::to_string(faces.size()) + " faces, more than the trace tree holds (" +
+               std::to_string(kTraceTreeFaceLimit - 1) + ")";
     }
+    if (positions.size() + 6 * faces.size() + 1 >= kExactLimit) return "too many vertices for the trace tree";
     for (const FaceRecord& face : faces) {
         if (face.index0 >= positions.size() || face.index1 >= positions.size() || face.index2 >= positions.size()) {
             return "a face names a vertex the mesh does not have";

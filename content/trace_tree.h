@@ -32,12 +32,16 @@
 namespace content {
 
 inline constexpr std::uint32_t kTraceTreeLeafFaces = 4;
+// The scene program keeps a waiting node in 20 bits (a first child, or a leaf word of first face
+// entry * 16 + count), so a mesh's tree holds fewer faces than this.
+inline constexpr std::uint32_t kTraceTreeFaceLimit = 1u << 15;
 
 using TraceTreeTexel = std::array<float, 4>;
 
 // The block for a mesh's faces and positions, to be appended to its positions from vertex
-// number firstVertex on (the mesh's vertex count before the block). Refused for a mesh whose
-// faces or vertices are too many for the block's whole numbers to stay exact in a float.
+// number firstVertex on (the mesh's vertex count before the block). Refused for a mesh of
+// kTraceTreeFaceLimit faces or more, or whose vertices are too many for the block's whole numbers
+// to stay exact in a float.
 std::optional<std::string> buildTraceTree(const std::vector<FaceRecord>& faces,
                                           const std::vector<std::array<float, 3>>& positions,
                                           std::vector<TraceTreeTexel>& block);

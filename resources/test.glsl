@@ -112,6 +112,23 @@ bool intersectTriangle(Ray ray, vec3 v0, vec3 e1, vec3 e2, float tmax, out float
     return u >= 0.0 && v >= 0.0 && u + v <= 1.0 && t > 1e-4 && t < tmax;
 }
 
+// A child waiting on a walk's stack, in one whole number: the top 12 bits of its entry distance
+// above 20 bits holding its first child, or minus its leaf word, biased to be positive. A float's
+// bits order like the float for distances of 0 and up, so the distance kept is never more than the
+// real one and a child is only dropped when it truly lies behind a hit. One number per entry
+// halves the stack's traffic, which the rasteriser moves lane by lane.
+const int wordBits = 0xFFFFF;
+const int wordBias = 0x80000;
+
+int packWaiting(float entry, ivec2 node) { return (floatBitsToInt(entry) & ~wordBits) | ((node.x != 0 ? node.x : -node.y) + wordBias); }
+
+float waitingEntry(int waiting) { return intBitsToFloat(waiting & ~wordBits); }
+
+ivec2 waitingNode(int waiting) {
+    int word = (waiting & wordBits) - wordBias;
+    return word < 0 ? ivec2(0, -word) : ivec2(word, 0);
+}
+
 // Walks a mesh whose root box the ray enters, through the mesh's trace tree: a hierarchy the
 // generator appends to the mesh's vertices (content/trace_tree.h), whose last texel, just before
 // the mesh's face texels, says where its nodes and face entries start. A node travels as (first
@@ -127,8 +144,7 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
     vec4 directory = fetchTexel(info.y - 1);
     int nodeBase = info.x + int(directory.x);
     int entryBase = info.x + int(directory.y);
-    ivec2 waiting[stackSize];
-    float waitingEntry[stackSize];
+    int waiting[stackSize];  // see packWaiting
     int top = 0;
 
     bool found = false;
@@ -141,8 +157,8 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
             // Next: the most recently deferred child, unless a closer hit has been found since.
             if (top == 0) break;
             --top;
-            if (waitingEntry[top] >= best.t) continue;
-            node = waiting[top];
+            if (waitingEntry(waiting[top]) >= best.t) continue;
+            node = waitingNode(waiting[top]);
         }
         if (!onFace && node.x == 0) {
             face = node.y >> 4;
@@ -184,8 +200,7 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
         }
         // Open the nearer child next; the farther one waits.
         if (tb < noHit && top < stackSize) {
-            waiting[top] = b;
-            waitingEntry[top] = tb;
+            waiting[top] = packWaiting(tb, b);
             ++top;
         }
         node = a;

@@ -28,12 +28,20 @@ TEST(TraceTreeTest, TwoFacesMakeOneLeafAfterTheMeshsVertices) {
     }
 }
 
-TEST(TraceTreeTest, AFaceNamingAMissingVertexIsRefused) {
-    std::vector<TraceTreeTexel> block = {{1, 2, 3, 4}};
-    const auto failure = buildTraceTree({{0, 1, 5, 0}}, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, block);
-    ASSERT_TRUE(failure);
-    EXPECT_NE(failure->find("vertex"), std::string::npos) << *failure;
-    EXPECT_TRUE(block.empty());
+TEST(TraceTreeTest, MeshesItCannotHoldAreRefusedWithNoBlock) {
+    const std::vector<std::array<float, 3>> triangle = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    const std::vector<std::pair<std::vector<FaceRecord>, std::string>> cases = {
+        {{{0, 1, 5, 0}}, "vertex"},
+        // The scene program keeps a waiting node in 20 bits: a leaf word past the last face would not fit.
+        {std::vector<FaceRecord>(kTraceTreeFaceLimit, FaceRecord{0, 1, 2, 0}), "faces"},
+    };
+    for (const auto& [faces, expected] : cases) {
+        std::vector<TraceTreeTexel> block = {{1, 2, 3, 4}};
+        const auto failure = buildTraceTree(faces, triangle, block);
+        ASSERT_TRUE(failure) << expected;
+        EXPECT_NE(failure->find(expected), std::string::npos) << *failure;
+        EXPECT_TRUE(block.empty());
+    }
 }
 
 }  // namespace
