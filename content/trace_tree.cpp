@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cmath>
 
 #include "scene/bvh.h"
 
@@ -105,16 +106,59 @@ float exact(std::uint32_t value) { return static_cast<float>(value); }
 
 float leafWord(const Node& node) { return node.child == 0 ? exact(node.first * 16 + node.count) : 0.0f; }
 
+// Children are made in pairs, nodes 2p - 1 and 2p; pair p holds the children of one inner node.
+float pairOf(const Node& node) { return node.child == 0 ? 0.0f : exact((node.child + 1) / 2); }
+
+// One axis of a pair's frame: the two child boxes are stored as whole steps of a power of two
+// from the pair's minimum, 8 bits each, rounded outward so that a stored box holds the real one.
+struct AxisFrame {
+    float origin = 0.0f;
+    std::uint32_t biasedExponent = 1;  // the step is 2^(biasedExponent - 127)
+};
+
+AxisFrame axisFrame(float lo, float hi) {
+    AxisFrame frame{lo, 1};
+    const double extent = static_cast<double>(hi) - static_cast<double>(lo);
+    if (!(extent > 0.0)) return frame;
+    int exponent = std::max(static_cast<int>(std::ceil(std::log2(extent / 255.0))), -126);
+    while (std::ceil(extent / std::ldexp(1.0, exponent)) > 255.0) ++exponent;
+    frame.biasedExponent = static_cast<std::uint32_t>(exponent + 127);
+    return frame;
+}
+
+// Whole steps from the frame's origin to value, rounded down for a minimum and up for a maximum.
+std::uint32_t steps(const AxisFrame& frame, float value, bool up) {
+    const double count = (static_cast<double>(value) - frame.origin) / std::ldexp(1.0, static_cast<int>(frame.biasedExponent) - 127);
+    return static_cast<std::uint32_t>(std::clamp(up ? std::ceil(count) : std::floor(count), 0.0, 255.0));
+}
+
+// The three texels of the pair a, b: its frame, the two boxes in steps, the two nodes' words.
+void appendPair(const Node& a, const Node& b, std::vector<TraceTreeTexel>& block) {
+    std::array<AxisFrame, 3> frames;
+    for (int axis = 0; axis < 3; ++axis) {
+        frames[axis] = axisFrame(std::min(a.lo[axis], b.lo[axis]), std::max(a.hi[axis], b.hi[axis]));
+    }
+    const auto corner = [&frames](const std::array<float, 3>& p, bool up) {
+        return exact(steps(frames[0], p[0], up) | steps(frames[1], p[1], up) << 8 | steps(frames[2], p[2], up) << 16);
+    };
+    block.push_back({frames[0].origin, frames[1].origin, frames[2].origin,
+                     exact(frames[0].biasedExponent | frames[1].biasedExponent << 8 | frames[2].biasedExponent << 16)});
+    block.push_back({corner(a.lo, false), corner(a.hi, true), corner(b.lo, false), corner(b.hi, true)});
+    block.push_back({pairOf(a), leafWord(a), pairOf(b), leafWord(b)});
+}
+
 }  // namespace
 
 std::optional<std::string> buildTraceTree(const std::vector<FaceRecord>& faces,
                                           const std::vector<std::array<float, 3>>& positions,
                                           std::vector<TraceTreeTexel>& block) {
     block.clear();
-    // The block's own texels: about 2 per face for the nodes, 3 per face entry, and one.
-    if (faces.size() >= kExactLimit / 16 || positions.size() + 6 * faces.size() + 1 >= kExactLimit) {
-        return "too many faces or vertices for the trace tree";
+    // The block's own texels: about 1.5 per face for the pairs, 3 per face entry, and one.
+    if (faces.size() >= kTraceTreeFaceLimit) {
+        return std::to_string(faces.size()) + " faces, more than the trace tree holds (" +
+               std::to_string(kTraceTreeFaceLimit - 1) + ")";
     }
+    if (positions.size() + 6 * faces.size() + 1 >= kExactLimit) return "too many vertices for the trace tree";
     for (const FaceRecord& face : faces) {
         if (face.index0 >= positions.size() || face.index1 >= positions.size() || face.index2 >= positions.size()) {
             return "a face names a vertex the mesh does not have";
@@ -139,17 +183,14 @@ std::optional<std::string> buildTraceTree(const std::vector<FaceRecord>& faces,
     if (!entries.empty()) build(entries, 0, static_cast<std::uint32_t>(entries.size()), nodes, 0);
 
     const auto firstVertex = static_cast<std::uint32_t>(positions.size());
-    for (const Node& node : nodes) {
-        block.push_back({node.lo[0], node.lo[1], node.lo[2], exact(node.child)});
-        block.push_back({node.hi[0], node.hi[1], node.hi[2], leafWord(node)});
-    }
+    for (std::size_t child = 1; child + 1 < nodes.size(); child += 2) appendPair(nodes[child], nodes[child + 1], block);
     const auto entryOffset = static_cast<std::uint32_t>(block.size());
     for (const Entry& e : entries) {
         block.push_back({e.corner0[0], e.corner0[1], e.corner0[2], exact(e.facePosition)});
         block.push_back({e.corner1[0] - e.corner0[0], e.corner1[1] - e.corner0[1], e.corner1[2] - e.corner0[2], 0.0f});
         block.push_back({e.corner2[0] - e.corner0[0], e.corner2[1] - e.corner0[1], e.corner2[2] - e.corner0[2], 0.0f});
     }
-    block.push_back({exact(firstVertex), exact(firstVertex + entryOffset), exact(nodes[0].child), leafWord(nodes[0])});
+    block.push_back({exact(firstVertex), exact(firstVertex + entryOffset), pairOf(nodes[0]), leafWord(nodes[0])});
     return std::nullopt;
 }
 

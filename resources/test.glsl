@@ -11,7 +11,7 @@
 //   the mesh-space ray (with its reciprocal direction) is worked out once per mesh;
 // - inside a mesh the nearer child is opened first and the farther one waits on a stack with its
 //   entry distance, so it is dropped when a closer hit has been found meanwhile; every step of the
-//   walk reads four texels for one node or one face (see traceMesh);
+//   walk reads three texels for one pair of child boxes or one face (see traceMesh);
 // - shadow rays stop at the first face that blocks the light; a light that is behind a surface or
 //   too weak there to show is not traced at all;
 // - a pixel that a fade covers completely does no tracing.
@@ -69,15 +69,19 @@ Ray meshRay(int mesh, vec3 worldOrigin, vec3 worldDir) {
     return makeRay((itx * vec4(worldOrigin, 1.0)).xyz, (itx * vec4(worldDir, 0.0)).xyz);
 }
 
-// Entry distance of the ray into a box, or noHit when it misses it before tmax.
-float boxEntry(Ray ray, vec3 lo, vec3 hi, float tmax) {
-    vec3 t0 = lo * ray.invDir - ray.originScaled;
-    vec3 t1 = hi * ray.invDir - ray.originScaled;
+// Entry distance into a box whose planes the ray meets at distances t0 and t1 on each axis, or
+// noHit when it misses the box before tmax.
+float slabEntry(vec3 t0, vec3 t1, float tmax) {
     vec3 tn = min(t0, t1);
     vec3 tf = max(t0, t1);
     float enter = max(max(tn.x, tn.y), max(tn.z, 0.0));
     float leave = min(min(tf.x, tf.y), min(tf.z, tmax));
     return enter <= leave ? enter : noHit;
+}
+
+// Entry distance of the ray into a box, or noHit when it misses it before tmax.
+float boxEntry(Ray ray, vec3 lo, vec3 hi, float tmax) {
+    return slabEntry(lo * ray.invDir - ray.originScaled, hi * ray.invDir - ray.originScaled, tmax);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -112,23 +116,40 @@ bool intersectTriangle(Ray ray, vec3 v0, vec3 e1, vec3 e2, float tmax, out float
     return u >= 0.0 && v >= 0.0 && u + v <= 1.0 && t > 1e-4 && t < tmax;
 }
 
+// A child waiting on a walk's stack, in one whole number: the top 12 bits of its entry distance
+// above 20 bits holding its first child, or minus its leaf word, biased to be positive. A float's
+// bits order like the float for distances of 0 and up, so the distance kept is never more than the
+// real one and a child is only dropped when it truly lies behind a hit. One number per entry
+// halves the stack's traffic, which the rasteriser moves lane by lane.
+const int wordBits = 0xFFFFF;
+const int wordBias = 0x80000;
+
+int packWaiting(float entry, ivec2 node) { return (floatBitsToInt(entry) & ~wordBits) | ((node.x != 0 ? node.x : -node.y) + wordBias); }
+
+float waitingEntry(int waiting) { return intBitsToFloat(waiting & ~wordBits); }
+
+ivec2 waitingNode(int waiting) {
+    int word = (waiting & wordBits) - wordBias;
+    return word < 0 ? ivec2(0, -word) : ivec2(word, 0);
+}
+
 // Walks a mesh whose root box the ray enters, through the mesh's trace tree: a hierarchy the
 // generator appends to the mesh's vertices (content/trace_tree.h), whose last texel, just before
-// the mesh's face texels, says where its nodes and face entries start. A node travels as (first
-// child, leaf word): a first child of 0 marks a leaf, whose leaf word is its first face entry
-// times 16 plus its entry count; an inner node's children lie side by side.
+// the mesh's face texels, says where its pairs and face entries start. A node travels as (pair,
+// leaf word): its pair holds its two children, and a pair of 0 marks a leaf, whose leaf word is its
+// first face entry times 16 plus its entry count.
 //
-// Every step reads four texels and does one piece of work with them: the two child boxes of a
-// node, or one face entry (its first corner with the face's position, and its two edges).
-// Neighbouring pixels, which the rasteriser shades together in one go, so keep in step however
-// their walks differ, and none of them pays for a kind of work it does not need.
+// Every step reads three texels and does one piece of work with them: a pair (its two child boxes,
+// stored as 8-bit steps from the pair's origin, and the children's words), or one face entry (its
+// first corner with the face's position, and its two edges). Neighbouring pixels, which the
+// rasteriser shades together in one go, so keep in step however their walks differ, and none of
+// them pays for a kind of work it does not need.
 bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
     ivec4 info = meshes_info[mesh];
     vec4 directory = fetchTexel(info.y - 1);
-    int nodeBase = info.x + int(directory.x);
+    int pairBase = info.x + int(directory.x) - 3;  // pair 1 comes first
     int entryBase = info.x + int(directory.y);
-    ivec2 waiting[stackSize];
-    float waitingEntry[stackSize];
+    int waiting[stackSize];  // see packWaiting
     int top = 0;
 
     bool found = false;
@@ -141,8 +162,9 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
             // Next: the most recently deferred child, unless a closer hit has been found since.
             if (top == 0) break;
             --top;
-            if (waitingEntry[top] >= best.t) continue;
-            node = waiting[top];
+            int waited = waiting[top];
+            if (waitingEntry(waited) >= best.t) continue;
+            node = waitingNode(waited);
         }
         if (!onFace && node.x == 0) {
             face = node.y >> 4;
@@ -151,14 +173,12 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
             onFace = face <= lastFace;
             if (!onFace) continue;
         }
-        int children = nodeBase + 2 * node.x;
+        int pair = pairBase + 3 * node.x;
         int entry = entryBase + 3 * face;
-        ivec4 address = onFace ? ivec4(entry, entry + 1, entry + 2, entry + 2)
-                               : ivec4(children, children + 1, children + 2, children + 3);
+        ivec3 address = onFace ? ivec3(entry, entry + 1, entry + 2) : ivec3(pair, pair + 1, pair + 2);
         vec4 t0 = fetchTexel(address.x);
         vec4 t1 = fetchTexel(address.y);
         vec4 t2 = fetchTexel(address.z);
-        vec4 t3 = fetchTexel(address.w);
         if (onFace) {
             float t;
             vec2 bary;
@@ -170,10 +190,20 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
             ++face;
             continue;
         }
-        float ta = boxEntry(ray, t0.xyz, t1.xyz, best.t);
-        float tb = boxEntry(ray, t2.xyz, t3.xyz, best.t);
-        ivec2 a = ivec2(int(t0.w), int(t1.w));
-        ivec2 b = ivec2(int(t2.w), int(t3.w));
+        // The two boxes' planes, origin + steps * 2^(e - 127) on each axis, as distances along the ray.
+        int exponents = int(t0.w);
+        vec3 stepSize = vec3(intBitsToFloat((exponents & 255) << 23), intBitsToFloat(((exponents >> 8) & 255) << 23),
+                             intBitsToFloat((exponents >> 16) << 23));
+        vec3 start = t0.xyz * ray.invDir - ray.originScaled;
+        vec3 stride = stepSize * ray.invDir;
+        ivec4 corners = ivec4(t1);  // a's minimum and maximum, then b's
+        vec4 x = start.x + vec4(corners & 255) * stride.x;
+        vec4 y = start.y + vec4((corners >> 8) & 255) * stride.y;
+        vec4 z = start.z + vec4(corners >> 16) * stride.z;
+        float ta = slabEntry(vec3(x.x, y.x, z.x), vec3(x.y, y.y, z.y), best.t);
+        float tb = slabEntry(vec3(x.z, y.z, z.z), vec3(x.w, y.w, z.w), best.t);
+        ivec2 a = ivec2(t2.xy);
+        ivec2 b = ivec2(t2.zw);
         if (tb < ta) {
             ivec2 swapNode = a; a = b; b = swapNode;
             float swapT = ta; ta = tb; tb = swapT;
@@ -184,8 +214,7 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
         }
         // Open the nearer child next; the farther one waits.
         if (tb < noHit && top < stackSize) {
-            waiting[top] = b;
-            waitingEntry[top] = tb;
+            waiting[top] = packWaiting(tb, b);
             ++top;
         }
         node = a;

@@ -227,43 +227,57 @@ TEST(GeneratedSceneTest, SurfaceRecordsAndVertexExtrasStayInTheirRanges) {
 
 // Every mesh's trace tree, read from the texture as the scene program reads it, holds each face
 // of the loader's face block exactly once, in a leaf of at most four, with that face's corners,
-// and every box holds what lies under it.
-TEST(GeneratedSceneTest, EachTraceTreeHoldsEveryFaceOnceWithItsCornersInsideItsBoxes) {
+// and each face lies inside every box on its way down, as the boxes' 8-bit steps decode.
+TEST(GeneratedSceneTest, EachTraceTreeHoldsEveryFaceOnceInsideEveryBoxAboveIt) {
     const Generated& scene = generated();
     ASSERT_FALSE(scene.error);
+    using Bounds = std::array<float, 6>;
+    const auto inside = [](const float* p, const Bounds& box) {
+        for (int a = 0; a < 3; ++a) {
+            if (p[a] < box[a] || p[a] > box[3 + a]) return false;
+        }
+        return true;
+    };
     for (std::size_t m = 0; m < scene.data.meshes.size(); ++m) {
         const Mesh& mesh = scene.data.meshes[m];
         const float* directory = texel(scene.data, mesh.face_offset - 1);
-        const std::int64_t nodes = mesh.vertex_offset + static_cast<std::int64_t>(directory[0]);
+        const std::int64_t pairs = mesh.vertex_offset + static_cast<std::int64_t>(directory[0]);
         const std::int64_t entries = mesh.vertex_offset + static_cast<std::int64_t>(directory[1]);
         std::vector<int> seen(static_cast<std::size_t>(mesh.face_count), 0);
-        // (node, the box it must lie in), from the root down.
-        std::vector<std::pair<std::int64_t, std::array<float, 6>>> open = {
-            {0, {-1e30f, -1e30f, -1e30f, 1e30f, 1e30f, 1e30f}}};
-        const auto inside = [](const float* p, const std::array<float, 6>& box) {
-            for (int a = 0; a < 3; ++a) {
-                if (p[a] < box[a] || p[a] > box[3 + a]) return false;
-            }
-            return true;
+        struct Open {
+            std::int64_t pair, leafWord;
+            Bounds within;  // the common part of the boxes above
         };
+        std::vector<Open> open = {{static_cast<std::int64_t>(directory[2]), static_cast<std::int64_t>(directory[3]),
+                                   {-1e30f, -1e30f, -1e30f, 1e30f, 1e30f, 1e30f}}};
         while (!open.empty()) {
-            const auto [node, parentBox] = open.back();
+            const Open node = open.back();
             open.pop_back();
-            ASSERT_LT(nodes + 2 * node + 1, entries) << "mesh " << m << ": node " << node << " is past the nodes";
-            const float* lo = texel(scene.data, nodes + 2 * node);
-            const float* hi = texel(scene.data, nodes + 2 * node + 1);
-            ASSERT_TRUE(inside(lo, parentBox) && inside(hi, parentBox)) << "mesh " << m << " node " << node;
-            const std::array<float, 6> box = {lo[0], lo[1], lo[2], hi[0], hi[1], hi[2]};
-            const auto child = static_cast<std::int64_t>(lo[3]);
-            if (child != 0) {
-                ASSERT_GT(child, node) << "mesh " << m;
-                open.push_back({child, box});
-                open.push_back({child + 1, box});
+            if (node.pair != 0) {
+                ASSERT_TRUE(node.pair > 0 && pairs + 3 * node.pair <= entries) << "mesh " << m << ": pair " << node.pair;
+                const float* frame = texel(scene.data, pairs + 3 * (node.pair - 1));
+                const float* corners = frame + 4;
+                const float* words = frame + 8;
+                const auto exponents = static_cast<std::int64_t>(frame[3]);
+                for (int child = 0; child < 2; ++child) {
+                    Bounds box = node.within;
+                    for (int a = 0; a < 3; ++a) {
+                        const auto e = static_cast<int>((exponents >> (8 * a)) & 255);
+                        ASSERT_TRUE(e >= 1 && e <= 254) << "mesh " << m << " pair " << node.pair;
+                        const float step = std::ldexp(1.0f, e - 127);
+                        const auto lo = static_cast<std::int64_t>(corners[2 * child]) >> (8 * a) & 255;
+                        const auto hi = static_cast<std::int64_t>(corners[2 * child + 1]) >> (8 * a) & 255;
+                        box[a] = std::max(box[a], frame[a] + static_cast<float>(lo) * step);
+                        box[3 + a] = std::min(box[3 + a], frame[a] + static_cast<float>(hi) * step);
+                    }
+                    const auto pair = static_cast<std::int64_t>(words[2 * child]);
+                    ASSERT_TRUE(pair == 0 || pair > node.pair) << "mesh " << m << ": pair " << node.pair << " loops";
+                    open.push_back({pair, static_cast<std::int64_t>(words[2 * child + 1]), box});
+                }
                 continue;
             }
-            const auto word = static_cast<std::int64_t>(hi[3]);
-            const std::int64_t first = word / 16, count = word % 16;
-            ASSERT_TRUE(count >= 1 && count <= 4) << "mesh " << m << " node " << node << ": " << count << " faces";
+            const std::int64_t first = node.leafWord / 16, count = node.leafWord % 16;
+            ASSERT_TRUE(count >= 1 && count <= 4) << "mesh " << m << ": a leaf of " << count << " faces";
             for (std::int64_t e = first; e < first + count; ++e) {
                 const float* corner = texel(scene.data, entries + 3 * e);
                 const auto position = static_cast<std::int64_t>(corner[3]);
@@ -281,13 +295,11 @@ TEST(GeneratedSceneTest, EachTraceTreeHoldsEveryFaceOnceWithItsCornersInsideItsB
                         ASSERT_NEAR(expected[a], vertex[a], 1e-4f * (1.0f + std::fabs(vertex[a])))
                             << "mesh " << m << " face " << position << " corner " << k;
                     }
-                    ASSERT_TRUE(inside(vertex, box)) << "mesh " << m << " face " << position << " is outside its leaf";
+                    ASSERT_TRUE(inside(vertex, node.within)) << "mesh " << m << " face " << position << " is outside a box above it";
                 }
             }
         }
         EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), mesh.face_count) << "mesh " << m << ": a face is missing or repeated";
-        EXPECT_EQ(static_cast<std::int64_t>(directory[2]), static_cast<std::int64_t>(texel(scene.data, nodes)[3]));
-        EXPECT_EQ(static_cast<std::int64_t>(directory[3]), static_cast<std::int64_t>(texel(scene.data, nodes + 1)[3]));
     }
 }
 

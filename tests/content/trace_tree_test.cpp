@@ -7,33 +7,39 @@ namespace {
 
 using namespace content;
 
-// Two faces fit one leaf: the root is that leaf, and the directory names it.
+// Two faces fit one leaf: the root is that leaf, no pair is needed, and the directory names it.
 TEST(TraceTreeTest, TwoFacesMakeOneLeafAfterTheMeshsVertices) {
     const std::vector<FaceRecord> faces = {{0, 1, 2, 0}, {0, 2, 3, 1u << 16}};
     const std::vector<std::array<float, 3>> positions = {{0, 0, 0}, {2, 0, 0}, {2, 1, 0}, {0, 1, 0}};
     std::vector<TraceTreeTexel> block;
     ASSERT_FALSE(buildTraceTree(faces, positions, block));
-    ASSERT_EQ(block.size(), 2u + 2u * 3u + 1u);  // the root, two face entries, the directory
-    EXPECT_EQ(block[0], (TraceTreeTexel{0, 0, 0, 0}));  // box minimum, no child: a leaf
-    EXPECT_EQ(block[1], (TraceTreeTexel{2, 1, 0, 2}));  // box maximum, entries 0 and 1
-    EXPECT_EQ(block.back(), (TraceTreeTexel{4, 4 + 2, 0, 2}));
+    ASSERT_EQ(block.size(), 2u * 3u + 1u);  // no pairs, two face entries, the directory
+    EXPECT_EQ(block.back(), (TraceTreeTexel{4, 4, 0, 2}));  // the root: no pair, a leaf of entries 0 and 1
     for (int e = 0; e < 2; ++e) {
-        const auto position = static_cast<std::size_t>(block[2 + 3 * e][3]);
+        const auto position = static_cast<std::size_t>(block[3 * e][3]);
         ASSERT_LT(position, 2u);
         const FaceRecord& face = faces[position];  // two faces in one leaf keep their order
         const std::array<float, 3>& corner = positions[face.index0];
-        EXPECT_EQ(block[2 + 3 * e], (TraceTreeTexel{corner[0], corner[1], corner[2], static_cast<float>(position)}));
+        EXPECT_EQ(block[3 * e], (TraceTreeTexel{corner[0], corner[1], corner[2], static_cast<float>(position)}));
         const std::array<float, 3>& far = positions[face.index2];
-        EXPECT_EQ(block[4 + 3 * e], (TraceTreeTexel{far[0] - corner[0], far[1] - corner[1], far[2] - corner[2], 0}));
+        EXPECT_EQ(block[2 + 3 * e], (TraceTreeTexel{far[0] - corner[0], far[1] - corner[1], far[2] - corner[2], 0}));
     }
 }
 
-TEST(TraceTreeTest, AFaceNamingAMissingVertexIsRefused) {
-    std::vector<TraceTreeTexel> block = {{1, 2, 3, 4}};
-    const auto failure = buildTraceTree({{0, 1, 5, 0}}, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, block);
-    ASSERT_TRUE(failure);
-    EXPECT_NE(failure->find("vertex"), std::string::npos) << *failure;
-    EXPECT_TRUE(block.empty());
+TEST(TraceTreeTest, MeshesItCannotHoldAreRefusedWithNoBlock) {
+    const std::vector<std::array<float, 3>> triangle = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    const std::vector<std::pair<std::vector<FaceRecord>, std::string>> cases = {
+        {{{0, 1, 5, 0}}, "vertex"},
+        // The scene program keeps a waiting node in 20 bits: a leaf word past the last face would not fit.
+        {std::vector<FaceRecord>(kTraceTreeFaceLimit, FaceRecord{0, 1, 2, 0}), "faces"},
+    };
+    for (const auto& [faces, expected] : cases) {
+        std::vector<TraceTreeTexel> block = {{1, 2, 3, 4}};
+        const auto failure = buildTraceTree(faces, triangle, block);
+        ASSERT_TRUE(failure) << expected;
+        EXPECT_NE(failure->find(expected), std::string::npos) << *failure;
+        EXPECT_TRUE(block.empty());
+    }
 }
 
 }  // namespace
