@@ -128,7 +128,8 @@ AxisFrame axisFrame(float lo, float hi) {
 
 // Whole steps from the frame's origin to value, rounded down for a minimum and up for a maximum.
 std::uint32_t steps(const AxisFrame& frame, float value, bool up) {
-    const double count = (static_cast<double>(value) - frame.origin) / std::ldexp(1.0, static_cast<int>(frame.biasedExponent) - 127);
+    const double step = std::ldexp(1.0, static_cast<int>(frame.biasedExponent) - 127);
+    const double count = (static_cast<double>(value) - frame.origin) / step;
     return static_cast<std::uint32_t>(std::clamp(up ? std::ceil(count) : std::floor(count), 0.0, 255.0));
 }
 

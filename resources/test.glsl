@@ -117,14 +117,16 @@ bool intersectTriangle(Ray ray, vec3 v0, vec3 e1, vec3 e2, float tmax, out float
 }
 
 // A child waiting on a walk's stack, in one whole number: the top 12 bits of its entry distance
-// above 20 bits holding its first child, or minus its leaf word, biased to be positive. A float's
+// above 20 bits holding its pair, or minus its leaf word, biased to be positive. A float's
 // bits order like the float for distances of 0 and up, so the distance kept is never more than the
 // real one and a child is only dropped when it truly lies behind a hit. One number per entry
 // halves the stack's traffic, which the rasteriser moves lane by lane.
 const int wordBits = 0xFFFFF;
 const int wordBias = 0x80000;
 
-int packWaiting(float entry, ivec2 node) { return (floatBitsToInt(entry) & ~wordBits) | ((node.x != 0 ? node.x : -node.y) + wordBias); }
+int packWaiting(float entry, ivec2 node) {
+    return (floatBitsToInt(entry) & ~wordBits) | ((node.x != 0 ? node.x : -node.y) + wordBias);
+}
 
 float waitingEntry(int waiting) { return intBitsToFloat(waiting & ~wordBits); }
 
