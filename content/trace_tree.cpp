@@ -82,15 +82,17 @@ std::pair<int, std::uint32_t> bestSplit(std::vector<Entry>& entries, std::uint32
     return best;
 }
 
-void build(std::vector<Entry>& entries, std::uint32_t start, std::uint32_t end, std::vector<Node>& nodes,
-           std::size_t index) {
+// Builds the node `index` for entries start..end at `depth` (the root is at 1) and those under it;
+// returns the depth of the deepest leaf.
+std::uint32_t build(std::vector<Entry>& entries, std::uint32_t start, std::uint32_t end, std::vector<Node>& nodes,
+                    std::size_t index, std::uint32_t depth) {
     Node node;
     for (std::uint32_t i = start; i < end; ++i) widen(node, entries[i]);
     if (end - start <= kTraceTreeLeafFaces) {
         node.first = start;
         node.count = end - start;
         nodes[index] = node;
-        return;
+        return depth;
     }
     const auto [axis, middle] = bestSplit(entries, start, end);
     if (axis != 2) sortByCentre(entries, start, end, axis);
@@ -98,8 +100,8 @@ void build(std::vector<Entry>& entries, std::uint32_t start, std::uint32_t end, 
     nodes.emplace_back();
     nodes.emplace_back();
     nodes[index] = node;
-    build(entries, start, middle, nodes, node.child);
-    build(entries, middle, end, nodes, node.child + 1);
+    const std::uint32_t first = build(entries, start, middle, nodes, node.child, depth + 1);
+    return std::max(first, build(entries, middle, end, nodes, node.child + 1, depth + 1));
 }
 
 float exact(std::uint32_t value) { return static_cast<float>(value); }
@@ -154,11 +156,11 @@ std::optional<std::string> buildTraceTree(const std::vector<FaceRecord>& faces,
                                           const std::vector<std::array<float, 3>>& positions,
                                           std::vector<TraceTreeTexel>& block) {
     block.clear();
-    // The block's own texels: about 1.5 per face for the pairs, 3 per face entry, and one.
     if (faces.size() >= kTraceTreeFaceLimit) {
         return std::to_string(faces.size()) + " faces, more than the trace tree holds (" +
                std::to_string(kTraceTreeFaceLimit - 1) + ")";
     }
+    // The block's own texels: about 1.5 per face for the pairs, 3 per face entry, and one.
     if (positions.size() + 6 * faces.size() + 1 >= kExactLimit) return "too many vertices for the trace tree";
     for (const FaceRecord& face : faces) {
         if (face.index0 >= positions.size() || face.index1 >= positions.size() || face.index2 >= positions.size()) {
@@ -181,7 +183,11 @@ std::optional<std::string> buildTraceTree(const std::vector<FaceRecord>& faces,
         entries.push_back(entry);
     }
     std::vector<Node> nodes(1);
-    if (!entries.empty()) build(entries, 0, static_cast<std::uint32_t>(entries.size()), nodes, 0);
+    const std::uint32_t depth = entries.empty() ? 0 : build(entries, 0, static_cast<std::uint32_t>(entries.size()), nodes, 0, 1);
+    if (depth > kTraceTreeDepthLimit) {
+        return "the trace tree is deeper than the scene program's walk can follow (" +
+               std::to_string(kTraceTreeDepthLimit) + " levels)";
+    }
 
     const auto firstVertex = static_cast<std::uint32_t>(positions.size());
     for (std::size_t child = 1; child + 1 < nodes.size(); child += 2) appendPair(nodes[child], nodes[child + 1], block);

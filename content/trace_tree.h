@@ -41,13 +41,16 @@ inline constexpr std::uint32_t kTraceTreeLeafFaces = 4;
 // The scene program keeps a waiting node in 20 bits (a pair, or a leaf word of first face entry *
 // 16 + count), so a mesh's tree holds fewer faces than this.
 inline constexpr std::uint32_t kTraceTreeFaceLimit = 1u << 15;
+// The scene program's walk keeps one waiting child per level on a stack of 40, so a tree is at
+// most this many levels deep (the root's level is 1).
+inline constexpr std::uint32_t kTraceTreeDepthLimit = 40;
 
 using TraceTreeTexel = std::array<float, 4>;
 
 // The block for a mesh's faces and positions, to be appended to its positions from vertex
 // number firstVertex on (the mesh's vertex count before the block). Refused for a mesh of
-// kTraceTreeFaceLimit faces or more, or whose vertices are too many for the block's whole numbers
-// to stay exact in a float.
+// kTraceTreeFaceLimit faces or more, whose vertices are too many for the block's whole numbers to
+// stay exact in a float, or whose tree is deeper than kTraceTreeDepthLimit.
 std::optional<std::string> buildTraceTree(const std::vector<FaceRecord>& faces,
                                           const std::vector<std::array<float, 3>>& positions,
                                           std::vector<TraceTreeTexel>& block);

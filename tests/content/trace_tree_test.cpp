@@ -32,6 +32,9 @@ TEST(TraceTreeTest, MeshesItCannotHoldAreRefusedWithNoBlock) {
         {{{0, 1, 5, 0}}, "vertex"},
         // The scene program keeps a waiting node in 20 bits: a leaf word past the last face would not fit.
         {std::vector<FaceRecord>(kTraceTreeFaceLimit, FaceRecord{0, 1, 2, 0}), "faces"},
+        // Faces in one place cost the same however they are split, so each split takes four off:
+        // a chain deeper than the walk's stack, which would leave holes.
+        {std::vector<FaceRecord>(4 * kTraceTreeDepthLimit + 8, FaceRecord{0, 1, 2, 0}), "deeper"},
     };
     for (const auto& [faces, expected] : cases) {
         std::vector<TraceTreeTexel> block = {{1, 2, 3, 4}};
