@@ -15,6 +15,7 @@
 
 #include "show/director.h"
 #include "show/dither_palettes.h"
+#include "tests/support/pictures.h"
 #include "tests/support/tool_run.h"
 
 namespace {
@@ -53,6 +54,50 @@ TEST(FrameToolTest, TheOpeningIsDitheredToBlackAndWhiteThenShownDirectly) {
 
     const Colours direct = renderFrame("21");
     EXPECT_GT(direct.distinct.size(), 16u) << "after 20 s the scene is drawn without a palette";
+}
+
+// The picture of show time `seconds` at width x height, as RGB bytes (none if it failed).
+std::vector<std::uint8_t> renderPixels(const std::string& seconds, int width, int height) {
+    std::filesystem::path png = scratchPath("pixels_" + seconds + "_" + std::to_string(width));
+    png += ".png";
+    const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    const ToolRun run = runTool(QVTOOL_PATH, {"frame", seconds, png.string(), "--size", size}, QV_SOURCE_DIR);
+    EXPECT_EQ(run.status, 0) << run.err;
+    int w = 0, h = 0, channels = 0;
+    unsigned char* pixels = stbi_load(png.string().c_str(), &w, &h, &channels, 3);
+    std::filesystem::remove(png);
+    std::vector<std::uint8_t> bytes;
+    if (pixels != nullptr && w == width && h == height) bytes.assign(pixels, pixels + 3 * w * h);
+    stbi_image_free(pixels);
+    return bytes;
+}
+
+// Each 4 x 4 block of an RGB picture of the given width averaged into one pixel.
+std::vector<std::uint8_t> averagedDown4(const std::vector<std::uint8_t>& large, int width) {
+    const int height = int(large.size()) / (3 * width);
+    std::vector<std::uint8_t> small;
+    for (int y = 0; y + 4 <= height; y += 4) {
+        for (int x = 0; x + 4 <= width; x += 4) {
+            for (int c = 0; c < 3; ++c) {
+                int sum = 0;
+                for (int j = 0; j < 16; ++j) sum += large[3 * ((y + j / 4) * width + x + j % 4) + c];
+                small.push_back(std::uint8_t((sum + 8) / 16));
+            }
+        }
+    }
+    return small;
+}
+
+// In the stairwell at 62 s the lights throw the steps' shadows across the lit treads. Its frame
+// must stay close to the same view drawn with 16 samples per pixel (four times the width and
+// height, averaged down), shadow borders included. When the extra samples of a block took their
+// first sample's shadows even across a shadow's border, this frame was at 37.4 dB; it is at 40.5.
+TEST(FrameToolTest, ShadowBordersAreAntiAliasedLikeOutlines) {
+    const std::vector<std::uint8_t> frame = renderPixels("62", 320, 180);
+    const std::vector<std::uint8_t> reference = averagedDown4(renderPixels("62", 1280, 720), 1280);
+    ASSERT_EQ(frame.size(), std::size_t(320 * 180 * 3));
+    ASSERT_EQ(reference.size(), frame.size());
+    EXPECT_GE(psnr(frame.data(), reference.data(), frame.size()), 39.0);
 }
 
 using ColourSet = std::set<std::tuple<int, int, int>>;
