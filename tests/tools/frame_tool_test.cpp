@@ -20,28 +20,41 @@
 
 namespace {
 
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgb;
+};
+
+// Renders show time `seconds` at the given size from the repository's resources.
+Picture renderPicture(const std::string& seconds, const std::string& size = "96x54") {
+    std::filesystem::path png = scratchPath("frame_" + seconds + "_" + size);
+    png += ".png";
+    const ToolRun run = runTool(QVTOOL_PATH, {"frame", seconds, png.string(), "--size", size}, QV_SOURCE_DIR);
+    EXPECT_EQ(run.status, 0) << run.err;
+    Picture picture;
+    int channels = 0;
+    unsigned char* pixels = stbi_load(png.string().c_str(), &picture.width, &picture.height, &channels, 3);
+    std::filesystem::remove(png);
+    if (pixels == nullptr) return picture;
+    picture.rgb.assign(pixels, pixels + 3 * picture.width * picture.height);
+    stbi_image_free(pixels);
+    return picture;
+}
+
 struct Colours {
     int width = 0;
     int height = 0;
     std::set<std::tuple<int, int, int>> distinct;
 };
 
-// Renders show time `seconds` at 96 x 54 from the repository's resources and collects the
-// colours of the picture.
+// The colours of show time `seconds` at 96 x 54.
 Colours renderFrame(const std::string& seconds) {
-    std::filesystem::path png = scratchPath("frame_" + seconds);
-    png += ".png";
-    const ToolRun run = runTool(QVTOOL_PATH, {"frame", seconds, png.string(), "--size", "96x54"}, QV_SOURCE_DIR);
-    EXPECT_EQ(run.status, 0) << run.err;
-    Colours colours;
-    int channels = 0;
-    unsigned char* pixels = stbi_load(png.string().c_str(), &colours.width, &colours.height, &channels, 3);
-    std::filesystem::remove(png);
-    if (pixels == nullptr) return colours;
-    for (int i = 0; i < colours.width * colours.height; ++i) {
-        colours.distinct.emplace(pixels[3 * i], pixels[3 * i + 1], pixels[3 * i + 2]);
+    const Picture picture = renderPicture(seconds);
+    Colours colours{picture.width, picture.height, {}};
+    for (std::size_t i = 0; i < picture.rgb.size(); i += 3) {
+        colours.distinct.emplace(picture.rgb[i], picture.rgb[i + 1], picture.rgb[i + 2]);
     }
-    stbi_image_free(pixels);
     return colours;
 }
 
@@ -56,31 +69,14 @@ TEST(FrameToolTest, TheOpeningIsDitheredToBlackAndWhiteThenShownDirectly) {
     EXPECT_GT(direct.distinct.size(), 16u) << "after 20 s the scene is drawn without a palette";
 }
 
-// The picture of show time `seconds` at width x height, as RGB bytes (none if it failed).
-std::vector<std::uint8_t> renderPixels(const std::string& seconds, int width, int height) {
-    std::filesystem::path png = scratchPath("pixels_" + seconds + "_" + std::to_string(width));
-    png += ".png";
-    const std::string size = std::to_string(width) + "x" + std::to_string(height);
-    const ToolRun run = runTool(QVTOOL_PATH, {"frame", seconds, png.string(), "--size", size}, QV_SOURCE_DIR);
-    EXPECT_EQ(run.status, 0) << run.err;
-    int w = 0, h = 0, channels = 0;
-    unsigned char* pixels = stbi_load(png.string().c_str(), &w, &h, &channels, 3);
-    std::filesystem::remove(png);
-    std::vector<std::uint8_t> bytes;
-    if (pixels != nullptr && w == width && h == height) bytes.assign(pixels, pixels + 3 * w * h);
-    stbi_image_free(pixels);
-    return bytes;
-}
-
-// Each 4 x 4 block of an RGB picture of the given width averaged into one pixel.
-std::vector<std::uint8_t> averagedDown4(const std::vector<std::uint8_t>& large, int width) {
-    const int height = int(large.size()) / (3 * width);
+// Each 4 x 4 block of a picture averaged into one pixel.
+std::vector<std::uint8_t> averagedDown4(const Picture& large) {
     std::vector<std::uint8_t> small;
-    for (int y = 0; y + 4 <= height; y += 4) {
-        for (int x = 0; x + 4 <= width; x += 4) {
+    for (int y = 0; y + 4 <= large.height; y += 4) {
+        for (int x = 0; x + 4 <= large.width; x += 4) {
             for (int c = 0; c < 3; ++c) {
                 int sum = 0;
-                for (int j = 0; j < 16; ++j) sum += large[3 * ((y + j / 4) * width + x + j % 4) + c];
+                for (int j = 0; j < 16; ++j) sum += large.rgb[3 * ((y + j / 4) * large.width + x + j % 4) + c];
                 small.push_back(std::uint8_t((sum + 8) / 16));
             }
         }
@@ -93,11 +89,11 @@ std::vector<std::uint8_t> averagedDown4(const std::vector<std::uint8_t>& large, 
 // height, averaged down), shadow borders included. When the extra samples of a block took their
 // first sample's shadows even across a shadow's border, this frame was at 37.4 dB; it is at 40.5.
 TEST(FrameToolTest, ShadowBordersAreAntiAliasedLikeOutlines) {
-    const std::vector<std::uint8_t> frame = renderPixels("62", 320, 180);
-    const std::vector<std::uint8_t> reference = averagedDown4(renderPixels("62", 1280, 720), 1280);
-    ASSERT_EQ(frame.size(), std::size_t(320 * 180 * 3));
-    ASSERT_EQ(reference.size(), frame.size());
-    EXPECT_GE(psnr(frame.data(), reference.data(), frame.size()), 39.0);
+    const Picture frame = renderPicture("62", "320x180");
+    const std::vector<std::uint8_t> reference = averagedDown4(renderPicture("62", "1280x720"));
+    ASSERT_EQ(frame.rgb.size(), std::size_t(320 * 180 * 3));
+    ASSERT_EQ(reference.size(), frame.rgb.size());
+    EXPECT_GE(psnr(frame.rgb.data(), reference.data(), reference.size()), 39.0);
 }
 
 using ColourSet = std::set<std::tuple<int, int, int>>;
