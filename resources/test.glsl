@@ -231,9 +231,16 @@ int firstMesh() { return clamp(scene_part.y, 0, maxMeshes - 1); }
 int lastMesh() { return clamp(scene_part.z, -1, maxMeshes - 1); }
 
 // Closest hit. The meshes' root boxes are tested first; those the ray enters are opened nearest
-// entry first, so a mesh behind a hit found already is never opened.
-Hit traceScene(vec3 origin, vec3 dir, float tmax) {
+// entry first, so a mesh behind a hit found already is never opened. A likely mesh (or -1) is
+// tried alone first, and its hit taken as it is: it serves the extra samples of a pixel whose whole
+// 2 x 2 block hit that one mesh, where anything else in front would fall between the block's first
+// samples and show no more than it does without anti-aliasing.
+Hit traceScene(vec3 origin, vec3 dir, float tmax, int likely) {
     Hit best = missWithin(tmax);
+    if (likely >= 0) {
+        traceMesh(likely, meshRay(likely, origin, dir), false, best);
+        if (best.mesh >= 0) return best;
+    }
     int first = firstMesh();
     int last = lastMesh();
     // Only the entry distances are kept; a mesh's ray is worked out again when it is opened,
@@ -381,10 +388,12 @@ Surface surfaceAt(Hit hit, vec3 origin, vec3 dir, bool raysLeave) {
 
 // What a pixel's first sample learnt about the surface it hit, for its later samples.
 struct FirstSample {
-    int mesh;       // the mesh it hit, -1 for none
-    int lit;        // bit i: light slot i reaches it (or was never tested there)
-    bool mirrored;  // whether mirror holds its reflection
+    int mesh;           // the mesh it hit, -1 for none
+    int lit;            // bit i: light slot i reaches it (or was never tested there)
+    bool mirrored;      // whether mirror holds its reflection
     vec3 mirror;
+    int blockMesh;      // the mesh all four first samples of the 2 x 2 block hit, or -1
+    bool shadowsAgree;  // whether the block's first samples got the same shadow answers
 };
 
 // Direct light on a surface: ambient, then every occupied light slot. With shadows, each light
@@ -418,18 +427,20 @@ vec3 shade(Surface s, vec3 viewDir, bool shadows, inout int lit) {
 // The picture
 
 // The colour seen along one ray from the eye. A later sample of a pixel that hits the same mesh
-// as its first sample takes that sample's shadow answers: within one pixel of one object they are
-// the same, and the outlines, tile borders and highlights that the extra samples are for still
-// come from the sample's own hit and surface. It also takes the first sample's reflection on a
-// faint mirror (a polished floor); a strong mirror reflects with every sample, since what it
-// shows has edges of its own.
+// as its first sample takes that sample's shadow answers, unless a shadow's border crosses the
+// pixel's block (its first samples disagree): elsewhere they are the same within one pixel of one
+// object, and the outlines, tile borders and highlights that the extra samples are for still come
+// from the sample's own hit and surface. It also takes the first sample's reflection on a faint
+// mirror (a polished floor); a strong mirror reflects with every sample, since what it shows has
+// edges of its own.
 vec3 tracePixel(vec3 eye, vec3 dir, bool later, inout FirstSample firstSample) {
-    Hit hit = traceScene(eye, dir, noHit);
+    Hit hit = traceScene(eye, dir, noHit, later ? firstSample.blockMesh : -1);
     if (hit.mesh < 0) return sky(dir);
     bool reuse = later && hit.mesh == firstSample.mesh;
+    bool reuseShadows = reuse && firstSample.shadowsAgree;
     Surface s = surfaceAt(hit, eye, dir, true);
-    int lit = reuse ? firstSample.lit : 15;
-    vec3 color = shade(s, dir, !reuse, lit);
+    int lit = reuseShadows ? firstSample.lit : 15;
+    vec3 color = shade(s, dir, !reuseShadows, lit);
     if (s.reflectivity > 0.0) {
         vec3 mirror = firstSample.mirror;
         if (!reuse || !firstSample.mirrored || s.reflectivity > faintMirror) {
@@ -437,7 +448,7 @@ vec3 tracePixel(vec3 eye, vec3 dir, bool later, inout FirstSample firstSample) {
             // A reflection off a blended normal may point into the face: keep it just above.
             float above = dot(rdir, s.geometric);
             if (above < 1e-2) rdir = normalize(rdir + s.geometric * (1e-2 - above));
-            Hit rhit = traceScene(s.rayOrigin, rdir, noHit);
+            Hit rhit = traceScene(s.rayOrigin, rdir, noHit, -1);
             int unused = 15;
             mirror = rhit.mesh < 0 ? sky(rdir) : shade(surfaceAt(rhit, s.rayOrigin, rdir, false), rdir, false, unused);
             if (!later) {
@@ -477,8 +488,11 @@ float blockMax(float v, vec2 parity) {
     return max(v, v + (parity.y < 0.5 ? dy : -dy));
 }
 
+// Whether v is the same in all four pixels of the block.
+bool sameInBlock(float v, vec2 parity) { return blockMax(abs(dFdxFine(v)) + abs(dFdyFine(v)), parity) == 0.0; }
+
 // A block whose first samples differ by more than this holds an edge.
-const float edgeContrast = 0.08;
+const float edgeContrast = 0.12;
 
 void main() {
     float fade = clamp(flash.a, 0.0, 1.0);
@@ -507,7 +521,7 @@ void main() {
     vec2 parity = cell - 2.0 * floor(cell * 0.5);
     vec2 first = mix(vec2(0.25), vec2(0.75), parity);
     vec3 color = vec3(0.0);
-    FirstSample firstSample = FirstSample(-1, 15, false, vec3(0.0));
+    FirstSample firstSample = FirstSample(-1, 15, false, vec3(0.0), -1, false);
     int samples = 1;
     for (int i = 0; i < samples; ++i) {
         // Sample i: the first point with x and y swapped to the other grid column and row by i's bits.
@@ -518,6 +532,8 @@ void main() {
             // Every pixel of the block runs this first pass, so the derivatives see all four.
             vec3 change = abs(dFdxFine(one)) + abs(dFdyFine(one));
             if (blockMax(max(max(change.r, change.g), change.b), parity) > edgeContrast) samples = 4;
+            if (sameInBlock(float(firstSample.mesh), parity)) firstSample.blockMesh = firstSample.mesh;
+            firstSample.shadowsAgree = sameInBlock(float(firstSample.lit), parity);
         }
     }
     color /= float(samples);

@@ -22,6 +22,7 @@
 
 #include "synth/song_render.h"
 #include "synth/sound_bank.h"
+#include "tests/support/pictures.h"
 #include "tests/support/tool_run.h"
 
 namespace {
@@ -72,12 +73,6 @@ std::vector<Fields> probeStreams(const fs::path& file) {
         if (!streams.empty() && equals != std::string::npos) streams.back()[line.substr(0, equals)] = line.substr(equals + 1);
     }
     return streams;
-}
-
-double psnr(const std::uint8_t* a, const std::uint8_t* b, std::size_t count) {
-    double squares = 0.0;
-    for (std::size_t i = 0; i < count; ++i) squares += (double(a[i]) - b[i]) * (double(a[i]) - b[i]);
-    return squares == 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 * double(count) / squares);
 }
 
 class CaptureToolTest : public ::testing::Test {

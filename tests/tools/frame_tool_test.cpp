@@ -15,9 +15,32 @@
 
 #include "show/director.h"
 #include "show/dither_palettes.h"
+#include "tests/support/pictures.h"
 #include "tests/support/tool_run.h"
 
 namespace {
+
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgb;
+};
+
+// Renders show time `seconds` at the given size from the repository's resources.
+Picture renderPicture(const std::string& seconds, const std::string& size = "96x54") {
+    std::filesystem::path png = scratchPath("frame_" + seconds + "_" + size);
+    png += ".png";
+    const ToolRun run = runTool(QVTOOL_PATH, {"frame", seconds, png.string(), "--size", size}, QV_SOURCE_DIR);
+    EXPECT_EQ(run.status, 0) << run.err;
+    Picture picture;
+    int channels = 0;
+    unsigned char* pixels = stbi_load(png.string().c_str(), &picture.width, &picture.height, &channels, 3);
+    std::filesystem::remove(png);
+    if (pixels == nullptr) return picture;
+    picture.rgb.assign(pixels, pixels + 3 * picture.width * picture.height);
+    stbi_image_free(pixels);
+    return picture;
+}
 
 struct Colours {
     int width = 0;
@@ -25,22 +48,13 @@ struct Colours {
     std::set<std::tuple<int, int, int>> distinct;
 };
 
-// Renders show time `seconds` at 96 x 54 from the repository's resources and collects the
-// colours of the picture.
+// The colours of show time `seconds` at 96 x 54.
 Colours renderFrame(const std::string& seconds) {
-    std::filesystem::path png = scratchPath("frame_" + seconds);
-    png += ".png";
-    const ToolRun run = runTool(QVTOOL_PATH, {"frame", seconds, png.string(), "--size", "96x54"}, QV_SOURCE_DIR);
-    EXPECT_EQ(run.status, 0) << run.err;
-    Colours colours;
-    int channels = 0;
-    unsigned char* pixels = stbi_load(png.string().c_str(), &colours.width, &colours.height, &channels, 3);
-    std::filesystem::remove(png);
-    if (pixels == nullptr) return colours;
-    for (int i = 0; i < colours.width * colours.height; ++i) {
-        colours.distinct.emplace(pixels[3 * i], pixels[3 * i + 1], pixels[3 * i + 2]);
+    const Picture picture = renderPicture(seconds);
+    Colours colours{picture.width, picture.height, {}};
+    for (std::size_t i = 0; i < picture.rgb.size(); i += 3) {
+        colours.distinct.emplace(picture.rgb[i], picture.rgb[i + 1], picture.rgb[i + 2]);
     }
-    stbi_image_free(pixels);
     return colours;
 }
 
@@ -53,6 +67,33 @@ TEST(FrameToolTest, TheOpeningIsDitheredToBlackAndWhiteThenShownDirectly) {
 
     const Colours direct = renderFrame("21");
     EXPECT_GT(direct.distinct.size(), 16u) << "after 20 s the scene is drawn without a palette";
+}
+
+// Each 4 x 4 block of a picture averaged into one pixel.
+std::vector<std::uint8_t> averagedDown4(const Picture& large) {
+    std::vector<std::uint8_t> small;
+    for (int y = 0; y + 4 <= large.height; y += 4) {
+        for (int x = 0; x + 4 <= large.width; x += 4) {
+            for (int c = 0; c < 3; ++c) {
+                int sum = 0;
+                for (int j = 0; j < 16; ++j) sum += large.rgb[3 * ((y + j / 4) * large.width + x + j % 4) + c];
+                small.push_back(std::uint8_t((sum + 8) / 16));
+            }
+        }
+    }
+    return small;
+}
+
+// In the stairwell at 62 s the lights throw the steps' shadows across the lit treads. Its frame
+// must stay close to the same view drawn with 16 samples per pixel (four times the width and
+// height, averaged down), shadow borders included. When the extra samples of a block took their
+// first sample's shadows even across a shadow's border, this frame was at 37.4 dB; it is at 40.5.
+TEST(FrameToolTest, ShadowBordersAreAntiAliasedLikeOutlines) {
+    const Picture frame = renderPicture("62", "320x180");
+    const std::vector<std::uint8_t> reference = averagedDown4(renderPicture("62", "1280x720"));
+    ASSERT_EQ(frame.rgb.size(), std::size_t(320 * 180 * 3));
+    ASSERT_EQ(reference.size(), frame.rgb.size());
+    EXPECT_GE(psnr(frame.rgb.data(), reference.data(), reference.size()), 39.0);
 }
 
 using ColourSet = std::set<std::tuple<int, int, int>>;
