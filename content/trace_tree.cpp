@@ -44,8 +44,9 @@ float halfArea(const Node& node) {
     return dx * dy + dy * dz + dz * dx;
 }
 
-// What a leaf of n faces costs the walk, in reads of a whole leaf: leaves hold four.
-float leafReads(std::uint32_t n) { return static_cast<float>((n + kTraceTreeLeafFaces - 1) / kTraceTreeLeafFaces); }
+// The walk tests a leaf's faces one step each, and a pair's two boxes in one step that does about
+// twice a face step's arithmetic: the surface-area heuristic counts in face steps.
+constexpr float kPairSteps = 2.0f;
 
 void sortByCentre(std::vector<Entry>& entries, std::uint32_t start, std::uint32_t end, int axis) {
     std::sort(entries.begin() + start, entries.begin() + end, [axis](const Entry& a, const Entry& b) {
@@ -54,12 +55,17 @@ void sortByCentre(std::vector<Entry>& entries, std::uint32_t start, std::uint32_
     });
 }
 
-// The split of start..end with the least surface-area cost over the three axes: the axis and
-// the first entry of the second child. The entries are left sorted along the last axis tried (z).
-std::pair<int, std::uint32_t> bestSplit(std::vector<Entry>& entries, std::uint32_t start, std::uint32_t end) {
+struct Split {
+    int axis = 0;
+    std::uint32_t middle = 0;  // the first entry of the second child
+    float cost = FLT_MAX;      // the children's half areas weighted by their face counts
+};
+
+// The split of start..end with the least surface-area cost over the three axes. The entries are
+// left sorted along the last axis tried (z).
+Split bestSplit(std::vector<Entry>& entries, std::uint32_t start, std::uint32_t end) {
     const std::uint32_t count = end - start;
-    float bestCost = FLT_MAX;
-    std::pair<int, std::uint32_t> best{0, start + count / 2};
+    Split best{0, start + count / 2};
     std::vector<float> rightArea(count + 1, 0.0f);
     for (int axis = 0; axis < 3; ++axis) {
         sortByCentre(entries, start, end, axis);
@@ -72,11 +78,9 @@ std::pair<int, std::uint32_t> bestSplit(std::vector<Entry>& entries, std::uint32
         for (std::uint32_t i = start; i + 1 < end; ++i) {
             widen(left, entries[i]);
             const std::uint32_t leftCount = i - start + 1;
-            const float cost = halfArea(left) * leafReads(leftCount) + rightArea[leftCount] * leafReads(count - leftCount);
-            if (cost < bestCost) {
-                bestCost = cost;
-                best = {axis, start + leftCount};
-            }
+            const float cost = halfArea(left) * static_cast<float>(leftCount) +
+                               rightArea[leftCount] * static_cast<float>(count - leftCount);
+            if (cost < best.cost) best = {axis, start + leftCount, cost};
         }
     }
     return best;
@@ -88,13 +92,22 @@ std::uint32_t build(std::vector<Entry>& entries, std::uint32_t start, std::uint3
                     std::size_t index, std::uint32_t depth) {
     Node node;
     for (std::uint32_t i = start; i < end; ++i) widen(node, entries[i]);
-    if (end - start <= kTraceTreeLeafFaces) {
+    const std::uint32_t count = end - start;
+    Split split;
+    if (count > 1) split = bestSplit(entries, start, end);
+    // Up to four faces may stay a leaf; they are split when opening two children is expected to
+    // cost the walk fewer steps than testing every face, as for faces far apart.
+    const float area = halfArea(node);
+    const bool leaf = count <= 1 || (count <= kTraceTreeLeafFaces &&
+                                     !(area > 0.0f && kPairSteps + split.cost / area < static_cast<float>(count)));
+    if (leaf) {
         node.first = start;
-        node.count = end - start;
+        node.count = count;
         nodes[index] = node;
         return depth;
     }
-    const auto [axis, middle] = bestSplit(entries, start, end);
+    const int axis = split.axis;
+    const std::uint32_t middle = split.middle;
     if (axis != 2) sortByCentre(entries, start, end, axis);
     node.child = static_cast<std::uint32_t>(nodes.size());
     nodes.emplace_back();
