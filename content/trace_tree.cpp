@@ -98,23 +98,20 @@ std::uint32_t build(std::vector<Entry>& entries, std::uint32_t start, std::uint3
     // Up to four faces may stay a leaf; they are split when opening two children is expected to
     // cost the walk fewer steps than testing every face, as for faces far apart.
     const float area = halfArea(node);
-    const bool leaf = count <= 1 || (count <= kTraceTreeLeafFaces &&
-                                     !(area > 0.0f && kPairSteps + split.cost / area < static_cast<float>(count)));
-    if (leaf) {
+    const bool splitPays = area > 0.0f && kPairSteps + split.cost / area < static_cast<float>(count);
+    if (count <= 1 || (count <= kTraceTreeLeafFaces && !splitPays)) {
         node.first = start;
         node.count = count;
         nodes[index] = node;
         return depth;
     }
-    const int axis = split.axis;
-    const std::uint32_t middle = split.middle;
-    if (axis != 2) sortByCentre(entries, start, end, axis);
+    if (split.axis != 2) sortByCentre(entries, start, end, split.axis);
     node.child = static_cast<std::uint32_t>(nodes.size());
     nodes.emplace_back();
     nodes.emplace_back();
     nodes[index] = node;
-    const std::uint32_t first = build(entries, start, middle, nodes, node.child, depth + 1);
-    return std::max(first, build(entries, middle, end, nodes, node.child + 1, depth + 1));
+    const std::uint32_t first = build(entries, start, split.middle, nodes, node.child, depth + 1);
+    return std::max(first, build(entries, split.middle, end, nodes, node.child + 1, depth + 1));
 }
 
 float exact(std::uint32_t value) { return static_cast<float>(value); }
