@@ -600,18 +600,14 @@ vec3 tracePixel(vec3 eye, vec3 dir, PixelSides pixel, bool later, inout FirstSam
     }
     // Distance haze toward the sky colour keeps far geometry calm.
     float haze = 1.0 - exp(-max(hit.t - 30.0, 0.0) * 0.01);
-    // A checker's two materials are mixed as shown, as the samples of a pixel are; inside a tile
-    // only one of them is.
-    bool mostlyOther = s.otherShare > 0.5;
-    vec3 shown = shownColor(light, mostlyOther ? s.otherAlbedo : s.albedo, mirror, fresnel, skyColor, haze);
-    float otherShown = mostlyOther ? 1.0 - s.otherShare : s.otherShare;
-    if (otherShown > 0.0) shown = mix(shown, shownColor(light, mostlyOther ? s.albedo : s.otherAlbedo, mirror, fresnel, skyColor, haze), otherShown);
     if (!later) {
         firstSample.mesh = hit.mesh;
         firstSample.lit = lit;
-        bool checker = s.otherAlbedo != s.albedo;
-        firstSample.steady = checker ? shownColor(light, 0.5 * (s.albedo + s.otherAlbedo), mirror, fresnel, skyColor, haze) : shown;
+        firstSample.steady = shownColor(light, 0.5 * (s.albedo + s.otherAlbedo), mirror, fresnel, skyColor, haze);
     }
+    // A checker's two materials are mixed as shown, as the samples of a pixel are.
+    vec3 shown = shownColor(light, s.albedo, mirror, fresnel, skyColor, haze);
+    if (s.otherShare > 0.0) shown = mix(shown, shownColor(light, s.otherAlbedo, mirror, fresnel, skyColor, haze), s.otherShare);
     return shown;
 }
 
