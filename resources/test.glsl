@@ -313,6 +313,10 @@ struct Surface {
     vec3 albedo;
     vec3 otherAlbedo;   // a checker's second material (see checkerShare); otherwise the albedo
     float otherShare;   // the share of the pixel it covers
+    vec3 sideX;         // the pixel's sides on the face (see PixelSides)
+    vec3 sideY;
+    vec3 turnX;         // how a mirror's shading normal turns along them
+    vec3 turnY;
     float roughness;
     vec3 emitted;
     float reflectivity;
@@ -406,14 +410,16 @@ float checkerShare(vec4 record1, vec3 p, vec3 sideX, vec3 sideY) {
 // not hit the same face again.
 vec3 offSurface(vec3 p, vec3 geometric) { return p + geometric * (1e-3 * (1.0 + length(p) * 0.01)); }
 
-// A pixel's sides as the change of a ray's direction from one pixel to the next, across and up
-// the picture, and the length of the ray's path so far: together, how much a pixel covers where
-// the ray meets a face. A checker is averaged over the whole pixel whichever sample hits it, so
-// the sample's offset from the pixel's middle, in pixels, comes along.
+// How much a pixel covers along a ray: how the ray's start and direction change from one pixel
+// to the next, across and up the picture. Where the ray meets a face, they give the pixel's sides
+// on it; a curved mirror spreads them as its normal turns. A checker is averaged over the whole
+// pixel whichever sample hits it, so the sample's offset from the pixel's middle, in pixels, comes
+// along.
 struct PixelSides {
-    vec3 x;
-    vec3 y;
-    float travelled;
+    vec3 startX;
+    vec3 startY;
+    vec3 dirX;
+    vec3 dirY;
     vec2 toMiddle;
 };
 
@@ -459,6 +465,14 @@ Surface surfaceAt(Hit hit, vec3 origin, vec3 dir, bool raysLeave, PixelSides pix
     if (facing > -0.02) s.normal = normalize(s.normal - dir * (facing + 0.02));
     s.geometric = geometric;
     s.rayOrigin = offSurface(leaving, geometric);
+    // The pixel's sides carried along the ray onto the face's plane.
+    float along = dot(dir, geometric);
+    along = min(along, -1e-3);
+    s.sideX = pixel.startX + hit.t * pixel.dirX;
+    s.sideY = pixel.startY + hit.t * pixel.dirY;
+    s.sideX -= dir * (dot(s.sideX, geometric) / along);
+    s.sideY -= dir * (dot(s.sideY, geometric) / along);
+    mat3 toMesh = mat3(meshes_itx[hit.mesh]);
     vec4 s0 = fetchTexel(surf.x + hit.face);
     vec4 s1 = fetchTexel(surf.y + hit.face);
     s.albedo = clamp(s0.rgb, 0.0, 1.0);
@@ -468,19 +482,34 @@ Surface surfaceAt(Hit hit, vec3 origin, vec3 dir, bool raysLeave, PixelSides pix
     s.emitted = max(s1.rgb, vec3(0.0));
     if (s1.r < 0.0) {
         // A checker: it emits nothing. Worked out in mesh coordinates, where its cells lie.
-        // The pixel's sides carried along the ray onto the face's plane.
-        float travelled = pixel.travelled + hit.t;
-        float along = dot(dir, s.geometric);
-        along = along < 0.0 ? min(along, -1e-3) : max(along, 1e-3);
-        vec3 sideX = travelled * (pixel.x - dir * (dot(pixel.x, s.geometric) / along));
-        vec3 sideY = travelled * (pixel.y - dir * (dot(pixel.y, s.geometric) / along));
-        mat3 toMesh = mat3(meshes_itx[hit.mesh]);
-        vec3 p = w.x * v0.xyz + w.y * v1.xyz + w.z * v2.xyz + toMesh * (pixel.toMiddle.x * sideX + pixel.toMiddle.y * sideY);
+        vec3 p = w.x * v0.xyz + w.y * v1.xyz + w.z * v2.xyz + toMesh * (pixel.toMiddle.x * s.sideX + pixel.toMiddle.y * s.sideY);
         s.otherAlbedo = clamp(checkerSecondAlbedo(s1), 0.0, 1.0);
-        s.otherShare = checkerShare(s1, p, toMesh * sideX, toMesh * sideY);
+        s.otherShare = checkerShare(s1, p, toMesh * s.sideX, toMesh * s.sideY);
         s.emitted = vec3(0.0);
     }
     s.reflectivity = clamp(s1.a, 0.0, 1.0);
+    s.turnX = vec3(0.0);
+    s.turnY = vec3(0.0);
+    if (curved && s.reflectivity > 0.0) {
+        // The blended normal's change along the pixel's sides: their steps in the corners'
+        // weights (solved on the face's two edges), applied to the corners' normals.
+        vec3 e1 = v1.xyz - v0.xyz;
+        vec3 e2 = v2.xyz - v0.xyz;
+        vec3 g = vec3(dot(e1, e1), dot(e1, e2), dot(e2, e2));
+        vec3 mx = toMesh * s.sideX;
+        vec3 my = toMesh * s.sideY;
+        mat2 toWeights = mat2(g.z, -g.y, -g.y, g.x) / max(g.x * g.z - g.y * g.y, 1e-20);
+        vec2 wx = toWeights * vec2(dot(e1, mx), dot(e2, mx));
+        vec2 wy = toWeights * vec2(dot(e1, my), dot(e2, my));
+        vec3 blended = w.x * n0 + w.y * n1 + w.z * n2;
+        float size = max(length(blended), 1e-6);
+        vec3 unit = blended / size;
+        vec3 dx = wx.x * (n1 - n0) + wx.y * (n2 - n0);
+        vec3 dy = wy.x * (n1 - n0) + wy.y * (n2 - n0);
+        float side = front ? 1.0 : -1.0;
+        s.turnX = side * (toWorldNormal * ((dx - unit * dot(unit, dx)) / size));
+        s.turnY = side * (toWorldNormal * ((dy - unit * dot(unit, dy)) / size));
+    }
     s.ambient = clamp(w.x * extraAmbient(v0.w) + w.y * extraAmbient(v1.w) + w.z * extraAmbient(v2.w), 0.0, 1.0);
     return s;
 }
@@ -573,6 +602,7 @@ vec3 tracePixel(vec3 eye, vec3 dir, PixelSides pixel, bool later, inout FirstSam
     int lit = reuseShadows ? firstSample.lit : 15;
     Shading light = shade(s, dir, !reuseShadows, lit);
     vec3 mirror = vec3(0.0);
+    vec3 steadyMirror = vec3(0.0);  // with checkers at their mean, for the edge test
     float fresnel = 0.0;
     if (s.reflectivity > 0.0) {
         mirror = firstSample.mirror;
@@ -584,12 +614,18 @@ vec3 tracePixel(vec3 eye, vec3 dir, PixelSides pixel, bool later, inout FirstSam
             Hit rhit = traceScene(s.rayOrigin, rdir, noHit, -1);
             if (rhit.mesh < 0) {
                 mirror = sky(rdir);
+                steadyMirror = mirror;
             } else {
-                // Reflected as a flat mirror reflects them.
-                PixelSides mirrored = PixelSides(reflect(pixel.x, s.normal), reflect(pixel.y, s.normal), pixel.travelled + hit.t, pixel.toMiddle);
+                // The pixel's sides reflected: a turning normal spreads them.
+                float facing = dot(dir, s.normal);
+                vec3 dirX = pixel.dirX - 2.0 * ((dot(pixel.dirX, s.normal) + dot(dir, s.turnX)) * s.normal + facing * s.turnX);
+                vec3 dirY = pixel.dirY - 2.0 * ((dot(pixel.dirY, s.normal) + dot(dir, s.turnY)) * s.normal + facing * s.turnY);
+                PixelSides mirrored = PixelSides(s.sideX, s.sideY, dirX, dirY, pixel.toMiddle);
                 Surface seen = surfaceAt(rhit, s.rayOrigin, rdir, false, mirrored);
                 int unused = 15;
-                mirror = litColor(shade(seen, rdir, false, unused), mix(seen.albedo, seen.otherAlbedo, seen.otherShare));
+                Shading seenLight = shade(seen, rdir, false, unused);
+                mirror = litColor(seenLight, mix(seen.albedo, seen.otherAlbedo, seen.otherShare));
+                steadyMirror = litColor(seenLight, 0.5 * (seen.albedo + seen.otherAlbedo));
             }
             if (!later) {
                 firstSample.mirrored = true;
@@ -603,7 +639,7 @@ vec3 tracePixel(vec3 eye, vec3 dir, PixelSides pixel, bool later, inout FirstSam
     if (!later) {
         firstSample.mesh = hit.mesh;
         firstSample.lit = lit;
-        firstSample.steady = shownColor(light, 0.5 * (s.albedo + s.otherAlbedo), mirror, fresnel, skyColor, haze);
+        firstSample.steady = shownColor(light, 0.5 * (s.albedo + s.otherAlbedo), steadyMirror, fresnel, skyColor, haze);
     }
     // A checker's two materials are mixed as shown, as the samples of a pixel are.
     vec3 shown = shownColor(light, s.albedo, mirror, fresnel, skyColor, haze);
@@ -618,7 +654,7 @@ vec3 sampleAt(vec2 point, vec3 right, vec3 up, vec3 forward, vec3 eye, bool late
     vec2 uv = (2.0 * point - size) / size.y;
     vec3 ray = uv.x * right + uv.y * up + focal * forward;
     float spread = 2.0 / (size.y * length(ray));  // a pixel's width at distance 1 along this ray
-    PixelSides pixel = PixelSides(spread * right, spread * up, 0.0, floor(point) + 0.5 - point);
+    PixelSides pixel = PixelSides(vec3(0.0), vec3(0.0), spread * right, spread * up, floor(point) + 0.5 - point);
     return tracePixel(eye, normalize(ray), pixel, later, firstSample);
 }
 
