@@ -669,8 +669,10 @@ float blockMax(float v, vec2 parity) {
 // Whether v is the same in all four pixels of the block.
 bool sameInBlock(float v, vec2 parity) { return blockMax(abs(dFdxFine(v)) + abs(dFdyFine(v)), parity) == 0.0; }
 
-// A block whose first samples differ by more than this holds an edge.
+// A block whose first samples differ by more than this holds an edge; by more than the second,
+// a strong one.
 const float edgeContrast = 0.12;
+const float strongEdgeContrast = 0.4;
 
 void main() {
     float fade = clamp(flash.a, 0.0, 1.0);
@@ -692,9 +694,10 @@ void main() {
     // Anti-aliasing where it shows. Each pixel has four sample points on a 2 x 2 grid and traces
     // first the one towards the outer corner of its 2 x 2 block, so that the block's four first
     // samples span the block and an edge anywhere in it changes one of them. Where they differ
-    // (outlines, shadow borders, highlights) every pixel of the block traces its other
-    // three points; elsewhere one ray per pixel is all it costs. One loop draws every sample, so
-    // that the tracer's code exists once in the compiled program.
+    // (outlines, shadow borders, highlights) every pixel of the block traces more points: the
+    // opposite corner for a faint edge, all three others for a strong one; elsewhere one ray per
+    // pixel is all it costs. One loop draws every sample, so that the tracer's code exists once in
+    // the compiled program.
     vec2 cell = floor(gl_FragCoord.xy);
     vec2 parity = cell - 2.0 * floor(cell * 0.5);
     vec2 first = mix(vec2(0.25), vec2(0.75), parity);
@@ -702,15 +705,18 @@ void main() {
     FirstSample firstSample = FirstSample(-1, 15, false, vec3(0.0), -1, false, vec3(0.0));
     int samples = 1;
     for (int i = 0; i < samples; ++i) {
-        // Sample i: the first point with x and y swapped to the other grid column and row by i's bits.
-        vec2 point = mix(first, vec2(1.0) - first, vec2(float(i & 1), float(i >> 1)));
+        // The first point with x and y swapped to the other grid column and row by the slot's bits;
+        // of two samples, the second is the opposite corner.
+        int slot = samples == 2 ? 3 * i : i;
+        vec2 point = mix(first, vec2(1.0) - first, vec2(float(slot & 1), float(slot >> 1)));
         vec3 one = sampleAt(cell + point, right, up, forward, eye, i > 0, firstSample);
         color += one;
         if (i == 0) {
             // Every pixel of the block runs this first pass, so the derivatives see all four. A
             // checker is already averaged over the pixel: its tiles are compared at their mean.
             vec3 change = abs(dFdxFine(firstSample.steady)) + abs(dFdyFine(firstSample.steady));
-            if (blockMax(max(max(change.r, change.g), change.b), parity) > edgeContrast) samples = 4;
+            float contrast = blockMax(max(max(change.r, change.g), change.b), parity);
+            if (contrast > edgeContrast) samples = contrast > strongEdgeContrast ? 4 : 2;
             if (sameInBlock(float(firstSample.mesh), parity)) firstSample.blockMesh = firstSample.mesh;
             firstSample.shadowsAgree = sameInBlock(float(firstSample.lit), parity);
         }
