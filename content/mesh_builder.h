@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "content/materials.h"
-#include "content/surface_pattern.h"
 #include "content/shapes.h"
+#include "content/surface_pattern.h"
 #include "content/vector_math.h"
 
 namespace content {

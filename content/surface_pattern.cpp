@@ -10,6 +10,7 @@ namespace {
 constexpr float kCodeSteps = 255.0f;
 constexpr int kCentreBias = 128;
 constexpr float kSmallestCell = 1e-3f;  // the scene program divides by the cell size
+constexpr float kCodeLimit = 16777216.0f;  // whole numbers below 2^24 travel exactly in a float
 
 // An albedo channel in 8 bits, as its square root: dark tiles keep their depth.
 std::uint32_t albedoCode(float albedo) {
@@ -24,6 +25,9 @@ float albedoOfCode(std::uint32_t code) {
 std::uint32_t centreCode(float v) {
     return static_cast<std::uint32_t>(std::clamp(static_cast<int>(std::lround(v)), -kCentreBias, kCentreBias - 1) + kCentreBias);
 }
+
+// Whether a record value is a whole number that the records' codes can be.
+bool isCode(float value) { return value >= 0.0f && value < kCodeLimit && value == std::floor(value); }
 
 }  // namespace
 
@@ -44,7 +48,7 @@ Material checkered(const Material& a, const Material& b, const CheckerLayout& la
 
 std::optional<Checker> readChecker(const Material& records) {
     const float marker = records.record1[0];
-    if (!(marker < 0.0f)) return std::nullopt;
+    if (!(marker < 0.0f) || !isCode(-1.0f - marker) || !isCode(records.record1[2])) return std::nullopt;
     const auto second = static_cast<std::uint32_t>(-1.0f - marker);
     const auto cells = static_cast<std::uint32_t>(records.record1[2]);
     Checker checker;

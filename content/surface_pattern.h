@@ -38,7 +38,8 @@ inline CheckerLayout ringCells(Vec3 centre, float width, int sectors) { return {
 // would not alternate around the circle); readChecker shows what a face holds.
 Material checkered(const Material& a, const Material& b, const CheckerLayout& layout);
 
-// What a face's records say, for the tools and tests: nothing when they hold no pattern.
+// What a face's records say, for the tools and tests: nothing when they hold no pattern (or values
+// no checker can have).
 struct Checker {
     std::array<float, 3> albedoA;
     std::array<float, 3> albedoB;

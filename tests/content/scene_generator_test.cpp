@@ -427,6 +427,7 @@ TEST(SurfacePatternTest, CheckerRecordsCarryBothMaterialsAndTheirCells) {
     EXPECT_EQ(clamped->layout.centre.z, 127.0f);
     EXPECT_GT(clamped->layout.cellSize, 0.0f);
     EXPECT_FALSE(readChecker(light)) << "a plain material is no checker";
+    EXPECT_FALSE(readChecker(Material{{0, 0, 0, 0}, {-1e30f, 1, 0, 0}})) << "no code is that large";
 }
 
 TEST(ShapesTest, PrimitivesAreClosedFaceOutwardAndHaveTheirVolume) {
