@@ -114,34 +114,28 @@ void addTriangle(MeshBuilder& mesh, const std::array<Vec3, 3>& corners, Vec3 nor
     mesh.materials.push_back(material);
 }
 
-void addTiledFloor(MeshBuilder& mesh, Vec3 centre, float halfX, float halfZ, int tilesX, int tilesZ,
-                   const Material& a, const Material& b) {
-    const float sizeX = 2.0f * halfX / static_cast<float>(tilesX), sizeZ = 2.0f * halfZ / static_cast<float>(tilesZ);
-    for (int i = 0; i < tilesX; ++i) {
-        for (int j = 0; j < tilesZ; ++j) {
-            const float x0 = centre.x - halfX + sizeX * static_cast<float>(i), z0 = centre.z - halfZ + sizeZ * static_cast<float>(j);
-            const float x1 = x0 + sizeX, z1 = z0 + sizeZ;
-            addQuad(mesh, {{{x0, centre.y, z0}, {x1, centre.y, z0}, {x1, centre.y, z1}, {x0, centre.y, z1}}}, kUp,
-                    (i + j) % 2 == 0 ? a : b);
-        }
-    }
+void addTiledFloor(MeshBuilder& mesh, Vec3 centre, float halfX, float halfZ, float tile, const Material& a,
+                   const Material& b) {
+    const float x0 = centre.x - halfX, x1 = centre.x + halfX, z0 = centre.z - halfZ, z1 = centre.z + halfZ;
+    addQuad(mesh, {{{x0, centre.y, z0}, {x1, centre.y, z0}, {x1, centre.y, z1}, {x0, centre.y, z1}}}, kUp,
+            checkered(a, b, squareCells(tile)));
 }
 
 void addRoundFloor(MeshBuilder& mesh, Vec3 centre, float radius, int rings, int sectors, const Material& a,
                    const Material& b) {
+    const Material pattern = checkered(a, b, ringCells(centre, radius / static_cast<float>(rings), sectors));
     for (int ring = 0; ring < rings; ++ring) {
         const float r0 = radius * static_cast<float>(ring) / static_cast<float>(rings);
         const float r1 = radius * static_cast<float>(ring + 1) / static_cast<float>(rings);
         for (int sector = 0; sector < sectors; ++sector) {
             const float d0 = 360.0f * static_cast<float>(sector) / static_cast<float>(sectors);
             const float d1 = 360.0f * static_cast<float>(sector + 1) / static_cast<float>(sectors);
-            const Material& material = (ring + sector) % 2 == 0 ? a : b;
             const Vec3 outer0 = orbitPoint(centre, r1, 0.0f, d0), outer1 = orbitPoint(centre, r1, 0.0f, d1);
             if (ring == 0) {
-                addTriangle(mesh, {centre, outer0, outer1}, kUp, material);
+                addTriangle(mesh, {centre, outer0, outer1}, kUp, pattern);
             } else {
                 addQuad(mesh, {orbitPoint(centre, r0, 0.0f, d0), outer0, outer1, orbitPoint(centre, r0, 0.0f, d1)}, kUp,
-                        material);
+                        pattern);
             }
         }
     }

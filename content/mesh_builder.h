@@ -10,6 +10,7 @@
 
 #include "content/materials.h"
 #include "content/shapes.h"
+#include "content/surface_pattern.h"
 #include "content/vector_math.h"
 
 namespace content {
@@ -44,11 +45,14 @@ void addShape(MeshBuilder& mesh, const Shape& shape, const Matrix4& placement, c
 void addQuad(MeshBuilder& mesh, const std::array<Vec3, 4>& corners, Vec3 normal, const Material& material);
 void addTriangle(MeshBuilder& mesh, const std::array<Vec3, 3>& corners, Vec3 normal, const Material& material);
 
-// A checkered floor at the height of centre, tiles x tiles over the given half extents.
-void addTiledFloor(MeshBuilder& mesh, Vec3 centre, float halfX, float halfZ, int tilesX, int tilesZ,
-                   const Material& a, const Material& b);
+// A floor at the height of centre over the given half extents, checkered in square tiles of the
+// given edge on the mesh's axes, the tile at the origin in a (content/surface_pattern.h).
+void addTiledFloor(MeshBuilder& mesh, Vec3 centre, float halfX, float halfZ, float tile, const Material& a,
+                   const Material& b);
 
-// A round floor of rings x sectors tiles in two alternating materials.
+// A round floor of rings x sectors tiles in two alternating materials, the first sector of the
+// innermost ring (from +x towards -z) in a. Its centre lies on whole metres, where the pattern's
+// rings can be centred.
 void addRoundFloor(MeshBuilder& mesh, Vec3 centre, float radius, int rings, int sectors, const Material& a,
                    const Material& b);
 

@@ -4,7 +4,9 @@
 // coordinates (the ray is carried there by the mesh's inverse transform); the loader's own
 // hierarchy gives only each mesh's root box. A hit is shaded with its face's surface records:
 // albedo and roughness, emission and mirror share; the part's point lights cast shadows, and
-// mirror faces get one reflected ray. Rays that leave the scene see the sky.
+// mirror faces get one reflected ray. Rays that leave the scene see the sky. Checkered floors are
+// drawn here rather than built of tiles: each of their faces carries the pattern, and a pixel takes
+// the mean of the pattern over its footprint, so that tile borders cost no extra samples.
 //
 // Where the time goes, and what keeps it down:
 // - a ray enters a mesh only through its root box; meshes are opened nearest root box first, and
@@ -309,6 +311,12 @@ struct Surface {
     vec3 geometric;  // the face's own normal, on the same side
     vec3 rayOrigin;  // where rays leaving the surface start (see surfaceAt)
     vec3 albedo;
+    vec3 otherAlbedo;   // a checker's second material (see checkerShare); otherwise the albedo
+    float otherShare;   // the share of the pixel it covers
+    vec3 sideX;         // the pixel's sides on the face (see PixelSides)
+    vec3 sideY;
+    vec3 turnX;         // how a mirror's shading normal turns along them
+    vec3 turnY;
     float roughness;
     vec3 emitted;
     float reflectivity;
@@ -330,12 +338,93 @@ vec3 extraNormal(float extra) {
 
 float extraAmbient(float extra) { return float(int(extra) >> 20) / 15.0; }
 
+// A checker pattern, from a face's records (content/surface_pattern.h): record 1's red is minus one
+// minus the second material's albedo, each channel's square root in 8 bits; its green the cell
+// size; its blue 0 for squares on the mesh's x and z axes, otherwise the sectors of rings about a
+// centre in whole metres, sectors + 256 (x + 128) + 65536 (z + 128).
+vec3 checkerSecondAlbedo(vec4 record1) {
+    int code = int(-1.0 - record1.r);
+    vec3 root = vec3(ivec3(code, code >> 8, code >> 16) & 255) / 255.0;
+    return root * root;
+}
+
+// Share of a footprint past a cell border at distance d behind its middle. Along one of the
+// pattern's axes the footprint (a parallelogram) spreads as a box of width a blurred by one of
+// width b: its share past the border is a difference of squared ramps.
+float shareBeyond(float d, float a, float b) {
+    vec4 ends = max(d + vec4(a + b, a - b, b - a, -a - b) * 0.5, 0.0);
+    return clamp(dot(ends * ends, vec4(1.0, -1.0, -1.0, 1.0)) / (2.0 * a * b), 0.0, 1.0);
+}
+
+// A second integral of the square wave below, u = fract(x / 2) - 0.5: it repeats every two cells.
+float waveIntegral2(float x) {
+    float u = fract(x * 0.5) - 0.5;
+    return u - 2.0 * u * abs(u);
+}
+
+// The mean, over a footprint of widths a and b (in cells, see shareBeyond) around x, of a square
+// wave that is 1 on even cells and -1 on odd ones.
+float squareWave(float x, float a, float b) {
+    float wide = max(max(a, b), 1e-6);
+    float narrow = max(min(a, b), wide * 1e-3);  // keeps the differences below well above rounding
+    if (wide + narrow < 1.0) {
+        // Only the nearest border is within reach.
+        float border = floor(x + 0.5);
+        float after = 1.0 - 2.0 * (border - 2.0 * floor(border * 0.5));  // the wave just past it
+        return after * (2.0 * shareBeyond(x - border, wide, narrow) - 1.0);
+    }
+    // Several borders: differences of the wave's second integral, taken near the origin.
+    x -= 2.0 * floor(x * 0.5);
+    vec2 h = vec2(wide + narrow, wide - narrow) * 0.5;
+    return (waveIntegral2(x + h.x) - waveIntegral2(x + h.y) - waveIntegral2(x - h.y) + waveIntegral2(x - h.x)) / (wide * narrow);
+}
+
+// The share of a checker's second material over a pixel's footprint around mesh point p: the
+// footprint is the parallelogram of its sides (mesh vectors along the face), and the pattern's
+// mean over it is taken on each of the pattern's two axes. Far and slanting tiles so blend to
+// their mean rather than shimmering.
+float checkerShare(vec4 record1, vec3 p, vec3 sideX, vec3 sideY) {
+    float cell = record1.g;
+    int cellKind = int(record1.b);
+    vec2 axis = vec2(1.0, 0.0);  // the pattern's first axis on the face; the second is across it
+    vec2 cells;                  // p in cells along them
+    vec2 cellsPerMetre = vec2(1.0 / cell);
+    if (cellKind == 0) {
+        cells = p.xz / cell;
+    } else {
+        // Rings about the centre, and sectors counted from +x towards -z.
+        vec2 d = p.xz - (vec2(ivec2(cellKind >> 8, cellKind >> 16) & 255) - 128.0);
+        float radius = max(length(d), 1e-4);
+        axis = d / radius;
+        float sectors = float(cellKind & 255);
+        cells = vec2(radius / cell, atan(-d.y, d.x) * sectors / 6.2831853);
+        cellsPerMetre.y = sectors / (6.2831853 * radius);
+    }
+    vec2 across = vec2(-axis.y, axis.x);
+    vec2 spanX = abs(vec2(dot(axis, sideX.xz), dot(across, sideX.xz))) * cellsPerMetre;
+    vec2 spanY = abs(vec2(dot(axis, sideY.xz), dot(across, sideY.xz))) * cellsPerMetre;
+    return 0.5 - 0.5 * squareWave(cells.x, spanX.x, spanY.x) * squareWave(cells.y, spanX.y, spanY.y);
+}
+
 // A point a little way off the surface along the face's own normal, so that rays leaving it do
 // not hit the same face again.
 vec3 offSurface(vec3 p, vec3 geometric) { return p + geometric * (1e-3 * (1.0 + length(p) * 0.01)); }
 
+// How much a pixel covers along a ray: how the ray's start and direction change from one pixel
+// to the next, across and up the picture. Where the ray meets a face, they give the pixel's sides
+// on it; a curved mirror spreads them as its normal turns. A checker is averaged over the whole
+// pixel whichever sample hits it, so the sample's offset from the pixel's middle, in pixels, comes
+// along.
+struct PixelSides {
+    vec3 startX;
+    vec3 startY;
+    vec3 dirX;
+    vec3 dirY;
+    vec2 toMiddle;
+};
+
 // With raysLeave false (a surface seen in a mirror), where rays would leave it is not worked out.
-Surface surfaceAt(Hit hit, vec3 origin, vec3 dir, bool raysLeave) {
+Surface surfaceAt(Hit hit, vec3 origin, vec3 dir, bool raysLeave, PixelSides pixel) {
     ivec4 info = meshes_info[hit.mesh];
     ivec4 surf = meshes_surface[hit.mesh];
     vec3 idx = fetchTexel(info.y + hit.face).xyz;
@@ -376,12 +465,51 @@ Surface surfaceAt(Hit hit, vec3 origin, vec3 dir, bool raysLeave) {
     if (facing > -0.02) s.normal = normalize(s.normal - dir * (facing + 0.02));
     s.geometric = geometric;
     s.rayOrigin = offSurface(leaving, geometric);
+    // The pixel's sides carried along the ray onto the face's plane.
+    float along = dot(dir, geometric);
+    along = min(along, -1e-3);
+    s.sideX = pixel.startX + hit.t * pixel.dirX;
+    s.sideY = pixel.startY + hit.t * pixel.dirY;
+    s.sideX -= dir * (dot(s.sideX, geometric) / along);
+    s.sideY -= dir * (dot(s.sideY, geometric) / along);
+    mat3 toMesh = mat3(meshes_itx[hit.mesh]);
     vec4 s0 = fetchTexel(surf.x + hit.face);
     vec4 s1 = fetchTexel(surf.y + hit.face);
     s.albedo = clamp(s0.rgb, 0.0, 1.0);
+    s.otherAlbedo = s.albedo;
+    s.otherShare = 0.0;
     s.roughness = clamp(s0.a, 0.0, 1.0);
     s.emitted = max(s1.rgb, vec3(0.0));
+    if (s1.r < 0.0) {
+        // A checker: it emits nothing. Worked out in mesh coordinates, where its cells lie.
+        vec3 p = w.x * v0.xyz + w.y * v1.xyz + w.z * v2.xyz + toMesh * (pixel.toMiddle.x * s.sideX + pixel.toMiddle.y * s.sideY);
+        s.otherAlbedo = clamp(checkerSecondAlbedo(s1), 0.0, 1.0);
+        s.otherShare = checkerShare(s1, p, toMesh * s.sideX, toMesh * s.sideY);
+        s.emitted = vec3(0.0);
+    }
     s.reflectivity = clamp(s1.a, 0.0, 1.0);
+    s.turnX = vec3(0.0);
+    s.turnY = vec3(0.0);
+    if (curved && s.reflectivity > 0.0) {
+        // The blended normal's change along the pixel's sides: their steps in the corners'
+        // weights (solved on the face's two edges), applied to the corners' normals.
+        vec3 e1 = v1.xyz - v0.xyz;
+        vec3 e2 = v2.xyz - v0.xyz;
+        vec3 g = vec3(dot(e1, e1), dot(e1, e2), dot(e2, e2));
+        vec3 mx = toMesh * s.sideX;
+        vec3 my = toMesh * s.sideY;
+        mat2 toWeights = mat2(g.z, -g.y, -g.y, g.x) / max(g.x * g.z - g.y * g.y, 1e-20);
+        vec2 wx = toWeights * vec2(dot(e1, mx), dot(e2, mx));
+        vec2 wy = toWeights * vec2(dot(e1, my), dot(e2, my));
+        vec3 blended = w.x * n0 + w.y * n1 + w.z * n2;
+        float size = max(length(blended), 1e-6);
+        vec3 unit = blended / size;
+        vec3 dx = wx.x * (n1 - n0) + wx.y * (n2 - n0);
+        vec3 dy = wy.x * (n1 - n0) + wy.y * (n2 - n0);
+        float side = front ? 1.0 : -1.0;
+        s.turnX = side * (toWorldNormal * ((dx - unit * dot(unit, dx)) / size));
+        s.turnY = side * (toWorldNormal * ((dy - unit * dot(unit, dy)) / size));
+    }
     s.ambient = clamp(w.x * extraAmbient(v0.w) + w.y * extraAmbient(v1.w) + w.z * extraAmbient(v2.w), 0.0, 1.0);
     return s;
 }
@@ -394,13 +522,23 @@ struct FirstSample {
     vec3 mirror;
     int blockMesh;      // the mesh all four first samples of the 2 x 2 block hit, or -1
     bool shadowsAgree;  // whether the block's first samples got the same shadow answers
+    vec3 steady;        // its colour as shown with checkers at their mean, for the edge test
 };
+
+// The light a surface sends to the eye, in two parts: what its albedo scales, and its highlights
+// and emitted light, which it does not. Kept apart, a pattern's mean can be lit as well.
+struct Shading {
+    vec3 diffuse;
+    vec3 sheen;
+};
+
+vec3 litColor(Shading light, vec3 albedo) { return albedo * light.diffuse + light.sheen; }
 
 // Direct light on a surface: ambient, then every occupied light slot. With shadows, each light
 // that would add something is tested with a shadow ray, and the answers go into bits of lit;
 // without, the answers already in lit are used.
-vec3 shade(Surface s, vec3 viewDir, bool shadows, inout int lit) {
-    vec3 color = s.albedo * s.ambient * vec3(0.22, 0.24, 0.30);
+Shading shade(Surface s, vec3 viewDir, bool shadows, inout int lit) {
+    Shading light = Shading(s.ambient * vec3(0.22, 0.24, 0.30), s.emitted);
     float shininess = mix(200.0, 6.0, s.roughness);
     float specular = (1.0 - s.roughness) * 0.6;
     for (int i = 0; i < 4; ++i) {
@@ -413,59 +551,100 @@ vec3 shade(Surface s, vec3 viewDir, bool shadows, inout int lit) {
         if (ndl <= 0.0) continue;  // the light is behind the surface
         vec3 h = normalize(l - viewDir);
         float highlight = specular * pow(max(dot(s.normal, h), 0.0), shininess);
-        vec3 added = light_colors[i].rgb / d2 * (s.albedo + vec3(highlight)) * ndl;
+        vec3 reaching = light_colors[i].rgb / d2 * ndl;
+        vec3 added = reaching * (max(s.albedo, s.otherAlbedo) + vec3(highlight));
         if (max(max(added.r, added.g), added.b) < invisibleLight) continue;  // too far or too weak to show
         // A light carried next to the eye hides its shadows behind their casters: no shadow ray.
         bool nearEye = distance(light_positions[i].xyz, camera[3].xyz) < 1.0;
         if (shadows && !nearEye && occluded(s.rayOrigin, l, d - 2e-3)) lit &= ~(1 << i);
-        if ((lit & (1 << i)) != 0) color += added;
+        if ((lit & (1 << i)) != 0) {
+            light.diffuse += reaching;
+            light.sheen += reaching * highlight;
+        }
     }
-    return color + s.emitted;
+    return light;
 }
 
 // ---------------------------------------------------------------------------------------------
 // The picture
 
-// The colour seen along one ray from the eye. A later sample of a pixel that hits the same mesh
-// as its first sample takes that sample's shadow answers, unless a shadow's border crosses the
-// pixel's block (its first samples disagree): elsewhere they are the same within one pixel of one
-// object, and the outlines, tile borders and highlights that the extra samples are for still come
-// from the sample's own hit and surface. It also takes the first sample's reflection on a faint
-// mirror (a polished floor); a strong mirror reflects with every sample, since what it shows has
-// edges of its own.
-vec3 tracePixel(vec3 eye, vec3 dir, bool later, inout FirstSample firstSample) {
+// A colour as shown: a soft shoulder above 1, then display gamma.
+vec3 displayed(vec3 color) {
+    color = max(color, vec3(0.0));
+    color = mix(color, 1.0 - exp(-color), smoothstep(0.6, 2.5, color));
+    return pow(color, vec3(1.0 / 2.2));
+}
+
+// A surface of the given albedo as shown: lit, mirroring with the given share, in haze.
+vec3 shownColor(Shading light, vec3 albedo, vec3 mirror, float fresnel, vec3 skyColor, float haze) {
+    vec3 color = mix(litColor(light, albedo), mirror * mix(vec3(1.0), albedo, 0.3), fresnel);
+    return displayed(mix(color, skyColor, haze));
+}
+
+// The colour seen along one ray from the eye, in display values, through a pixel of the given
+// sides. A later
+// sample of a pixel that hits the same mesh as its first sample takes that sample's shadow
+// answers, unless a shadow's border crosses the pixel's block (its first samples disagree):
+// elsewhere they are the same within one pixel of one object, and the outlines and highlights that
+// the extra samples are for still come from the sample's own hit and surface. It also takes the
+// first sample's reflection on a faint mirror (a polished floor); a strong mirror reflects with
+// every sample, since what it shows has edges of its own.
+vec3 tracePixel(vec3 eye, vec3 dir, PixelSides pixel, bool later, inout FirstSample firstSample) {
     Hit hit = traceScene(eye, dir, noHit, later ? firstSample.blockMesh : -1);
-    if (hit.mesh < 0) return sky(dir);
+    vec3 skyColor = sky(dir);
+    if (hit.mesh < 0) {
+        firstSample.steady = displayed(skyColor);
+        return firstSample.steady;
+    }
     bool reuse = later && hit.mesh == firstSample.mesh;
     bool reuseShadows = reuse && firstSample.shadowsAgree;
-    Surface s = surfaceAt(hit, eye, dir, true);
+    Surface s = surfaceAt(hit, eye, dir, true, pixel);
     int lit = reuseShadows ? firstSample.lit : 15;
-    vec3 color = shade(s, dir, !reuseShadows, lit);
+    Shading light = shade(s, dir, !reuseShadows, lit);
+    vec3 mirror = vec3(0.0);
+    vec3 steadyMirror = vec3(0.0);  // with checkers at their mean, for the edge test
+    float fresnel = 0.0;
     if (s.reflectivity > 0.0) {
-        vec3 mirror = firstSample.mirror;
+        mirror = firstSample.mirror;
         if (!reuse || !firstSample.mirrored || s.reflectivity > faintMirror) {
             vec3 rdir = reflect(dir, s.normal);
             // A reflection off a blended normal may point into the face: keep it just above.
             float above = dot(rdir, s.geometric);
             if (above < 1e-2) rdir = normalize(rdir + s.geometric * (1e-2 - above));
             Hit rhit = traceScene(s.rayOrigin, rdir, noHit, -1);
-            int unused = 15;
-            mirror = rhit.mesh < 0 ? sky(rdir) : shade(surfaceAt(rhit, s.rayOrigin, rdir, false), rdir, false, unused);
+            if (rhit.mesh < 0) {
+                mirror = sky(rdir);
+                steadyMirror = mirror;
+            } else {
+                // The pixel's sides reflected: a turning normal spreads them.
+                float facing = dot(dir, s.normal);
+                vec3 dirX = pixel.dirX - 2.0 * ((dot(pixel.dirX, s.normal) + dot(dir, s.turnX)) * s.normal + facing * s.turnX);
+                vec3 dirY = pixel.dirY - 2.0 * ((dot(pixel.dirY, s.normal) + dot(dir, s.turnY)) * s.normal + facing * s.turnY);
+                PixelSides mirrored = PixelSides(s.sideX, s.sideY, dirX, dirY, pixel.toMiddle);
+                Surface seen = surfaceAt(rhit, s.rayOrigin, rdir, false, mirrored);
+                int unused = 15;
+                Shading seenLight = shade(seen, rdir, false, unused);
+                mirror = litColor(seenLight, mix(seen.albedo, seen.otherAlbedo, seen.otherShare));
+                steadyMirror = litColor(seenLight, 0.5 * (seen.albedo + seen.otherAlbedo));
+            }
             if (!later) {
                 firstSample.mirrored = true;
                 firstSample.mirror = mirror;
             }
         }
-        float fresnel = s.reflectivity + (1.0 - s.reflectivity) * 0.25 * pow(1.0 - max(dot(-dir, s.normal), 0.0), 5.0);
-        color = mix(color, mirror * mix(vec3(1.0), s.albedo, 0.3), clamp(fresnel, 0.0, 1.0));
-    }
-    if (!later) {
-        firstSample.mesh = hit.mesh;
-        firstSample.lit = lit;
+        fresnel = clamp(s.reflectivity + (1.0 - s.reflectivity) * 0.25 * pow(1.0 - max(dot(-dir, s.normal), 0.0), 5.0), 0.0, 1.0);
     }
     // Distance haze toward the sky colour keeps far geometry calm.
     float haze = 1.0 - exp(-max(hit.t - 30.0, 0.0) * 0.01);
-    return mix(color, sky(dir), haze);
+    if (!later) {
+        firstSample.mesh = hit.mesh;
+        firstSample.lit = lit;
+        firstSample.steady = shownColor(light, 0.5 * (s.albedo + s.otherAlbedo), steadyMirror, fresnel, skyColor, haze);
+    }
+    // A checker's two materials are mixed as shown, as the samples of a pixel are.
+    vec3 shown = shownColor(light, s.albedo, mirror, fresnel, skyColor, haze);
+    if (s.otherShare > 0.0) shown = mix(shown, shownColor(light, s.otherAlbedo, mirror, fresnel, skyColor, haze), s.otherShare);
+    return shown;
 }
 
 // One sample of the picture at a point of the window (in pixels), in display values.
@@ -473,11 +652,10 @@ vec3 sampleAt(vec2 point, vec3 right, vec3 up, vec3 forward, vec3 eye, bool late
     vec2 size = max(frame.xy, vec2(1.0));
     float focal = frame.z > 0.0 ? frame.z : 1.7;
     vec2 uv = (2.0 * point - size) / size.y;
-    vec3 color = tracePixel(eye, normalize(uv.x * right + uv.y * up + focal * forward), later, firstSample);
-    // Soft shoulder above 1, then display gamma.
-    color = max(color, vec3(0.0));
-    color = mix(color, 1.0 - exp(-color), smoothstep(0.6, 2.5, color));
-    return pow(color, vec3(1.0 / 2.2));
+    vec3 ray = uv.x * right + uv.y * up + focal * forward;
+    float spread = 2.0 / (size.y * length(ray));  // a pixel's width at distance 1 along this ray
+    PixelSides pixel = PixelSides(vec3(0.0), vec3(0.0), spread * right, spread * up, floor(point) + 0.5 - point);
+    return tracePixel(eye, normalize(ray), pixel, later, firstSample);
 }
 
 // The largest value of v over the pixel's 2 x 2 block (the pixels the rasteriser shades together).
@@ -491,8 +669,10 @@ float blockMax(float v, vec2 parity) {
 // Whether v is the same in all four pixels of the block.
 bool sameInBlock(float v, vec2 parity) { return blockMax(abs(dFdxFine(v)) + abs(dFdyFine(v)), parity) == 0.0; }
 
-// A block whose first samples differ by more than this holds an edge.
+// A block whose first samples differ by more than this holds an edge; by more than the second,
+// a strong one.
 const float edgeContrast = 0.12;
+const float strongEdgeContrast = 0.4;
 
 void main() {
     float fade = clamp(flash.a, 0.0, 1.0);
@@ -514,24 +694,29 @@ void main() {
     // Anti-aliasing where it shows. Each pixel has four sample points on a 2 x 2 grid and traces
     // first the one towards the outer corner of its 2 x 2 block, so that the block's four first
     // samples span the block and an edge anywhere in it changes one of them. Where they differ
-    // (outlines, tile and shadow borders, highlights) every pixel of the block traces its other
-    // three points; elsewhere one ray per pixel is all it costs. One loop draws every sample, so
-    // that the tracer's code exists once in the compiled program.
+    // (outlines, shadow borders, highlights) every pixel of the block traces more points: the
+    // opposite corner for a faint edge, all three others for a strong one; elsewhere one ray per
+    // pixel is all it costs. One loop draws every sample, so that the tracer's code exists once in
+    // the compiled program.
     vec2 cell = floor(gl_FragCoord.xy);
     vec2 parity = cell - 2.0 * floor(cell * 0.5);
     vec2 first = mix(vec2(0.25), vec2(0.75), parity);
     vec3 color = vec3(0.0);
-    FirstSample firstSample = FirstSample(-1, 15, false, vec3(0.0), -1, false);
+    FirstSample firstSample = FirstSample(-1, 15, false, vec3(0.0), -1, false, vec3(0.0));
     int samples = 1;
     for (int i = 0; i < samples; ++i) {
-        // Sample i: the first point with x and y swapped to the other grid column and row by i's bits.
-        vec2 point = mix(first, vec2(1.0) - first, vec2(float(i & 1), float(i >> 1)));
+        // The first point with x and y swapped to the other grid column and row by the slot's bits;
+        // of two samples, the second is the opposite corner.
+        int slot = samples == 2 ? 3 * i : i;
+        vec2 point = mix(first, vec2(1.0) - first, vec2(float(slot & 1), float(slot >> 1)));
         vec3 one = sampleAt(cell + point, right, up, forward, eye, i > 0, firstSample);
         color += one;
         if (i == 0) {
-            // Every pixel of the block runs this first pass, so the derivatives see all four.
-            vec3 change = abs(dFdxFine(one)) + abs(dFdyFine(one));
-            if (blockMax(max(max(change.r, change.g), change.b), parity) > edgeContrast) samples = 4;
+            // Every pixel of the block runs this first pass, so the derivatives see all four. A
+            // checker is already averaged over the pixel: its tiles are compared at their mean.
+            vec3 change = abs(dFdxFine(firstSample.steady)) + abs(dFdyFine(firstSample.steady));
+            float contrast = blockMax(max(max(change.r, change.g), change.b), parity);
+            if (contrast > edgeContrast) samples = contrast > strongEdgeContrast ? 4 : 2;
             if (sameInBlock(float(firstSample.mesh), parity)) firstSample.blockMesh = firstSample.mesh;
             firstSample.shadowsAgree = sameInBlock(float(firstSample.lit), parity);
         }

@@ -15,6 +15,7 @@
 
 #include "content/scene_generator.h"
 #include "content/shapes.h"
+#include "content/surface_pattern.h"
 #include "content/title_picture.h"
 #include "content/vertex_extra.h"
 #include "png/png_encoder.h"
@@ -200,8 +201,16 @@ TEST(GeneratedSceneTest, SetsStandApartFromEachOther) {
     }
 }
 
-// Record 0: albedo and roughness in 0..1; record 1: emitted light at or above 0 and
-// reflectivity in 0..1; vertex extras whole numbers below 2^24 whose ambient factor is in 0..1.
+Material recordsOf(const SceneData& data, const Mesh& mesh, std::int32_t face) {
+    Material records;
+    std::copy_n(texel(data, mesh.surface0_offset + face), 4, records.record0.begin());
+    std::copy_n(texel(data, mesh.surface1_offset + face), 4, records.record1.begin());
+    return records;
+}
+
+// Record 0: albedo and roughness in 0..1; record 1: emitted light at or above 0, or a checker's
+// second albedo and cells, and reflectivity in 0..1; vertex extras whole numbers below 2^24 whose
+// ambient factor is in 0..1.
 TEST(GeneratedSceneTest, SurfaceRecordsAndVertexExtrasStayInTheirRanges) {
     const Generated& scene = generated();
     ASSERT_FALSE(scene.error);
@@ -212,8 +221,13 @@ TEST(GeneratedSceneTest, SurfaceRecordsAndVertexExtrasStayInTheirRanges) {
             const float* record0 = texel(scene.data, mesh.surface0_offset + n);
             const float* record1 = texel(scene.data, mesh.surface1_offset + n);
             ASSERT_TRUE(std::all_of(record0, record0 + 4, unit)) << "mesh " << m << " face " << n;
-            ASSERT_TRUE(std::all_of(record1, record1 + 3, [](float e) { return e >= 0.0f && e < 10.0f; })) << "mesh " << m;
             ASSERT_TRUE(unit(record1[3])) << "mesh " << m << " face " << n;
+            if (const auto checker = readChecker(recordsOf(scene.data, mesh, n))) {
+                ASSERT_TRUE(std::all_of(checker->albedoB.begin(), checker->albedoB.end(), unit)) << "mesh " << m;
+                ASSERT_GT(checker->layout.cellSize, 0.1f) << "mesh " << m;
+                continue;
+            }
+            ASSERT_TRUE(std::all_of(record1, record1 + 3, [](float e) { return e >= 0.0f && e < 10.0f; })) << "mesh " << m;
         }
         // The trace tree after the mesh's own vertices holds other values (checked below).
         for (std::int32_t v = mesh.vertex_offset; v < ownVertexEnd(scene.data, mesh); ++v) {
@@ -223,6 +237,52 @@ TEST(GeneratedSceneTest, SurfaceRecordsAndVertexExtrasStayInTheirRanges) {
             ASSERT_TRUE(unit(ambient) && ambient > 0.0f) << "mesh " << m;
         }
     }
+}
+
+// The checkers are drawn by the scene program from each face's records, not from the faces' own
+// shapes: so the pattern must fit its floor. A round floor's rings are centred on it and its rim is
+// a ring's border; a square floor's edges are tile borders, so no tile is cut at the rim.
+TEST(GeneratedSceneTest, CheckersFitTheFloorsThatCarryThem) {
+    const Generated& scene = generated();
+    ASSERT_FALSE(scene.error);
+    int rings = 0, squares = 0;
+    for (std::size_t m = 0; m < scene.data.meshes.size(); ++m) {
+        const Mesh& mesh = scene.data.meshes[m];
+        std::optional<Checker> pattern;
+        Box floor;
+        for (std::int32_t n = 0; n < mesh.face_count; ++n) {
+            const auto checker = readChecker(recordsOf(scene.data, mesh, n));
+            if (!checker) continue;
+            if (pattern) {
+                ASSERT_EQ(checker->layout.sectors, pattern->layout.sectors) << "one pattern per floor, mesh " << m;
+            }
+            pattern = checker;
+            for (int k = 0; k < 3; ++k) {
+                const float* p = texel(scene.data, mesh.vertex_offset + static_cast<std::int32_t>(texel(scene.data, mesh.face_offset + n)[k]));
+                for (int axis = 0; axis < 3; ++axis) {
+                    floor.low[axis] = std::min(floor.low[axis], p[axis]);
+                    floor.high[axis] = std::max(floor.high[axis], p[axis]);
+                }
+            }
+        }
+        if (!pattern) continue;
+        const float cell = pattern->layout.cellSize;
+        const auto wholeCells = [cell](float length) { return std::fabs(length / cell - std::round(length / cell)) < 1e-3f; };
+        if (pattern->layout.sectors > 0) {
+            ++rings;
+            const Point centre{0.5f * (floor.low[0] + floor.high[0]), 0.0f, 0.5f * (floor.low[2] + floor.high[2])};
+            EXPECT_NEAR(pattern->layout.centre.x, centre[0], 1e-3f) << "mesh " << m;
+            EXPECT_NEAR(pattern->layout.centre.z, centre[2], 1e-3f) << "mesh " << m;
+            EXPECT_TRUE(wholeCells(0.5f * (floor.high[0] - floor.low[0]))) << "mesh " << m << ": the rim cuts a ring";
+        } else {
+            ++squares;
+            for (const int axis : {0, 2}) {
+                EXPECT_TRUE(wholeCells(floor.low[axis]) && wholeCells(floor.high[axis])) << "mesh " << m << " axis " << axis;
+            }
+        }
+    }
+    EXPECT_EQ(rings, 2) << "the rotunda's and the stairwell's floors";
+    EXPECT_EQ(squares, 2) << "the hall's and the plaza's floors";
 }
 
 // Every mesh's trace tree, read from the texture as the scene program reads it, holds each face
@@ -333,6 +393,41 @@ void expectClosedAndConsistent(const Shape& shape) {
         ASSERT_EQ(count, 1) << edge.first << "-" << edge.second;
         ASSERT_EQ(edges.count({edge.second, edge.first}), 1u) << edge.first << "-" << edge.second << " is open";
     }
+}
+
+// A checker's records hold both materials and its cells exactly enough to draw it, and what
+// they cannot hold is brought within them rather than wrapped into another pattern.
+TEST(SurfacePatternTest, CheckerRecordsCarryBothMaterialsAndTheirCells) {
+    const Material dark = surface(0.03f, 0.03f, 0.04f, 0.1f, 0.4f);
+    const Material light = surface(0.85f, 0.5f, 0.0f, 0.3f, 0.2f);
+    const Material squares = checkered(dark, light, squareCells(1.5f));
+    EXPECT_LT(squares.record1[0], 0.0f) << "marked where emitted light never is";
+    EXPECT_LT(-squares.record1[0], 16777216.0f) << "a whole number a float holds exactly";
+    const auto read = readChecker(squares);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->albedoA, (std::array<float, 3>{0.03f, 0.03f, 0.04f}));
+    for (int c = 0; c < 3; ++c) {
+        const float wanted = light.record0[static_cast<std::size_t>(c)];
+        EXPECT_NEAR(read->albedoB[static_cast<std::size_t>(c)], wanted, 0.5f / 255.0f * (2.0f * std::sqrt(wanted) + 0.01f));
+    }
+    EXPECT_FLOAT_EQ(read->roughness, 0.2f);
+    EXPECT_FLOAT_EQ(read->reflectivity, 0.3f);
+    EXPECT_EQ(read->layout.sectors, 0);
+    EXPECT_EQ(read->layout.cellSize, 1.5f);
+
+    const auto ring = readChecker(checkered(dark, light, ringCells({-60, 0, 127}, 1.8f, 24)));
+    ASSERT_TRUE(ring);
+    EXPECT_EQ(ring->layout.sectors, 24);
+    EXPECT_EQ(ring->layout.centre.x, -60.0f);
+    EXPECT_EQ(ring->layout.centre.z, 127.0f);
+    const auto clamped = readChecker(checkered(dark, light, ringCells({60.4f, 0, 300}, 0.0f, 301)));
+    ASSERT_TRUE(clamped);
+    EXPECT_EQ(clamped->layout.sectors, 254) << "even, so that the sectors alternate all round";
+    EXPECT_EQ(clamped->layout.centre.x, 60.0f);
+    EXPECT_EQ(clamped->layout.centre.z, 127.0f);
+    EXPECT_GT(clamped->layout.cellSize, 0.0f);
+    EXPECT_FALSE(readChecker(light)) << "a plain material is no checker";
+    EXPECT_FALSE(readChecker(Material{{0, 0, 0, 0}, {-1e30f, 1, 0, 0}})) << "no code is that large";
 }
 
 TEST(ShapesTest, PrimitivesAreClosedFaceOutwardAndHaveTheirVolume) {
