@@ -466,8 +466,7 @@ Surface surfaceAt(Hit hit, vec3 origin, vec3 dir, bool raysLeave, PixelSides pix
     s.geometric = geometric;
     s.rayOrigin = offSurface(leaving, geometric);
     // The pixel's sides carried along the ray onto the face's plane.
-    float along = dot(dir, geometric);
-    along = min(along, -1e-3);
+    float along = min(dot(dir, geometric), -1e-3);  // geometric faces the ray
     s.sideX = pixel.startX + hit.t * pixel.dirX;
     s.sideY = pixel.startY + hit.t * pixel.dirY;
     s.sideX -= dir * (dot(s.sideX, geometric) / along);
@@ -582,9 +581,8 @@ vec3 shownColor(Shading light, vec3 albedo, vec3 mirror, float fresnel, vec3 sky
 }
 
 // The colour seen along one ray from the eye, in display values, through a pixel of the given
-// sides. A later
-// sample of a pixel that hits the same mesh as its first sample takes that sample's shadow
-// answers, unless a shadow's border crosses the pixel's block (its first samples disagree):
+// sides. A later sample of a pixel that hits the same mesh as its first sample takes that sample's
+// shadow answers, unless a shadow's border crosses the pixel's block (its first samples disagree):
 // elsewhere they are the same within one pixel of one object, and the outlines and highlights that
 // the extra samples are for still come from the sample's own hit and surface. It also takes the
 // first sample's reflection on a faint mirror (a polished floor); a strong mirror reflects with
