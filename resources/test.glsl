@@ -8,14 +8,18 @@
 // drawn here rather than built of tiles: each of their faces carries the pattern, and a pixel takes
 // the mean of the pattern over its footprint, so that tile borders cost no extra samples.
 //
-// Where the time goes, and what keeps it down:
-// - a ray enters a mesh only through its root box; meshes are opened nearest root box first, and
-//   the mesh-space ray (with its reciprocal direction) is worked out once per mesh;
+// Where the time goes, and what keeps it down. The rasteriser shades a group of neighbouring pixels
+// in one go: it runs both sides of every branch for the whole group, and every pass of a loop that
+// any pixel of the group still needs, and at least one. So work is only saved where a loop runs
+// fewer passes.
+// - an eye or mirror ray enters a mesh only through its root box; meshes are opened nearest root
+//   box first, and the mesh-space ray (with its reciprocal direction) is worked out once per mesh;
 // - inside a mesh the nearer child is opened first and the farther one waits on a stack with its
 //   entry distance, so it is dropped when a closer hit has been found meanwhile; every step of the
 //   walk reads three texels for one pair of child boxes or one face (see traceMesh);
 // - shadow rays stop at the first face that blocks the light; a light that is behind a surface or
-//   too weak there to show is not traced at all;
+//   too weak there to show is not traced at all, and empty light slots after the last light cost
+//   nothing;
 // - a pixel that a fade covers completely does no tracing.
 
 layout(location = 0) uniform vec4 frame;  // screen width, screen height, focal factor, time in part
@@ -101,13 +105,12 @@ Hit missWithin(float tmax) {
     return Hit(tmax, -1, 0, vec2(0.0));
 }
 
-// Whether the ray hits the triangle v0, v0 + e1, v0 + e2 closer than tmax, and where.
+// Whether the ray hits the triangle v0, v0 + e1, v0 + e2 closer than tmax, and where (t and bary
+// mean something only then). A face seen edge-on is refused in the last test rather than by an
+// early return, which costs as much here: the rasteriser would run the rest anyway.
 bool intersectTriangle(Ray ray, vec3 v0, vec3 e1, vec3 e2, float tmax, out float t, out vec2 bary) {
-    t = noHit;
-    bary = vec2(0.0);
     vec3 p = cross(ray.dir, e2);
     float det = dot(e1, p);
-    if (abs(det) < 1e-14) return false;
     float invDet = 1.0 / det;
     vec3 s = ray.origin - v0;
     float u = dot(s, p) * invDet;
@@ -115,7 +118,7 @@ bool intersectTriangle(Ray ray, vec3 v0, vec3 e1, vec3 e2, float tmax, out float
     float v = dot(ray.dir, q) * invDet;
     t = dot(e2, q) * invDet;
     bary = vec2(u, v);
-    return u >= 0.0 && v >= 0.0 && u + v <= 1.0 && t > 1e-4 && t < tmax;
+    return abs(det) >= 1e-14 && u >= 0.0 && v >= 0.0 && u + v <= 1.0 && t > 1e-4 && t < tmax;
 }
 
 // A child waiting on a walk's stack, in one whole number: the top 12 bits of its entry distance
@@ -137,7 +140,7 @@ ivec2 waitingNode(int waiting) {
     return word < 0 ? ivec2(0, -word) : ivec2(word, 0);
 }
 
-// Walks a mesh whose root box the ray enters, through the mesh's trace tree: a hierarchy the
+// Walks a mesh through its trace tree: a hierarchy the
 // generator appends to the mesh's vertices (content/trace_tree.h), whose last texel, just before
 // the mesh's face texels, says where its pairs and face entries start. A node travels as (pair,
 // leaf word): its pair holds its two children, and a pair of 0 marks a leaf, whose leaf word is its
@@ -147,7 +150,8 @@ ivec2 waitingNode(int waiting) {
 // stored as 8-bit steps from the pair's origin, and the children's words), or one face entry (its
 // first corner with the face's position, and its two edges). Neighbouring pixels, which the
 // rasteriser shades together in one go, so keep in step however their walks differ, and none of
-// them pays for a kind of work it does not need.
+// them pays for a kind of work it does not need. A step ends by taking the next waiting child when
+// it leaves nothing else to do, so the step that finds the stack empty is the walk's last.
 bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
     ivec4 info = meshes_info[mesh];
     vec4 directory = fetchTexel(info.y - 1);
@@ -161,23 +165,13 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
     int face = 0;       // the face entries face..lastFace of the current leaf are still to be tested
     int lastFace = -1;
     for (int step = 0; step < maxSteps; ++step) {
-        bool onFace = face <= lastFace;
-        if (!onFace && node.x < 0) {
-            // Next: the most recently deferred child, unless a closer hit has been found since.
-            if (top == 0) break;
-            --top;
-            int waited = waiting[top];
-            if (waitingEntry(waited) >= best.t) continue;
-            node = waitingNode(waited);
-        }
-        if (!onFace && node.x == 0) {
+        if (face > lastFace && node.x == 0) {
             face = node.y >> 4;
             lastFace = face + (node.y & 15) - 1;
             node.x = -1;
-            onFace = face <= lastFace;
-            if (!onFace) continue;
         }
-        int pair = pairBase + 3 * node.x;
+        bool onFace = face <= lastFace;
+        int pair = pairBase + 3 * max(node.x, 0);
         int entry = entryBase + 3 * face;
         ivec3 address = onFace ? ivec3(entry, entry + 1, entry + 2) : ivec3(pair, pair + 1, pair + 2);
         vec4 t0 = fetchTexel(address.x);
@@ -192,36 +186,43 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
                 if (anyHit) return true;
             }
             ++face;
-            continue;
+        } else if (node.x > 0) {
+            // The two boxes' planes, origin + steps * 2^(e - 127) on each axis, as distances along the ray.
+            int exponents = int(t0.w);
+            vec3 stepSize = vec3(intBitsToFloat((exponents & 255) << 23), intBitsToFloat(((exponents >> 8) & 255) << 23),
+                                 intBitsToFloat((exponents >> 16) << 23));
+            vec3 start = t0.xyz * ray.invDir - ray.originScaled;
+            vec3 stride = stepSize * ray.invDir;
+            ivec4 corners = ivec4(t1);  // a's minimum and maximum, then b's
+            vec4 x = start.x + vec4(corners & 255) * stride.x;
+            vec4 y = start.y + vec4((corners >> 8) & 255) * stride.y;
+            vec4 z = start.z + vec4(corners >> 16) * stride.z;
+            float ta = slabEntry(vec3(x.x, y.x, z.x), vec3(x.y, y.y, z.y), best.t);
+            float tb = slabEntry(vec3(x.z, y.z, z.z), vec3(x.w, y.w, z.w), best.t);
+            ivec2 a = ivec2(t2.xy);
+            ivec2 b = ivec2(t2.zw);
+            if (tb < ta) {
+                ivec2 swapNode = a; a = b; b = swapNode;
+                float swapT = ta; ta = tb; tb = swapT;
+            }
+            if (ta >= noHit) {
+                node.x = -1;
+            } else {
+                // Open the nearer child next; the farther one waits.
+                if (tb < noHit && top < stackSize) {
+                    waiting[top] = packWaiting(tb, b);
+                    ++top;
+                }
+                node = a;
+            }
         }
-        // The two boxes' planes, origin + steps * 2^(e - 127) on each axis, as distances along the ray.
-        int exponents = int(t0.w);
-        vec3 stepSize = vec3(intBitsToFloat((exponents & 255) << 23), intBitsToFloat(((exponents >> 8) & 255) << 23),
-                             intBitsToFloat((exponents >> 16) << 23));
-        vec3 start = t0.xyz * ray.invDir - ray.originScaled;
-        vec3 stride = stepSize * ray.invDir;
-        ivec4 corners = ivec4(t1);  // a's minimum and maximum, then b's
-        vec4 x = start.x + vec4(corners & 255) * stride.x;
-        vec4 y = start.y + vec4((corners >> 8) & 255) * stride.y;
-        vec4 z = start.z + vec4(corners >> 16) * stride.z;
-        float ta = slabEntry(vec3(x.x, y.x, z.x), vec3(x.y, y.y, z.y), best.t);
-        float tb = slabEntry(vec3(x.z, y.z, z.z), vec3(x.w, y.w, z.w), best.t);
-        ivec2 a = ivec2(t2.xy);
-        ivec2 b = ivec2(t2.zw);
-        if (tb < ta) {
-            ivec2 swapNode = a; a = b; b = swapNode;
-            float swapT = ta; ta = tb; tb = swapT;
+        if (face > lastFace && node.x < 0) {
+            // Next: the most recently deferred child, unless a closer hit has been found since.
+            if (top == 0) break;
+            --top;
+            int waited = waiting[top];
+            if (waitingEntry(waited) < best.t) node = waitingNode(waited);
         }
-        if (ta >= noHit) {
-            node.x = -1;
-            continue;
-        }
-        // Open the nearer child next; the farther one waits.
-        if (tb < noHit && top < stackSize) {
-            waiting[top] = packWaiting(tb, b);
-            ++top;
-        }
-        node = a;
     }
     return found;
 }
@@ -273,18 +274,17 @@ Hit traceScene(vec3 origin, vec3 dir, float tmax, int likely) {
     return best;
 }
 
-// Whether anything lies on the segment from origin to origin + tmax * dir.
+// Whether anything lies on the segment from origin to origin + tmax * dir. Every mesh is walked
+// without a test of its root box first: the walk's first step tests the two boxes under the root,
+// and a group of pixels that all miss a root box would still pay for one step of the walk. Parts
+// list their floor first, which seldom blocks a light: taken from the last, the meshes that do are
+// met sooner, and a group of pixels all in shadow stops there.
 bool occluded(vec3 origin, vec3 dir, float tmax) {
     Hit best = missWithin(tmax);
-    int last = lastMesh();
-    for (int m = firstMesh(); m <= last; ++m) {
+    int first = firstMesh();
+    for (int m = lastMesh(); m >= first; --m) {
         if (meshes_info[m].w <= 0) continue;
-        Ray ray = meshRay(m, origin, dir);
-        int root = meshes_info[m].z;
-        vec4 rootLo = fetchTexel(root);
-        vec4 rootHi = fetchTexel(root + 1);
-        if (boxEntry(ray, rootLo.xyz, rootHi.xyz, tmax) >= noHit) continue;
-        if (traceMesh(m, ray, true, best)) return true;
+        if (traceMesh(m, meshRay(m, origin, dir), true, best)) return true;
     }
     return false;
 }
@@ -540,7 +540,11 @@ Shading shade(Surface s, vec3 viewDir, bool shadows, inout int lit) {
     Shading light = Shading(s.ambient * vec3(0.22, 0.24, 0.30), s.emitted);
     float shininess = mix(200.0, 6.0, s.roughness);
     float specular = (1.0 - s.roughness) * 0.6;
+    int slots = 0;  // up to the last occupied slot: an empty one would cost a pass of the loop
     for (int i = 0; i < 4; ++i) {
+        if (light_colors[i].w != 0.0) slots = i + 1;
+    }
+    for (int i = 0; i < slots; ++i) {
         if (light_colors[i].w == 0.0) continue;
         vec3 toLight = light_positions[i].xyz - s.position;
         float d2 = max(dot(toLight, toLight), 1e-6);
@@ -670,7 +674,7 @@ bool sameInBlock(float v, vec2 parity) { return blockMax(abs(dFdxFine(v)) + abs(
 // A block whose first samples differ by more than this holds an edge; by more than the second,
 // a strong one.
 const float edgeContrast = 0.12;
-const float strongEdgeContrast = 0.4;
+const float strongEdgeContrast = 0.6;
 
 void main() {
     float fade = clamp(flash.a, 0.0, 1.0);
