@@ -97,10 +97,11 @@ std::uint32_t build(std::vector<Entry>& entries, std::uint32_t start, std::uint3
     Split split;
     if (count > 1) split = bestSplit(entries, start, end);
     // Up to four faces may stay a leaf; they are split when opening two children is expected to
-    // cost the walk fewer steps than testing every face, as for faces far apart.
+    // cost the walk fewer steps than testing every face, as for faces far apart. A mesh of up to
+    // four faces is one leaf, so that the program knows the root from the face count alone.
     const float area = halfArea(node);
     const bool splitPays = area > 0.0f && kPairSteps + split.cost / area < static_cast<float>(count);
-    if (count <= 1 || (count <= kTraceTreeLeafFaces && !splitPays)) {
+    if (count <= 1 || (count <= kTraceTreeLeafFaces && (index == 0 || !splitPays))) {
         node.first = start;
         node.count = count;
         nodes[index] = node;
@@ -201,7 +202,8 @@ std::optional<std::string> buildTraceTree(const std::vector<FaceRecord>& faces,
     }
 
     const auto firstVertex = static_cast<std::uint32_t>(positions.size());
-    for (std::size_t child = 1; child + 1 < nodes.size(); child += 2) appendPair(nodes[child], nodes[child + 1], block);
+    // The last pair first: pair p ends where pair p - 1 begins, and pair 1 just before the entries.
+    for (std::size_t pair = (nodes.size() - 1) / 2; pair >= 1; --pair) appendPair(nodes[2 * pair - 1], nodes[2 * pair], block);
     const auto entryOffset = static_cast<std::uint32_t>(block.size());
     for (const Entry& e : entries) {
         block.push_back({e.corner0[0], e.corner0[1], e.corner0[2], exact(e.facePosition)});

@@ -12,7 +12,8 @@
 // A node is named by two words: its pair p, the pair holding its two children (0 for a leaf), and
 // its leaf word, first face entry * 16 + face entry count (0 for an inner node). The block, in
 // texels of (x, y, z, w), counted from its first texel:
-//   texels 3(p - 1) .. 3p - 1: pair p, children a and b (pair 1 holds the root's children):
+//   P pairs of three texels, the last first: pair p, children a and b, begins 3p texels before the
+//     face entries (pair 1 holds the root's children):
 //       (the pair's origin, its axis exponents e as e_x + 256 e_y + 65536 e_z),
 //       (a's minimum, a's maximum, b's minimum, b's maximum),
 //       (a's pair, a's leaf word, b's pair, b's leaf word);
@@ -23,8 +24,10 @@
 //     (corner 2 - corner 0, 0), each leaf's entries together;
 //   last texel: (offset of the pairs, offset of the face entries, the root's pair, the root's leaf
 //     word), the offsets counted from the mesh's first vertex.
-// The last texel of the block is the last vertex texel of the mesh, so the program finds it just
-// before the mesh's face texels.
+// The last texel of the block is the last vertex texel of the mesh, just before the mesh's face
+// texels, so the face entries begin 3F + 1 texels before them. A mesh of up to four faces is one
+// leaf, the root, and a larger one's root is pair 1: the program finds its way in from the face
+// texel and the face count alone, without reading the last texel.
 #pragma once
 
 #include <array>

@@ -42,6 +42,7 @@ out vec4 fragColor;
 const float noHit = 1e30;
 const int maxMeshes = 32;
 const int stackSize = 40;        // a trace tree is at most 40 levels deep: one waiting child per level
+const int treeLeafFaces = 4;    // the most faces in a leaf of a trace tree
 const int maxSteps = 4096;       // steps of one mesh walk, a guard against damaged data
 const float invisibleLight = 1.0 / 4096.0;  // a light adding less than this cannot be seen
 const float faintMirror = 0.3;   // a mirror share up to which one reflection serves a whole pixel
@@ -140,11 +141,10 @@ ivec2 waitingNode(int waiting) {
     return word < 0 ? ivec2(0, -word) : ivec2(word, 0);
 }
 
-// Walks a mesh through its trace tree: a hierarchy the
-// generator appends to the mesh's vertices (content/trace_tree.h), whose last texel, just before
-// the mesh's face texels, says where its pairs and face entries start. A node travels as (pair,
-// leaf word): its pair holds its two children, and a pair of 0 marks a leaf, whose leaf word is its
-// first face entry times 16 plus its entry count.
+// Walks a mesh through its trace tree: a hierarchy the generator appends to the mesh's vertices
+// (content/trace_tree.h), pairs then face entries, just before the mesh's face texels. A node
+// travels as (pair, leaf word): its pair holds its two children, and a pair of 0 marks a leaf,
+// whose leaf word is its first face entry times 16 plus its entry count.
 //
 // Every step reads three texels and does one piece of work with them: a pair (its two child boxes,
 // stored as 8-bit steps from the pair's origin, and the children's words), or one face entry (its
@@ -154,14 +154,14 @@ ivec2 waitingNode(int waiting) {
 // it leaves nothing else to do, so the step that finds the stack empty is the walk's last.
 bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
     ivec4 info = meshes_info[mesh];
-    vec4 directory = fetchTexel(info.y - 1);
-    int pairBase = info.x + int(directory.x) - 3;  // pair 1 comes first
-    int entryBase = info.x + int(directory.y);
+    // The face entries end one texel before the mesh's faces, pair p begins 3p texels before the
+    // entries, and the root is the one leaf of a mesh of up to four faces, otherwise pair 1.
+    int entryBase = info.y - 1 - 3 * info.w;
     int waiting[stackSize];  // see packWaiting
     int top = 0;
 
     bool found = false;
-    ivec2 node = ivec2(directory.zw);
+    ivec2 node = info.w > treeLeafFaces ? ivec2(1, 0) : ivec2(0, info.w);
     int face = 0;       // the face entries face..lastFace of the current leaf are still to be tested
     int lastFace = -1;
     for (int step = 0; step < maxSteps; ++step) {
@@ -171,7 +171,7 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
             node.x = -1;
         }
         bool onFace = face <= lastFace;
-        int pair = pairBase + 3 * max(node.x, 0);
+        int pair = entryBase - 3 * max(node.x, 0);
         int entry = entryBase + 3 * face;
         ivec3 address = onFace ? ivec3(entry, entry + 1, entry + 2) : ivec3(pair, pair + 1, pair + 2);
         vec4 t0 = fetchTexel(address.x);

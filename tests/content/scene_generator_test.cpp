@@ -17,6 +17,7 @@
 #include "content/shapes.h"
 #include "content/surface_pattern.h"
 #include "content/title_picture.h"
+#include "content/trace_tree.h"
 #include "content/vertex_extra.h"
 #include "png/png_encoder.h"
 #include "scene/bvh_stats.h"
@@ -298,24 +299,30 @@ TEST(GeneratedSceneTest, EachTraceTreeHoldsEveryFaceOnceInsideEveryBoxAboveIt) {
         }
         return true;
     };
+    struct Open {
+        std::int64_t pair, leafWord;
+        Bounds within;  // the common part of the boxes above
+    };
     for (std::size_t m = 0; m < scene.data.meshes.size(); ++m) {
         const Mesh& mesh = scene.data.meshes[m];
+        // The program finds the entries and the root from the face texel and count; the block's
+        // last texel says the same.
         const float* directory = texel(scene.data, mesh.face_offset - 1);
         const std::int64_t pairs = mesh.vertex_offset + static_cast<std::int64_t>(directory[0]);
-        const std::int64_t entries = mesh.vertex_offset + static_cast<std::int64_t>(directory[1]);
+        const std::int64_t entries = mesh.face_offset - 1 - 3 * static_cast<std::int64_t>(mesh.face_count);
+        ASSERT_EQ(mesh.vertex_offset + static_cast<std::int64_t>(directory[1]), entries) << "mesh " << m;
+        const bool rootIsLeaf = mesh.face_count <= static_cast<std::int32_t>(content::kTraceTreeLeafFaces);
+        const Open root = {rootIsLeaf ? 0 : 1, rootIsLeaf ? mesh.face_count : 0, {-1e30f, -1e30f, -1e30f, 1e30f, 1e30f, 1e30f}};
+        ASSERT_EQ(static_cast<std::int64_t>(directory[2]), root.pair) << "mesh " << m;
+        ASSERT_EQ(static_cast<std::int64_t>(directory[3]), root.leafWord) << "mesh " << m;
         std::vector<int> seen(static_cast<std::size_t>(mesh.face_count), 0);
-        struct Open {
-            std::int64_t pair, leafWord;
-            Bounds within;  // the common part of the boxes above
-        };
-        std::vector<Open> open = {{static_cast<std::int64_t>(directory[2]), static_cast<std::int64_t>(directory[3]),
-                                   {-1e30f, -1e30f, -1e30f, 1e30f, 1e30f, 1e30f}}};
+        std::vector<Open> open = {root};
         while (!open.empty()) {
             const Open node = open.back();
             open.pop_back();
             if (node.pair != 0) {
-                ASSERT_TRUE(node.pair > 0 && pairs + 3 * node.pair <= entries) << "mesh " << m << ": pair " << node.pair;
-                const float* frame = texel(scene.data, pairs + 3 * (node.pair - 1));
+                ASSERT_TRUE(node.pair > 0 && entries - 3 * node.pair >= pairs) << "mesh " << m << ": pair " << node.pair;
+                const float* frame = texel(scene.data, entries - 3 * node.pair);
                 const float* corners = frame + 4;
                 const float* words = frame + 8;
                 const auto exponents = static_cast<std::int64_t>(frame[3]);

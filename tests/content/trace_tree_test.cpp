@@ -27,16 +27,41 @@ TEST(TraceTreeTest, TwoFacesMakeOneLeafAfterTheMeshsVertices) {
 }
 
 // Four faces would fit one leaf, but two squares far apart are cheaper to walk as two leaves
-// under a pair: a ray through either square then tests two faces, not four.
+// under a pair: a ray through either square then tests two faces, not four. With a third square
+// the root is a pair; the pairs lie last first, pair 1 just before the face entries.
 TEST(TraceTreeTest, FacesFarApartAreSplitEvenWhenTheyFitOneLeaf) {
+    std::vector<FaceRecord> faces;
+    std::vector<std::array<float, 3>> positions;
+    for (std::uint32_t square = 0; square < 3; ++square) {
+        const float x = 10.0f * static_cast<float>(square);
+        const std::uint32_t v = 4 * square;
+        positions.insert(positions.end(), {{x, 0, 0}, {x + 1, 0, 0}, {x + 1, 1, 0}, {x, 1, 0}});
+        faces.push_back({v, v + 1, v + 2, (2 * square) << 16});
+        faces.push_back({v, v + 2, v + 3, (2 * square + 1) << 16});
+    }
+    std::vector<TraceTreeTexel> block;
+    ASSERT_FALSE(buildTraceTree(faces, positions, block));
+    ASSERT_EQ(block.size(), 2u * 3u + 6u * 3u + 1u);  // two pairs, six face entries, the last texel
+    EXPECT_EQ(block.back(), (TraceTreeTexel{12, 18, 1, 0}));  // the root is pair 1
+    const TraceTreeTexel& rootWords = block[5];   // pair 1: texels 3 to 5, just before the entries
+    const TraceTreeTexel& innerWords = block[2];  // pair 2: texels 0 to 2
+    const bool innerFirst = rootWords[0] == 2;    // which of the root's children is pair 2
+    ASSERT_EQ(rootWords[innerFirst ? 0 : 2], 2.0f);
+    EXPECT_EQ(rootWords[innerFirst ? 3 : 1], 2.0f);  // the root's other child: one square, a leaf of two
+    EXPECT_EQ(static_cast<int>(innerWords[1]) % 16, 2);  // pair 2 splits the other two squares
+    EXPECT_EQ(static_cast<int>(innerWords[3]) % 16, 2);
+}
+
+// A mesh of up to four faces is one leaf, however far apart they lie: the program knows its root
+// from the face count.
+TEST(TraceTreeTest, AMeshOfFourFacesIsOneLeaf) {
     const std::vector<FaceRecord> faces = {{0, 1, 2, 0}, {0, 2, 3, 1u << 16}, {4, 5, 6, 2u << 16}, {4, 6, 7, 3u << 16}};
     const std::vector<std::array<float, 3>> positions = {{0, 0, 0},  {1, 0, 0},  {1, 1, 0},  {0, 1, 0},
                                                          {10, 0, 0}, {11, 0, 0}, {11, 1, 0}, {10, 1, 0}};
     std::vector<TraceTreeTexel> block;
     ASSERT_FALSE(buildTraceTree(faces, positions, block));
-    ASSERT_EQ(block.size(), 3u + 4u * 3u + 1u);  // one pair, four face entries, the directory
-    EXPECT_EQ(block.back(), (TraceTreeTexel{8, 11, 1, 0}));  // the root is pair 1
-    EXPECT_EQ(block[2], (TraceTreeTexel{0, 0 * 16 + 2, 0, 2 * 16 + 2}));  // two leaves of two entries
+    ASSERT_EQ(block.size(), 4u * 3u + 1u);
+    EXPECT_EQ(block.back(), (TraceTreeTexel{8, 8, 0, 4}));
 }
 
 TEST(TraceTreeTest, MeshesItCannotHoldAreRefusedWithNoBlock) {
