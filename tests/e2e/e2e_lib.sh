@@ -13,7 +13,15 @@ trap 'stop_show; rm -rf "$WORK_DIR"' EXIT
 cp -r "$SOURCE_DIR/resources" "$WORK_DIR/resources"
 SHOW_PID=""
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# Fails the test, with what the production printed so far, if anything.
+fail() {
+  echo "FAIL: $*" >&2
+  if [ -s "$WORK_DIR/show.log" ]; then
+    echo "the production printed:" >&2
+    cat "$WORK_DIR/show.log" >&2
+  fi
+  exit 1
+}
 
 # Starts the production with the given options (none: the show as it always was).
 start_show() {
