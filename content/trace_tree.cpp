@@ -203,7 +203,9 @@ std::optional<std::string> buildTraceTree(const std::vector<FaceRecord>& faces,
 
     const auto firstVertex = static_cast<std::uint32_t>(positions.size());
     // The last pair first: pair p ends where pair p - 1 begins, and pair 1 just before the entries.
-    for (std::size_t pair = (nodes.size() - 1) / 2; pair >= 1; --pair) appendPair(nodes[2 * pair - 1], nodes[2 * pair], block);
+    for (std::size_t pair = (nodes.size() - 1) / 2; pair >= 1; --pair) {
+        appendPair(nodes[2 * pair - 1], nodes[2 * pair], block);
+    }
     const auto entryOffset = static_cast<std::uint32_t>(block.size());
     for (const Entry& e : entries) {
         block.push_back({e.corner0[0], e.corner0[1], e.corner0[2], exact(e.facePosition)});

@@ -42,7 +42,7 @@ out vec4 fragColor;
 const float noHit = 1e30;
 const int maxMeshes = 32;
 const int stackSize = 40;        // a trace tree is at most 40 levels deep: one waiting child per level
-const int treeLeafFaces = 4;    // the most faces in a leaf of a trace tree
+const int treeLeafFaces = 4;    // the most faces in a trace tree leaf (kTraceTreeLeafFaces)
 const int maxSteps = 4096;       // steps of one mesh walk, a guard against damaged data
 const float invisibleLight = 1.0 / 4096.0;  // a light adding less than this cannot be seen
 const float faintMirror = 0.3;   // a mirror share up to which one reflection serves a whole pixel
