@@ -94,14 +94,8 @@ float advanceTimeline(DirectorState& state, float now) {
 }
 
 DirectorState idealDirectorState(float seconds) {
-    DirectorState state;
-    state.started = true;
-    for (std::size_t i = 0; i + 1 < timeline.size(); ++i) {
-        if (seconds - state.partStart <= timeline[i].duration) break;
-        state.partStart += timeline[i].duration;
-        ++state.currentPart;
-    }
-    return state;
+    const std::int32_t part = partAt(seconds);
+    return {part, partStartTime(static_cast<std::size_t>(part)), true};
 }
 
 FramePath framePathFor(std::int32_t camera, float t) {
