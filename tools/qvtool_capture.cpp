@@ -31,7 +31,7 @@
 #include "tools/interrupts.h"
 #include "tools/output_file.h"
 #include "tools/qvtool_command.h"
-#include "tools/tool_arguments.h"
+#include "cli/arguments.h"
 #include "tools/video_writer.h"
 
 namespace {
@@ -66,14 +66,12 @@ bool fail(const std::string& message) {
     return false;
 }
 
-std::string inQuotes(const std::string& text) { return "'" + text + "'"; }
-
-constexpr OptionRule kOptions[] = {{"--size", true}, {"--fps", true}, {"--from", true}, {"--to", true}};
+constexpr OptionRule kOptions[] = {{"--size", 1}, {"--fps", 1}, {"--from", 1}, {"--to", 1}};
 
 bool takeOption(const GivenOption& option, CaptureRequest& request) {
     const std::string value(option.value);
     if (option.flag == "--size") {
-        if (auto error = parseSize(option.value, request.width, request.height)) return fail(*error);
+        if (auto error = parseSize("--size", option.value, request.width, request.height)) return fail(*error);
         return true;
     }
     if (option.flag == "--fps") {
@@ -233,14 +231,12 @@ int runCapture(int argc, char** argv) {
         fail("cannot write " + inQuotes(request.output.string()) + ": " + *error);
         return kFailureStatus;
     }
-    catchInterrupts();
-    removeOnForcedExit(output.temporary);
+    pollInterrupts();
     const CapturePlan plan = planCapture(request);
     const auto start = std::chrono::steady_clock::now();
     const bool written = capture(request, plan, output);
     // An interrupt at any moment up to here, the final flush included, fails the capture.
     const bool kept = written && !interrupted() && commitOutput(output);
-    removeOnForcedExit({});
     if (!kept) {
         discardOutput(output);
         if (interrupted()) {
