@@ -167,10 +167,11 @@ bool setSceneUniforms(Scene& scene, const ScenePart& part, float t, const Shader
 
     bindSceneData(scene);
     glApi.glUseProgram(shader.program);
-    glApi.glUniform4fv(0, 1, frameValues.data());
-    glApi.glUniform1i(1, 0);
-    glApi.glUniform1i(2, 1);
-    glApi.glUniform1i(3, 2);
+    // The fixed locations only where the program has them: setting one it lacks is an error.
+    if (shader.hasFixedLocation(0)) glApi.glUniform4fv(0, 1, frameValues.data());
+    for (int unit = 0; unit < 3; ++unit) {
+        if (shader.hasFixedLocation(unit + 1)) glApi.glUniform1i(unit + 1, unit);
+    }
     glApi.glUniform1i(uniformLocation(shader, "scene_data"), kSceneDataUnit);
     glApi.glUniform4iv(uniformLocation(shader, "scene_part"), 1, partValues.data());
     glApi.glUniform4iv(uniformLocation(shader, "meshes_info"), meshCount, meshes.info[0].data());

@@ -43,25 +43,27 @@ std::optional<std::string> openOutput(OutputFile& file, const std::filesystem::p
     if (std::filesystem::is_directory(path, error)) return inQuotes(path) + " is a folder";
     if (!std::filesystem::is_directory(folderOf(path), error)) return "folder " + inQuotes(folderOf(path)) + " does not exist";
     for (int attempt = 0; attempt < 8; ++attempt) {
-        const std::filesystem::path temporary = temporaryNameFor(path);
-        int descriptor = -1;
-        // Created and named for deletion in one step, so that an interrupt never leaves it behind.
-        createDeletedOnInterrupt(temporary, [&] {
-            descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-            return descriptor >= 0;
-        });
-        if (descriptor >= 0) {
-            file.path = path;
-            file.temporary = temporary;
-            file.descriptor = descriptor;
-            file.writeFailed = false;
-            return std::nullopt;
-        }
+        if (createTemporaryFile(file, path, temporaryNameFor(path))) return std::nullopt;
         if (errno != EEXIST) {
             return "cannot create a file in folder " + inQuotes(folderOf(path)) + ": " + std::strerror(errno);
         }
     }
     return "cannot find a free temporary name in folder " + inQuotes(folderOf(path));
+}
+
+bool createTemporaryFile(OutputFile& file, const std::filesystem::path& path, const std::filesystem::path& temporary) {
+    int descriptor = -1;
+    // Created and named for deletion in one step, so that an interrupt never leaves it behind.
+    createDeletedOnInterrupt(temporary, [&] {
+        descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        return descriptor >= 0;
+    });
+    if (descriptor < 0) return false;
+    file.path = path;
+    file.temporary = temporary;
+    file.descriptor = descriptor;
+    file.writeFailed = false;
+    return true;
 }
 
 void writeBytes(OutputFile& file, std::span<const std::byte> bytes) {

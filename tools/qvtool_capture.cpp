@@ -194,7 +194,11 @@ bool renderPictures(const CaptureRequest& r, const CapturePlan& plan, VideoWrite
     DirectorState director = idealDirectorState(static_cast<float>(r.from));
     RgbaImage picture;
     for (std::int64_t i = 0; i < plan.pictures; ++i) {
-        if (interrupted()) return false;
+        if (interrupted()) {
+            std::fprintf(stderr, "\nqvtool capture: interrupted at frame %lld of %lld\n", static_cast<long long>(i + 1),
+                         static_cast<long long>(plan.pictures));
+            return false;
+        }
         const double showTime = r.from + static_cast<double>(i) / r.fps;
         drawFrameAt(director, static_cast<float>(showTime));
         if (auto error = readScreen(r.width, r.height, picture)) return fail(*error);

@@ -70,6 +70,22 @@ TEST_F(OutputFileTest, AnythingButACommitLeavesThePathAsItWas) {
     EXPECT_EQ(slurp(folder / "out.bin"), "earlier");
 }
 
+// The temporary name is created exclusively: a file or a link already there is neither truncated
+// nor followed, and the name is refused.
+TEST_F(OutputFileTest, AnExistingFileOrLinkAtTheTemporaryNameIsNeverTouched) {
+    std::ofstream(folder / "victim") << "victim";
+    fs::create_symlink(folder / "victim", folder / "link.partial");
+    std::ofstream(folder / "plain.partial") << "plain";
+    for (const char* taken : {"link.partial", "plain.partial"}) {
+        OutputFile file;
+        EXPECT_FALSE(createTemporaryFile(file, folder / "out.bin", folder / taken)) << taken;
+        EXPECT_EQ(errno, EEXIST) << taken;
+        EXPECT_EQ(file.descriptor, -1);
+    }
+    EXPECT_EQ(slurp(folder / "victim"), "victim");
+    EXPECT_EQ(slurp(folder / "plain.partial"), "plain");
+}
+
 TEST_F(OutputFileTest, AFolderOrAMissingFolderIsRefusedWithNothingCreated) {
     fs::create_directories(folder / "taken");
     OutputFile file;
