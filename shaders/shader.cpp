@@ -45,8 +45,6 @@ Shader buildProgram(GLenum stage, const char* source) {
     return shader;
 }
 
-constexpr GLenum kGlLinkStatus = 0x8B82;
-
 }  // namespace
 
 ShaderBuild buildShaderQuietly(GLenum stage, const char* source) {

@@ -19,12 +19,6 @@ constexpr std::int32_t kOpeningCamera = 3;
 
 DirectorState directorState;
 
-// A recorded frame index clamped into a recording of `count` frames (none: unchanged).
-std::int32_t lastRecordedUpTo(std::int32_t frame, std::size_t count) {
-    if (count == 0) return frame;
-    return std::min(frame, static_cast<std::int32_t>(count - 1));
-}
-
 // The poses part `part` leaves at time t in it, with recordings that end earlier held at their end.
 void settlePart(Scene& scene, const ScenePart& part, float t) {
     if (part.camera < 0 || static_cast<std::size_t>(part.camera) >= scene.cameras.size()) return;
@@ -32,11 +26,7 @@ void settlePart(Scene& scene, const ScenePart& part, float t) {
     Camera& camera = scene.cameras[static_cast<std::size_t>(part.camera)];
     applyCameraFrame(camera, lastRecordedUpTo(frame, camera.frames.size()));
     advancePartMeshes(scene, part, frame);  // mesh frames clamp themselves
-    for (std::int32_t index : part.lights) {
-        if (index < 0 || index == kCameraLight || static_cast<std::size_t>(index) >= scene.lights.size()) continue;
-        Light& light = scene.lights[static_cast<std::size_t>(index)];
-        applyLightFrame(light, lastRecordedUpTo(frame, light.frames.size()));
-    }
+    advancePartLights(scene, part, frame, PastRecording::HoldLast);
 }
 
 float cubed(float x) { return x * x * x; }

@@ -82,11 +82,17 @@ void advancePartMeshes(Scene& scene, const ScenePart& part, std::int32_t frame) 
     for (std::int32_t i = range.first; i < range.end; ++i) applyMeshFrame(scene.meshes[static_cast<std::size_t>(i)], frame);
 }
 
-void advancePartLights(Scene& scene, const ScenePart& part, std::int32_t frame) {
+std::int32_t lastRecordedUpTo(std::int32_t frame, std::size_t count) {
+    if (count == 0) return frame;
+    return std::min(frame, static_cast<std::int32_t>(count - 1));
+}
+
+void advancePartLights(Scene& scene, const ScenePart& part, std::int32_t frame, PastRecording past) {
     for (const std::int32_t slot : part.lights) {
         if (slot == kCameraLight) continue;  // the camera's light, never a stored one
         if (slot >= 0 && static_cast<std::size_t>(slot) < scene.lights.size()) {
-            applyLightFrame(scene.lights[static_cast<std::size_t>(slot)], frame);
+            Light& light = scene.lights[static_cast<std::size_t>(slot)];
+            applyLightFrame(light, past == PastRecording::HoldLast ? lastRecordedUpTo(frame, light.frames.size()) : frame);
         }
     }
 }

@@ -43,7 +43,6 @@ constexpr int kMaxWidth = 3840;
 constexpr int kMaxHeight = 2160;
 constexpr int kMaxFps = 120;
 // The show lasts as long as its song.
-constexpr double kShowSeconds = static_cast<double>(kSongFrames) / synth::kSampleRate;
 
 struct CaptureRequest {
     std::filesystem::path output;
@@ -51,7 +50,7 @@ struct CaptureRequest {
     int height = 720;
     int fps = 60;
     double from = 0.0;
-    double to = kShowSeconds;
+    double to = synth::kSongSeconds;
 };
 
 // What a request comes to: the pictures and the song frames [firstSongFrame, endSongFrame).
@@ -113,10 +112,10 @@ bool checkRequest(const CaptureRequest& r) {
         return fail(message);
     }
     if (!(r.from < r.to)) return fail("--from must be below --to");
-    if (r.from < 0.0 || r.to > kShowSeconds) {
+    if (r.from < 0.0 || r.to > synth::kSongSeconds) {
         char message[128];
         std::snprintf(message, sizeof message, "the range %g to %g s is outside the show (0 to %.5f s)", r.from, r.to,
-                      kShowSeconds);
+                      synth::kSongSeconds);
         return fail(message);
     }
     return true;

@@ -131,9 +131,8 @@ int runSong(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     su_render_song(samples.data());
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double songSeconds = static_cast<double>(kSongFrames) / synth::kSampleRate;
-    std::fprintf(stderr, "qvtool song: rendered %.2f s of music in %.3f s (%.1fx real time)\n", songSeconds, seconds,
-                 songSeconds / seconds);
+    std::fprintf(stderr, "qvtool song: rendered %.2f s of music in %.3f s (%.1fx real time)\n", synth::kSongSeconds, seconds,
+                 synth::kSongSeconds / seconds);
 
     if (arguments.wav) {
         const std::vector<std::uint8_t> header = wavHeader();

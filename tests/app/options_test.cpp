@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "app/options.h"
+#include "synth/song_constants.h"
 
 namespace {
 
-constexpr double kShowEnd = 111.98984;
+constexpr double kShowEnd = synth::kSongSeconds;
 
 ParsedOptions parse(std::vector<std::string_view> arguments) { return parseOptions(arguments, kShowEnd); }
 
