@@ -10,17 +10,12 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/scratch_folder.h"
 #include "tests/support/tool_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<fs::path> entriesOf(const fs::path& folder) {
-    std::vector<fs::path> entries;
-    for (const auto& entry : fs::directory_iterator(folder)) entries.push_back(entry.path());
-    return entries;
-}
 
 // Starts qvtool with `arguments` (OUT is `folder`/out, holding "earlier"), sends `signal` as soon
 // as a temporary file appears beside OUT, and returns the exit status.
@@ -40,13 +35,12 @@ int interruptOnceWriting(const fs::path& folder, std::vector<std::string> argume
 
 class InterruptedToolsTest : public ::testing::Test {
 protected:
-    void SetUp() override { fs::create_directories(folder); }
-    void TearDown() override { fs::remove_all(folder); }
     void expectOutputAsBefore() {
         EXPECT_EQ(entriesOf(folder), std::vector<fs::path>{folder / "out"});
         EXPECT_EQ(slurp(folder / "out"), "earlier");
     }
-    fs::path folder = scratchPath("interrupted");
+    const ScratchFolder scratch{"interrupted"};
+    const fs::path& folder = scratch.path;
 };
 
 // frame does not poll: the interrupt ends it at once, whatever it is doing.

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_folder.h"
 #include "tests/support/tool_run.h"
 #include "tools/output_file.h"
 #include "tools/video_writer.h"
@@ -47,22 +48,12 @@ std::vector<std::uint8_t> picture(unsigned seed, int side = kSide) {
     return rgba;
 }
 
-std::vector<fs::path> entriesOf(const fs::path& folder) {
-    std::vector<fs::path> entries;
-    for (const auto& entry : fs::directory_iterator(folder)) entries.push_back(entry.path());
-    return entries;
-}
-
 class VideoWriterTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder = scratchPath("video_writer");
-        fs::create_directories(folder);
-        ASSERT_EQ(openOutput(file, folder / "out.mp4"), std::nullopt);
-    }
-    void TearDown() override { fs::remove_all(folder); }
+    void SetUp() override { ASSERT_EQ(openOutput(file, folder / "out.mp4"), std::nullopt); }
 
-    fs::path folder;
+    const ScratchFolder scratch{"video_writer"};
+    const fs::path& folder = scratch.path;
     OutputFile file;
 };
 
