@@ -45,9 +45,11 @@ uniform vec4 light_colors[4];        // intensity already multiplied in; w = 0 m
 out vec4 fragColor;
 
 const float noHit = 1e30;
-const int maxMeshes = 32;
+const int maxMeshes = 32;       // the most meshes a scene holds (kMaxSceneMeshes)
+const int sideBits = 10;        // the scene texture is 1 << sideBits texels wide (kSceneTextureSide)
 const int stackSize = 40;        // a trace tree is at most 40 levels deep: one waiting child per level
 const int treeLeafFaces = 4;    // the most faces in a trace tree leaf (kTraceTreeLeafFaces)
+const int leafCountBits = 4;    // a leaf word: first face entry << leafCountBits | count (kLeafWordCountBits)
 const int maxSteps = 4096;       // steps of one mesh walk, a guard against damaged data
 const float invisibleLight = 1.0 / 4096.0;  // a light adding less than this cannot be seen
 const float faintMirror = 0.3;   // a mirror share up to which one reflection serves a whole pixel
@@ -55,7 +57,7 @@ const float faintMirror = 0.3;   // a mirror share up to which one reflection se
 // Texel `index` of the 1024-wide scene texture. Indices are never negative, so a mask and a shift
 // give the column and row without an integer division in every lane.
 vec4 fetchTexel(int index) {
-    return texelFetch(scene_data, ivec2(index & 1023, index >> 10), 0);
+    return texelFetch(scene_data, ivec2(index & ((1 << sideBits) - 1), index >> sideBits), 0);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -171,8 +173,8 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
     int lastFace = -1;
     for (int step = 0; step < maxSteps; ++step) {
         if (face > lastFace && node.x == 0) {
-            face = node.y >> 4;
-            lastFace = face + (node.y & 15) - 1;
+            face = node.y >> leafCountBits;
+            lastFace = face + (node.y & ((1 << leafCountBits) - 1)) - 1;
             node.x = -1;
         }
         bool onFace = face <= lastFace;
@@ -311,17 +313,24 @@ struct Surface {
 // The vertex extra value, a whole number below 2^24 (content/vertex_extra.h): bits 0 to 9 and 10
 // to 19 the vertex's shading normal in octahedral coordinates (1023 in the first: none, the face
 // is flat), bits 20 to 23 the ambient level.
+const int octSteps = 1022;      // kOctSteps
+const int noNormal = 1023;      // kNoNormal
+const int secondCodeShift = 10; // kSecondCodeShift
+const int ambientShift = 20;    // kAmbientShift
+const int ambientLevels = 15;   // kAmbientLevels
+
 vec3 extraNormal(float extra) {
     int bits = int(extra);
-    int u = bits & 1023;
-    if (u == 1023) return vec3(0.0);
-    vec2 e = vec2(float(u), float((bits >> 10) & 1023)) * (2.0 / 1022.0) - 1.0;
+    int codeMask = (1 << secondCodeShift) - 1;
+    int u = bits & codeMask;
+    if (u == noNormal) return vec3(0.0);
+    vec2 e = vec2(float(u), float((bits >> secondCodeShift) & codeMask)) * (2.0 / float(octSteps)) - 1.0;
     vec3 n = vec3(e, 1.0 - abs(e.x) - abs(e.y));
     if (n.z < 0.0) n.xy = (1.0 - abs(n.yx)) * mix(vec2(1.0), vec2(-1.0), lessThan(n.xy, vec2(0.0)));
     return normalize(n);
 }
 
-float extraAmbient(float extra) { return float(int(extra) >> 20) / 15.0; }
+float extraAmbient(float extra) { return float(int(extra) >> ambientShift) / float(ambientLevels); }
 
 // A checker pattern, from a face's records (content/surface_pattern.h): record 1's red is minus one
 // minus the second material's albedo, each channel's square root in 8 bits; its green the cell
