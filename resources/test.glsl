@@ -742,7 +742,12 @@ void main() {
                 }
             } else {
                 mirrorMesh = hit.mesh;
-                mirror = hit.mesh < 0 ? skyThere : litColor(seenLight, mix(surface.albedo, surface.otherAlbedo, surface.otherShare));
+                // A checker seen in a mirror: its two materials mixed much as shown (display values
+                // go roughly as the square root), as the samples of a pixel would mix them.
+                vec3 seenA = sqrt(max(litColor(seenLight, surface.albedo), vec3(0.0)));
+                vec3 seenB = sqrt(max(litColor(seenLight, surface.otherAlbedo), vec3(0.0)));
+                vec3 seenMix = mix(seenA, seenB, surface.otherShare);
+                mirror = hit.mesh < 0 ? skyThere : seenMix * seenMix;
                 steadyMirror = hit.mesh < 0 ? skyThere : litColor(seenLight, 0.5 * (surface.albedo + surface.otherAlbedo));
             }
         }
