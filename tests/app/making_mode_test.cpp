@@ -27,13 +27,15 @@ TEST(MakingPartsTest, PartsStartWhereTheDurationsBeforeThemAddUp) {
     EXPECT_EQ(partAt(111.9), 5);
 }
 
-TEST(MakingKeysTest, SpacePausesAndResumesAndOtherKeysLeaveThePositionAlone) {
-    PlayPosition play = at(62.0);
+TEST(MakingKeysTest, SpaceHoldsThePictureOnScreenAtItsMillisecondAndOtherKeysLeaveThePositionAlone) {
+    PlayPosition play = at(62.00042);
     EXPECT_TRUE(applyMakingKey(play, Key::Space));
     EXPECT_TRUE(play.paused);
+    EXPECT_EQ(play.pendingSeek, 62.0) << "held at the shown picture's whole millisecond";
+    play.pendingSeek.reset();
     EXPECT_TRUE(applyMakingKey(play, Key::Space));
     EXPECT_FALSE(play.paused);
-    EXPECT_FALSE(play.pendingSeek) << "pausing is no seek";
+    EXPECT_FALSE(play.pendingSeek) << "playing on is no seek";
 
     EXPECT_FALSE(applyMakingKey(play, Key::Other));
     EXPECT_FALSE(applyMakingKey(play, Key::Escape));
@@ -57,7 +59,11 @@ TEST(MakingKeysTest, ArrowsSeekFiveSecondsFromTheLatestTargetAndStayInsideTheSho
 
     PlayPosition late = at(110.0);
     applyMakingKey(late, Key::Right);
-    EXPECT_EQ(late.pendingSeek, songEndSeconds());
+    EXPECT_EQ(late.pendingSeek, 111.989) << "the last whole millisecond of the song";
+
+    PlayPosition fine = at(62.0);
+    applyMakingKey(fine, Key::Right, true);
+    EXPECT_EQ(fine.pendingSeek, 63.0) << "Shift moves one second";
 
     PlayPosition held = at(62.0);
     held.paused = true;
@@ -65,27 +71,27 @@ TEST(MakingKeysTest, ArrowsSeekFiveSecondsFromTheLatestTargetAndStayInsideTheSho
     EXPECT_TRUE(held.paused) << "a seek keeps a held picture held";
 }
 
-TEST(MakingKeysTest, PageKeysGoToPartStartsAndHomeToTheStartOrTheLoopsStart) {
+TEST(MakingKeysTest, PageKeysGoToTheFirstMillisecondTheDirectorDrawsInAPartAndHomeToTheStartOrTheLoopsStart) {
+    // The director keeps a part up to its duration inclusive: 70.000 s is still part 3.
     PlayPosition play = at(62.0);
     applyMakingKey(play, Key::PageDown);
-    EXPECT_EQ(play.pendingSeek, 70.0);
+    EXPECT_EQ(play.pendingSeek, 70.001);
     applyMakingKey(play, Key::PageDown);
-    EXPECT_EQ(play.pendingSeek, 110.0) << "from the start just reached, on to the next";
+    EXPECT_EQ(play.pendingSeek, 110.001) << "from the start just reached, on to the next";
     EXPECT_FALSE(applyMakingKey(play, Key::PageDown)) << "the last part has no next one";
-    EXPECT_EQ(play.pendingSeek, 110.0);
+    EXPECT_EQ(play.pendingSeek, 110.001);
 
     PlayPosition back = at(62.0);
     applyMakingKey(back, Key::PageUp);
-    EXPECT_EQ(back.pendingSeek, 38.0);
+    EXPECT_EQ(back.pendingSeek, 38.001);
     applyMakingKey(back, Key::PageUp);
-    EXPECT_EQ(back.pendingSeek, 22.0);
-    PlayPosition first = at(5.0);
-    applyMakingKey(first, Key::PageUp);
-    EXPECT_EQ(first.pendingSeek, 0.0);
+    EXPECT_EQ(back.pendingSeek, 22.001);
+    applyMakingKey(back, Key::PageUp);
+    EXPECT_EQ(back.pendingSeek, 0.0);
 
-    PlayPosition boundary = at(69.99999);  // the clock's reading right after a seek to 70 s
+    PlayPosition boundary = at(70.0);  // the last moment of part 3
     applyMakingKey(boundary, Key::PageDown);
-    EXPECT_EQ(boundary.pendingSeek, 110.0);
+    EXPECT_EQ(boundary.pendingSeek, 70.001);
 
     PlayPosition home = at(62.0);
     applyMakingKey(home, Key::Home);
