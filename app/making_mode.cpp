@@ -194,7 +194,7 @@ std::string makingTitle(std::int32_t part, double seconds, double framesPerSecon
                         const std::optional<std::string>& problem) {
     char text[96];
     if (paused) {
-        std::snprintf(text, sizeof text, "Quorvale \xC2\xB7 part %d \xC2\xB7 %.2f s \xC2\xB7 paused", part, seconds);
+        std::snprintf(text, sizeof text, "Quorvale \xC2\xB7 part %d \xC2\xB7 %.3f s \xC2\xB7 paused", part, seconds);
     } else {
         std::snprintf(text, sizeof text, "Quorvale \xC2\xB7 part %d \xC2\xB7 %.1f s \xC2\xB7 %.1f fps", part, seconds,
                       framesPerSecond);
@@ -248,12 +248,15 @@ void drawMakingFrame() {
     const bool rebuilt = shaderLibrary.reloadChanged() > 0;
     // The show is drawn only when its picture would change: an unchanged held or waiting picture
     // is shown again from the canvas, not drawn again.
-    const bool redraw = firstTurn || s.play.seeksDone != s.seeksDrawn || s.play.showTime != s.drawnTime || rebuilt ||
+    const bool jumped = s.play.seeksDone != s.seeksDrawn;
+    const bool redraw = firstTurn || jumped || s.play.showTime != s.drawnTime || rebuilt ||
                         scene == SceneReload::Loaded || s.canvas.framebuffer == 0;
     if (redraw) drawShowPicture(s);
-    if (now - s.lastReading >= kRateInterval) {
-        s.lastReading = now;
-        s.rate = readFrameRate(s.meter, now);
+    if (jumped || rebuilt || now - s.lastReading >= kRateInterval) {
+        if (now - s.lastReading >= kRateInterval) {
+            s.lastReading = now;
+            s.rate = readFrameRate(s.meter, now);
+        }
         const std::optional<std::string> shaderProblem = shaderLibrary.buildProblem();
         platform::setWindowTitle(makingTitle(showStepAt(s.play.showTime).part, s.play.showTime, s.rate, s.play.paused,
                                              shaderProblem));

@@ -49,7 +49,8 @@ void countFrame(FrameRateMeter& meter);
 double readFrameRate(FrameRateMeter& meter, std::chrono::steady_clock::time_point now);
 
 // "Quorvale · part 3 · 62.4 s · 1.9 fps"; while held, "paused" in place of the rate and the
-// time to the hundredth. The first line of a shader build problem, when there is one, goes after it.
+// time to the millisecond, which given to --at gives the held picture back. The first line of a
+// shader build problem, when there is one, goes after it.
 std::string makingTitle(std::int32_t part, double seconds, double framesPerSecond, bool paused,
                         const std::optional<std::string>& problem);
 

@@ -230,11 +230,6 @@ void requeueLoopPasses(WaveOutput& w) {
     }
 }
 
-std::uint32_t framesWritten(const WaveOutput& w) {
-    if (w.framesReady == nullptr) return w.frameCount;
-    return std::min(w.framesReady->load(std::memory_order_acquire), w.frameCount);
-}
-
 // Queues a seek's run once the render has written far enough beyond its target, and not while
 // held: some drivers count a header written to a paused device as partly played already.
 void queueRunWhenWritten(WaveOutput& w) {

@@ -103,7 +103,7 @@ TEST(MakingKeysTest, PageKeysGoToTheFirstMillisecondTheDirectorDrawsInAPartAndHo
 
 TEST(MakingTitleTest, SaysPartTimeAndRateOrPausedAndTheFirstLineOfABuildProblem) {
     EXPECT_EQ(makingTitle(3, 62.44, 1.94, false, std::nullopt), "Quorvale · part 3 · 62.4 s · 1.9 fps");
-    EXPECT_EQ(makingTitle(0, 0.0, 0.0, true, std::nullopt), "Quorvale · part 0 · 0.00 s · paused");
+    EXPECT_EQ(makingTitle(0, 0.0, 0.0, true, std::nullopt), "Quorvale · part 0 · 0.000 s · paused");
     EXPECT_EQ(makingTitle(1, 30.0, 2.0, false, std::string("test.glsl: 0:3(1): error: syntax error\nmore")),
               "Quorvale · part 1 · 30.0 s · 2.0 fps · test.glsl: 0:3(1): error: syntax error");
     const std::string longTitle = makingTitle(1, 30.0, 2.0, false, std::string(500, 'e'));
