@@ -9,7 +9,6 @@ namespace {
 constexpr GLenum kGlRenderbuffer = 0x8D41;
 constexpr GLenum kGlReadFramebuffer = 0x8CA8;
 constexpr GLenum kGlDrawFramebuffer = 0x8CA9;
-constexpr GLenum kGlFramebufferComplete = 0x8CD5;
 
 using BlitFramebuffer = void(QV_GL_CALL*)(GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLbitfield, GLenum);
 

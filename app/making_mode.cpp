@@ -25,8 +25,6 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kRateInterval = std::chrono::milliseconds(500);
 // While nothing changes, the loop looks for keys and saves this often.
 constexpr auto kIdleWait = std::chrono::milliseconds(10);
-// A float clock reads 70 s as 69.99999...; this much below a part's start counts as the start.
-constexpr double kStartTolerance = 1e-3;
 constexpr std::size_t kProblemLength = 120;
 
 struct MakingSession {
@@ -113,16 +111,6 @@ void drawShowPicture(MakingSession& s) {
 }
 
 }  // namespace
-
-double partStartSeconds(std::int32_t index) {
-    return static_cast<double>(partStartTime(static_cast<std::size_t>(std::max(index, 0))));
-}
-
-std::int32_t partAt(double seconds) {
-    std::int32_t part = 0;
-    while (part + 1 < partCount() && partStartSeconds(part + 1) <= seconds + kStartTolerance) ++part;
-    return part;
-}
 
 bool applyMakingKey(PlayPosition& play, platform::Key key, bool shift) {
     using platform::Key;

@@ -16,13 +16,6 @@
 inline constexpr double kSeekStepSeconds = 5.0;
 inline constexpr double kFineSeekSeconds = 1.0;
 
-// Show time at which timeline part `index` starts: the durations before it added up.
-double partStartSeconds(std::int32_t index);
-
-// The part whose stretch [start, next start) holds `seconds` (the last part from its start on).
-// A time a hair below a start, as a float clock gives it, counts as that start.
-std::int32_t partAt(double seconds);
-
 // What a key does to the play position: Space holds or resumes; Left and Right seek 5 s (1 s with
 // Shift); Comma and Period hold the show and step one scene step back or forward; Page Up and
 // Page Down go to the first step of the previous and next part; Home to the start (or the loop's

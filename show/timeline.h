@@ -71,5 +71,22 @@ constexpr float partStartTime(std::size_t part) {
     return start;
 }
 
+// The same start in double, for the tools, making mode and tests that pick a show time.
+constexpr double partStartSeconds(std::size_t part) { return static_cast<double>(partStartTime(part)); }
+
+// The part an ideal clock is in at show time `seconds`: the director moves on only once the time
+// in a part exceeds its duration, so a part holds its own end (part 0 holds 22.0 s exactly) and
+// the last part everything after its start. The one answer for the director, making mode and tools.
+constexpr std::int32_t partAt(float seconds) {
+    std::int32_t part = 0;
+    float start = 0.0f;
+    while (static_cast<std::size_t>(part) + 1 < timeline.size() &&
+           seconds - start > timeline[static_cast<std::size_t>(part)].duration) {
+        start += timeline[static_cast<std::size_t>(part)].duration;
+        ++part;
+    }
+    return part;
+}
+
 // The length of the whole show, end marker included.
 inline constexpr float kShowLength = partStartTime(timeline.size());

@@ -6,7 +6,7 @@
 #include "platform/platform.h"
 #include "synth/song_constants.h"
 
-double songEndSeconds() { return static_cast<double>(synth::kSongFrames) / platform::kAudioFrameRate; }
+double songEndSeconds() { return synth::kSongSeconds; }
 
 std::uint32_t songFrameAt(double seconds, std::uint32_t songFrames) {
     const double frame = std::round(std::max(seconds, 0.0) * platform::kAudioFrameRate);

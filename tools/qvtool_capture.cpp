@@ -31,7 +31,7 @@
 #include "tools/interrupts.h"
 #include "tools/output_file.h"
 #include "tools/qvtool_command.h"
-#include "tools/tool_arguments.h"
+#include "cli/arguments.h"
 #include "tools/video_writer.h"
 
 namespace {
@@ -43,7 +43,6 @@ constexpr int kMaxWidth = 3840;
 constexpr int kMaxHeight = 2160;
 constexpr int kMaxFps = 120;
 // The show lasts as long as its song.
-constexpr double kShowSeconds = static_cast<double>(kSongFrames) / synth::kSampleRate;
 
 struct CaptureRequest {
     std::filesystem::path output;
@@ -51,7 +50,7 @@ struct CaptureRequest {
     int height = 720;
     int fps = 60;
     double from = 0.0;
-    double to = kShowSeconds;
+    double to = synth::kSongSeconds;
 };
 
 // What a request comes to: the pictures and the song frames [firstSongFrame, endSongFrame).
@@ -66,14 +65,12 @@ bool fail(const std::string& message) {
     return false;
 }
 
-std::string inQuotes(const std::string& text) { return "'" + text + "'"; }
-
-constexpr OptionRule kOptions[] = {{"--size", true}, {"--fps", true}, {"--from", true}, {"--to", true}};
+constexpr OptionRule kOptions[] = {{"--size", 1}, {"--fps", 1}, {"--from", 1}, {"--to", 1}};
 
 bool takeOption(const GivenOption& option, CaptureRequest& request) {
     const std::string value(option.value);
     if (option.flag == "--size") {
-        if (auto error = parseSize(option.value, request.width, request.height)) return fail(*error);
+        if (auto error = parseSize("--size", option.value, request.width, request.height)) return fail(*error);
         return true;
     }
     if (option.flag == "--fps") {
@@ -115,10 +112,10 @@ bool checkRequest(const CaptureRequest& r) {
         return fail(message);
     }
     if (!(r.from < r.to)) return fail("--from must be below --to");
-    if (r.from < 0.0 || r.to > kShowSeconds) {
+    if (r.from < 0.0 || r.to > synth::kSongSeconds) {
         char message[128];
         std::snprintf(message, sizeof message, "the range %g to %g s is outside the show (0 to %.5f s)", r.from, r.to,
-                      kShowSeconds);
+                      synth::kSongSeconds);
         return fail(message);
     }
     return true;
@@ -196,7 +193,11 @@ bool renderPictures(const CaptureRequest& r, const CapturePlan& plan, VideoWrite
     DirectorState director = idealDirectorState(static_cast<float>(r.from));
     RgbaImage picture;
     for (std::int64_t i = 0; i < plan.pictures; ++i) {
-        if (interrupted()) return false;
+        if (interrupted()) {
+            std::fprintf(stderr, "\nqvtool capture: interrupted at frame %lld of %lld\n", static_cast<long long>(i + 1),
+                         static_cast<long long>(plan.pictures));
+            return false;
+        }
         const double showTime = r.from + static_cast<double>(i) / r.fps;
         drawFrameAt(director, static_cast<float>(showTime));
         if (auto error = readScreen(r.width, r.height, picture)) return fail(*error);
@@ -233,14 +234,12 @@ int runCapture(int argc, char** argv) {
         fail("cannot write " + inQuotes(request.output.string()) + ": " + *error);
         return kFailureStatus;
     }
-    catchInterrupts();
-    removeOnForcedExit(output.temporary);
+    pollInterrupts();
     const CapturePlan plan = planCapture(request);
     const auto start = std::chrono::steady_clock::now();
     const bool written = capture(request, plan, output);
     // An interrupt at any moment up to here, the final flush included, fails the capture.
     const bool kept = written && !interrupted() && commitOutput(output);
-    removeOnForcedExit({});
     if (!kept) {
         discardOutput(output);
         if (interrupted()) {

@@ -19,7 +19,7 @@
 #include "tools/headless_screen.h"
 #include "tools/output_file.h"
 #include "tools/qvtool_command.h"
-#include "tools/tool_arguments.h"
+#include "cli/arguments.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ struct FrameRequest {
     int height = 360;
 };
 
-constexpr OptionRule kOptions[] = {{"--size", true}};
+constexpr OptionRule kOptions[] = {{"--size", 1}};
 
 // Why the command line is refused, or nothing.
 std::optional<std::string> parseRequest(int argc, char** argv, FrameRequest& request) {
@@ -47,7 +47,7 @@ std::optional<std::string> parseRequest(int argc, char** argv, FrameRequest& req
         return error;
     }
     for (const GivenOption& option : options) {
-        if (auto error = parseSize(option.value, request.width, request.height)) return error;
+        if (auto error = parseSize("--size", option.value, request.width, request.height)) return error;
     }
     if (request.width > kMaxSide || request.height > kMaxSide) return "--size allows up to 8192 pixels a side";
     return std::nullopt;

@@ -16,6 +16,7 @@
 #include "show/director.h"
 #include "show/dither_palettes.h"
 #include "tests/support/pictures.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/support/tool_run.h"
 
 namespace {
@@ -28,14 +29,13 @@ struct Picture {
 
 // Renders show time `seconds` at the given size from the repository's resources.
 Picture renderPicture(const std::string& seconds, const std::string& size = "96x54") {
-    std::filesystem::path png = scratchPath("frame_" + seconds + "_" + size);
-    png += ".png";
+    const ScratchFolder scratch("frame");
+    const std::filesystem::path png = scratch.path / "frame.png";
     const ToolRun run = runTool(QVTOOL_PATH, {"frame", seconds, png.string(), "--size", size}, QV_SOURCE_DIR);
     EXPECT_EQ(run.status, 0) << run.err;
     Picture picture;
     int channels = 0;
     unsigned char* pixels = stbi_load(png.string().c_str(), &picture.width, &picture.height, &channels, 3);
-    std::filesystem::remove(png);
     if (pixels == nullptr) return picture;
     picture.rgb.assign(pixels, pixels + 3 * picture.width * picture.height);
     stbi_image_free(pixels);
@@ -174,8 +174,8 @@ TEST(FrameToolTest, TheSteppedOpeningKeepsToFourSixteenAndTwoHundredFiftySixColo
 // Without the title image start-up reports "can't fopen" once and carries on to draw the show.
 TEST(FrameToolTest, StartUpGoesOnWithoutTheTitleImage) {
     namespace fs = std::filesystem;
-    const fs::path folder = scratchPath("no_title");
-    fs::create_directories(folder);
+    const ScratchFolder scratch("no_title");
+    const fs::path& folder = scratch.path;
     fs::copy(fs::path(QV_SOURCE_DIR) / "resources", folder / "resources", fs::copy_options::recursive);
     ASSERT_TRUE(fs::remove(folder / "resources" / "Orrin&Vassel.png"));
 
@@ -187,15 +187,14 @@ TEST(FrameToolTest, StartUpGoesOnWithoutTheTitleImage) {
     EXPECT_NE(first, std::string::npos) << run.err;
     EXPECT_EQ(run.err.find(message, first + 1), std::string::npos) << "one message box only: " << run.err;
     EXPECT_GT(fs::file_size(png), 0u);
-    fs::remove_all(folder);
 }
 
 // Bad usage exits 2 with the usage line; an output that cannot be written exits 1 before anything
 // is drawn (no GL context is made, so the refusal is immediate and says why).
 TEST(FrameToolTest, BadRequestsAreRefusedWithUsageAndBadOutputsBeforeDrawing) {
     namespace fs = std::filesystem;
-    const fs::path folder = scratchPath("frame_refusals");
-    fs::create_directories(folder);
+    const ScratchFolder scratch("frame_refusals");
+    const fs::path& folder = scratch.path;
     const std::string png = (folder / "out.png").string();
     const std::vector<std::vector<std::string>> usage = {
         {"frame", "3", png, "--size", "0x10"}, {"frame", "3", png, "--size", "10x"}, {"frame", "3", png, "--size"},
@@ -212,8 +211,7 @@ TEST(FrameToolTest, BadRequestsAreRefusedWithUsageAndBadOutputsBeforeDrawing) {
         EXPECT_EQ(run.status, 1) << out;
         EXPECT_EQ(run.err.rfind("qvtool frame: cannot write '" + out.string() + "': ", 0), 0u) << run.err;
     }
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << "only taken.png";
-    fs::remove_all(folder);
+    EXPECT_EQ(entriesOf(folder), std::vector<fs::path>{folder / "taken.png"});
 }
 
 }  // namespace

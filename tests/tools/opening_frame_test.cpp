@@ -10,6 +10,7 @@
 
 #include <stb_image.h>
 
+#include "tests/support/scratch_folder.h"
 #include "tests/support/tool_run.h"
 
 namespace {
@@ -21,13 +22,13 @@ struct GreyFrame {
 };
 
 GreyFrame renderGrey(const std::string& seconds, const std::string& size) {
-    const std::filesystem::path png = scratchPath("opening_" + seconds).concat(".png");
+    const ScratchFolder scratch("opening");
+    const std::filesystem::path png = scratch.path / "frame.png";
     const ToolRun run = runTool(QVTOOL_PATH, {"frame", seconds, png.string(), "--size", size}, QV_SOURCE_DIR);
     EXPECT_EQ(run.status, 0) << run.err;
     GreyFrame frame;
     int channels = 0;
     unsigned char* pixels = stbi_load(png.string().c_str(), &frame.width, &frame.height, &channels, 1);
-    std::filesystem::remove(png);
     if (pixels == nullptr) return frame;
     frame.pixels.assign(pixels, pixels + static_cast<std::ptrdiff_t>(frame.width) * frame.height);
     stbi_image_free(pixels);
