@@ -13,20 +13,14 @@ QVTOOL=${QVTOOL:?path of qvtool}
 
 window_id() { xdotool search --onlyvisible --name '^Quorvale' 2>/dev/null | head -n 1; }
 shot() { import -window "$(window_id)" "$WORK_DIR/$1.png"; }
-# PSNR of two pictures, or of the same crop (WxH+X+Y) of both.
+# PSNR of the same crop (WxH+X+Y, the whole picture by default) of two pictures.
 psnr() {
-  if [ -n "${3:-}" ]; then
-    convert "$WORK_DIR/$1.png" -crop "$3" +repage "$WORK_DIR/crop1.png"
-    convert "$WORK_DIR/$2.png" -crop "$3" +repage "$WORK_DIR/crop2.png"
-    compare -metric PSNR "$WORK_DIR/crop1.png" "$WORK_DIR/crop2.png" null: 2>&1 || true
-  else
-    compare -metric PSNR "$WORK_DIR/$1.png" "$WORK_DIR/$2.png" null: 2>&1 || true
-  fi
+  convert "$WORK_DIR/$1.png" -crop "${3:-320x180+0+0}" +repage "$WORK_DIR/crop1.png"
+  convert "$WORK_DIR/$2.png" -crop "${3:-320x180+0+0}" +repage "$WORK_DIR/crop2.png"
+  compare -metric PSNR "$WORK_DIR/crop1.png" "$WORK_DIR/crop2.png" null: 2>&1 || true
 }
-# Darkest and lightest level (0-255) of a crop of a picture.
-levels() {
-  convert "$WORK_DIR/$1.png" -crop "$2" +repage -colorspace Gray -format "%[fx:int(255*minima)],%[fx:int(255*maxima)]" info:
-}
+# Fx expressions (e.g. "255*maxima.r") of a crop of the fresh shot, comma-separated integers.
+measure() { convert "$WORK_DIR/now.png" -crop "$1" +repage -format "$2" info:; }
 # Waits up to 30 s until `$@` (a test on a fresh shot named "now") holds.
 wait_for_picture() {
   local deadline=$((SECONDS + 30))
@@ -38,7 +32,7 @@ wait_for_picture() {
   done
   fail "the picture never satisfied: $*"
 }
-all_black() { [ "$(levels now 320x180+0+0)" = "0,0" ]; }
+all_black() { [ "$(measure 320x180+0+0 '%[fx:int(255*maxima)]')" = "0" ]; }
 same_as() { [ "$(psnr now "$1")" = "inf" ]; }
 differs_from() { [ "$(psnr now "$1")" != "inf" ]; }
 # The scene step the director shows at part-3 time $1 (part 3 starts at 54 s).
@@ -88,13 +82,11 @@ u32() { od -An -tu4 -j "$2" -N4 "$1" | tr -d ' '; }
 scene="$WORK_DIR/resources/scene.vxs"
 offset=4
 for _ in $(seq 0 19); do
-  faces=$(u32 "$scene" $((offset + 4)))
-  vertices=$(u32 "$scene" $((offset + 8 + 16 * faces)))
+  faces=$(u32 "$scene" $((offset + 4))) vertices=$(u32 "$scene" $((offset + 8 + 16 * faces)))
   transforms=$(u32 "$scene" $((offset + 12 + 16 * faces + 16 * vertices + 32 * faces)))
   offset=$((offset + 16 + 16 * faces + 16 * vertices + 32 * faces + 64 * transforms))
 done
-faces=$(u32 "$scene" $((offset + 4)))
-vertices=$(u32 "$scene" $((offset + 8 + 16 * faces)))
+faces=$(u32 "$scene" $((offset + 4))) vertices=$(u32 "$scene" $((offset + 8 + 16 * faces)))
 cp "$scene" "$WORK_DIR/changed.vxs"
 dd if=/dev/zero of="$WORK_DIR/changed.vxs" bs=1 seek=$((offset + 12 + 16 * faces)) count=$((12 * vertices)) \
   conv=notrunc status=none
@@ -112,7 +104,7 @@ echo "a changed scene was drawn; a broken one left the picture, its message over
 
 # ---- A shader that does not build ----
 solid_colour_shader "0.0, 1.0, 0.0" >"$WORK_DIR/resources/test.glsl"
-all_green() { [ "$(convert "$WORK_DIR/now.png" -crop 320x100+0+80 +repage -format '%[fx:int(255*minima.g)],%[fx:int(255*maxima.r)]' info:)" = "255,0" ]; }
+all_green() { [ "$(measure 320x100+0+80 '%[fx:int(255*minima.g)],%[fx:int(255*maxima.r)]')" = "255,0" ]; }
 wait_for_picture all_green
 shot green
 printf '#version 450\nout vec4 colour;\nvoid main() { colour = vec4(1.0) }\n' >"$WORK_DIR/resources/test.glsl"
@@ -120,7 +112,7 @@ wait_for_title 'test\.glsl: .*error' 30
 log_on_picture() { differs_from green && [ "$(psnr now green 320x40+0+140)" = "inf" ]; }
 wait_for_picture log_on_picture
 solid_colour_shader "0.0, 0.0, 1.0" >"$WORK_DIR/resources/test.glsl"
-only_blue() { [ "$(convert "$WORK_DIR/now.png" -format '%[fx:int(255*minima.b)],%[fx:int(255*maxima.r)],%[fx:int(255*maxima.g)]' info:)" = "255,0,0" ]; }
+only_blue() { [ "$(measure 320x180+0+0 '%[fx:int(255*minima.b)],%[fx:int(255*maxima.r)],%[fx:int(255*maxima.g)]')" = "255,0,0" ]; }
 wait_for_picture only_blue
 echo "a broken save put its log on the picture; a good one took it away"
 press Escape

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/audio_feed.h"
 #include "platform/platform.h"
 #include "tests/platform/disk_audio.h"
 
@@ -213,47 +212,6 @@ TEST(SdlAudioMaking, ASeekAheadOfTheWriterPlaysSilenceUntilTheTargetIsWritten) {
     EXPECT_EQ(runs[1].first, 0u);
     EXPECT_GE(runs[1].length, 4u * 1024u);
     EXPECT_EQ(runs[2].first, 100001u) << "never a frame between the old position and the target";
-}
-
-}  // namespace
-
-namespace {
-
-// Making mode's start waits for the render to be half a second past it, then plays the loop round
-// and round inside the callback, every pass whole and without a gap; cleared, the loop lets the
-// pass under way run on past its end.
-TEST(SdlAudioMaking, ALoopWrapsInsideTheCallbackAfterAStartThatWaitedForItsLead) {
-    const auto file = useDiskAudio("loop");
-    const std::uint32_t count = 441000;
-    const std::vector<float> frames = numberedFrames(count);
-    std::atomic<std::uint32_t> ready{100000 + platform::kStartLeadFrames - 1};
-    const platform::AudioStart start{100000, {100000, 102000}, true};
-    ASSERT_TRUE(platform::startAudioPlayback(frames.data(), count, &ready, start));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(platform::audioPlayPosition().value_or(0), 100000u) << "waiting for the lead";
-    ready.store(count, std::memory_order_release);
-    // Four wraps seen on the position (a pass is two callbacks long, so none goes unseen).
-    int wraps = 0;
-    std::uint32_t last = 100000;
-    for (const auto deadline = Clock::now() + std::chrono::seconds(10); wraps < 4 && Clock::now() < deadline;) {
-        const std::uint32_t now = platform::audioPlayPosition().value_or(0);
-        ASSERT_LT(now, 102000u);
-        wraps += now < last ? 1 : 0;
-        last = now;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    platform::setAudioLoop({});
-    ASSERT_TRUE(waitForPosition(102000 + 4096, std::chrono::seconds(10)));
-    closeAudio();
-
-    const std::vector<PlayedRun> runs = playedRuns(file);
-    ASSERT_GE(runs.size(), 4u);
-    for (std::size_t i = 0; i + 1 < runs.size(); ++i) {
-        EXPECT_EQ(runs[i].first, 100001u) << "pass " << i;
-        EXPECT_EQ(runs[i].length, 2000u) << "pass " << i;
-    }
-    EXPECT_EQ(runs.back().first, 100001u);
-    EXPECT_GT(runs.back().length, 2000u + 4096u) << "the last pass runs on once the loop is cleared";
 }
 
 }  // namespace

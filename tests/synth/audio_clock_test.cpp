@@ -286,15 +286,6 @@ TEST(AudioFeedTest, ALoopWrapsSampleExactlyWhereverTheBuffersEnd) {
     EXPECT_EQ(out[2 * 5], 0.0f);
 }
 
-TEST(AudioFeedTest, PlaybackStartsOnceHalfASecondBeyondTheStartIsWritten) {
-    EXPECT_FALSE(platform::songWrittenFor(1000, 1000 + platform::kStartLeadFrames - 1, kSongFrames));
-    EXPECT_TRUE(platform::songWrittenFor(1000, 1000 + platform::kStartLeadFrames, kSongFrames));
-    EXPECT_FALSE(platform::songWrittenFor(kSongFrames - 100, kSongFrames - 1, kSongFrames))
-        << "near the end the whole rest of the song is needed";
-    EXPECT_TRUE(platform::songWrittenFor(kSongFrames - 100, kSongFrames, kSongFrames));
-    EXPECT_TRUE(platform::songWrittenFor(kSongFrames, kSongFrames, kSongFrames));
-}
-
 // The render publishes one row at a time, slower than the device pulls, so the device keeps
 // catching up with it: it must then get silence, its position must stand still, and every song
 // frame must still come out exactly once, in order. The clock reads the device's position.
