@@ -2,7 +2,8 @@
 # What making mode puts on the window (320 x 180):
 # - `--at 111`, in the last part, which draws nothing: a black picture;
 # - a held picture, the readout hidden with Tab, is the one `qvtool frame` gives at the title's
-#   time (PSNR at least 60 dB); with the readout shown it differs in the readout's rows only;
+#   time (PSNR at least 60 dB); with the readout shown it differs in the readout's rows only; it
+#   is drawn again when the window is exposed;
 # - Period moves the held time on by exactly one scene step;
 # - a changed scene file changes the held picture; a broken one leaves it, with its message on it
 #   until a good one loads;
@@ -63,6 +64,10 @@ match=$(psnr held expected)
 [ "$match" = "inf" ] || awk -v p="$match" 'BEGIN { exit !(p >= 60) }' || fail "held at $held s: PSNR $match dB against qvtool frame"
 [ "$(psnr held with_readout 320x156+0+24)" = "inf" ] || fail "the readout changed the picture below its rows"
 echo "held at $held s: PSNR $match dB against qvtool frame; the readout changes rows 0-23 only"
+id=$(window_id)
+xdotool windowunmap --sync "$id"  # the window's contents are lost; mapped again, it is exposed
+xdotool windowmap --sync "$id"
+wait_for_picture same_as held
 
 press period
 wait_for_title "part 3 [^ ]+ [0-9.]+ s [^ ]+ paused$" 30
