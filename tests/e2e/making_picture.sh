@@ -67,6 +67,7 @@ echo "held at $held s: PSNR $match dB against qvtool frame; the readout changes 
 id=$(window_id)
 xdotool windowunmap --sync "$id"  # the window's contents are lost; mapped again, it is exposed
 xdotool windowmap --sync "$id"
+xdotool windowfocus --sync "$id"  # unmapping took the keyboard's focus away
 wait_for_picture same_as held
 
 press period
