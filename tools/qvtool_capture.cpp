@@ -70,7 +70,7 @@ struct CaptureRequest {
     int crf = kVideoCrf;
     std::string preset = kVideoPreset;
     bool audio = true;
-    int planPieces = 0;  // above 0: print the farm's commands instead of capturing
+    std::optional<int> planPieces;  // given: print the farm's commands instead of capturing
 };
 
 bool fail(const std::string& message) {
@@ -98,7 +98,7 @@ bool takeOption(const GivenOption& option, CaptureRequest& request) {
     if (option.flag == "--fps") return takeWholeNumber(option, request.fps, "a whole number of frames per second");
     if (option.flag == "--samples") return takeWholeNumber(option, request.samples, "1, 4, 9 or 16");
     if (option.flag == "--crf") return takeWholeNumber(option, request.crf, "a whole rate factor, 0 to 51");
-    if (option.flag == "--plan") return takeWholeNumber(option, request.planPieces, "a whole number of pieces");
+    if (option.flag == "--plan") return takeWholeNumber(option, request.planPieces.emplace(), "a whole number of pieces");
     if (option.flag == "--preset") {
         request.preset = value;
         return true;
@@ -133,9 +133,9 @@ bool checkEncoding(const CaptureRequest& r) {
         return fail("--preset takes one of x264's presets (ultrafast ... medium ... placebo), not " +
                     inQuotes(r.preset));
     }
-    if (r.planPieces < 0 || r.planPieces > kMaxPieces) {
+    if (r.planPieces && (*r.planPieces < 1 || *r.planPieces > kMaxPieces)) {
         return fail("--plan takes 1 to " + std::to_string(kMaxPieces) + " pieces, not " +
-                    std::to_string(r.planPieces));
+                    std::to_string(*r.planPieces));
     }
     return true;
 }
@@ -193,7 +193,7 @@ std::filesystem::path pieceName(const std::filesystem::path& output, std::size_t
 
 // The farm's plan: one capture command a line on stdout, the join that follows on stderr.
 int printPlan(const CaptureRequest& r) {
-    const std::vector<PlannedPiece> pieces = planPieces(r.from, r.to, r.fps, r.planPieces);
+    const std::vector<PlannedPiece> pieces = planPieces(r.from, r.to, r.fps, *r.planPieces);
     const std::string program = shellWord(program_invocation_name);
     std::string join = program + " join " + shellWord(r.output.string());
     for (std::size_t k = 0; k < pieces.size(); ++k) {
@@ -291,7 +291,7 @@ bool capture(const CaptureRequest& r, const OutputFile& output) {
 int runCapture(int argc, char** argv) {
     CaptureRequest request;
     if (!parseRequest(argc, argv, request) || !checkRequest(request)) return kUsageStatus;
-    if (request.planPieces > 0) return printPlan(request);
+    if (request.planPieces) return printPlan(request);
     // The output is checked and its temporary file made before anything is drawn.
     OutputFile output;
     if (auto error = openOutput(output, request.output)) {
