@@ -9,6 +9,7 @@
 #include "app/main_loop.h"
 #include "app/making_mode.h"
 #include "app/options.h"
+#include "cli/arguments.h"
 #include "app/window_events.h"
 #include "gl/screen_size.h"
 #include "platform/platform.h"
@@ -29,7 +30,7 @@ ProductionOptions readOptions(int argc, char** argv) {
     const ParsedOptions parsed = parseOptions(arguments, songEndSeconds());
     if (parsed.error) {
         platform::reportCommandLineError(*parsed.error + "\n" + kOptionsUsage);
-        platform::exitProcess(2);
+        platform::exitProcess(kUsageStatus);
     }
     return parsed.options;
 }

@@ -18,8 +18,6 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kTitleInterval = std::chrono::milliseconds(500);
 // While held with nothing to redraw, the loop looks for keys and saves this often.
 constexpr auto kIdleWait = std::chrono::milliseconds(10);
-// A float clock reads 70 s as 69.99999...; this much below a part's start counts as the start.
-constexpr double kStartTolerance = 1e-3;
 constexpr std::size_t kProblemLength = 120;
 
 struct MakingSession {
@@ -42,24 +40,15 @@ void showTitle(MakingSession& s, Clock::time_point now) {
     s.lastTitle = now;
     const double rate = readFrameRate(s.meter, now);
     platform::setWindowTitle(
-        makingTitle(partAt(s.play.showTime), s.play.showTime, rate, s.play.paused, shaderLibrary.buildProblem()));
+        makingTitle(partAt(static_cast<float>(s.play.showTime)), s.play.showTime, rate, s.play.paused, shaderLibrary.buildProblem()));
 }
 
 }  // namespace
 
-double partStartSeconds(std::int32_t index) {
-    return static_cast<double>(partStartTime(static_cast<std::size_t>(std::max(index, 0))));
-}
-
-std::int32_t partAt(double seconds) {
-    std::int32_t part = 0;
-    while (part + 1 < partCount() && partStartSeconds(part + 1) <= seconds + kStartTolerance) ++part;
-    return part;
-}
-
 bool applyMakingKey(PlayPosition& play, platform::Key key) {
     using platform::Key;
     const double base = seekBase(play);
+    const std::int32_t basePart = partAt(static_cast<float>(base));
     switch (key) {
         case Key::Space:
             togglePause(play);
@@ -71,12 +60,12 @@ bool applyMakingKey(PlayPosition& play, platform::Key key) {
             requestSeek(play, base + kSeekStepSeconds);
             return true;
         case Key::PageUp:
-            requestSeek(play, partStartSeconds(std::max(partAt(base) - 1, 0)));
+            requestSeek(play, partEntryTime(static_cast<std::size_t>(std::max(basePart - 1, 0))));
             return true;
         case Key::PageDown:
             // The last part has no next one: the key does nothing there.
-            if (partAt(base) + 1 >= partCount()) return false;
-            requestSeek(play, partStartSeconds(partAt(base) + 1));
+            if (basePart + 1 >= partCount()) return false;
+            requestSeek(play, partEntryTime(static_cast<std::size_t>(basePart + 1)));
             return true;
         case Key::Home:
             requestSeek(play, play.loop ? play.loop->from : 0.0);

@@ -10,17 +10,11 @@
 
 #include "app/options.h"
 #include "platform/platform.h"
+#include "show/timeline.h"
 #include "synth/play_position.h"
 
 // Left and Right move this many seconds.
 inline constexpr double kSeekStepSeconds = 5.0;
-
-// Show time at which timeline part `index` starts: the durations before it added up.
-double partStartSeconds(std::int32_t index);
-
-// The part whose stretch [start, next start) holds `seconds` (the last part from its start on).
-// A time a hair below a start, as a float clock gives it, counts as that start.
-std::int32_t partAt(double seconds);
 
 // What a key does to the play position: Space holds or resumes, Left and Right seek 5 s, Page Up
 // and Page Down go to the start of the previous and next part, Home to the start (or the loop's

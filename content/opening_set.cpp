@@ -98,20 +98,19 @@ void addSkyDome(MeshBuilder& mesh, Vec3 centre, float radius, float fromDegrees,
                 std::span<const SkyBand> bands) {
     // Parameters: arc length along the horizon and up a meridian. Away from the horizon the
     // dome's circles shrink, so no edge gets longer than in the plane.
-    const float toRadians = kPi / 180.0f;
     const auto directionAt = [&](Point2 p) {
         const float elevation = p.v / radius;
-        const float azimuth = fromDegrees * toRadians + p.u / radius;
+        const float azimuth = radians(fromDegrees) + p.u / radius;
         return Vec3{std::cos(elevation) * std::cos(azimuth), std::sin(elevation), -std::cos(elevation) * std::sin(azimuth)};
     };
     const auto place = [&](Point2 p) { return centre + directionAt(p) * radius; };
     const auto keep = [](Point2) { return true; };
     const auto inward = [&](Point2 p) { return Vec3{} - directionAt(p); };
-    const float width = (toDegrees - fromDegrees) * toRadians * radius;
+    const float width = radians(toDegrees - fromDegrees) * radius;
     // One sheet per band, so that each band ends on a row of points instead of a zig-zag.
     float bottom = 0.0f;
     for (const SkyBand& band : bands) {
-        const float top = band.topDegrees * toRadians * radius;
+        const float top = radians(band.topDegrees) * radius;
         addTriangleSheet(mesh, width, bottom, top, place, keep, surface(0.0f, 0.0f, 0.0f, 1.0f, 0.0f, band.glow), inward,
                          1.0f);
         bottom = top;

@@ -10,7 +10,7 @@ namespace {
 constexpr float kCodeSteps = 255.0f;
 constexpr int kCentreBias = 128;
 constexpr float kSmallestCell = 1e-3f;  // the scene program divides by the cell size
-constexpr float kCodeLimit = 16777216.0f;  // whole numbers below 2^24 travel exactly in a float
+constexpr float kCodeLimit = static_cast<float>(kExactFloatLimit);
 
 // An albedo channel in 8 bits, as its square root: dark tiles keep their depth.
 std::uint32_t albedoCode(float albedo) {

@@ -4,13 +4,12 @@
 #include <cfloat>
 #include <cmath>
 
+#include "content/vector_math.h"
 #include "scene/bvh.h"
 
 namespace content {
 namespace {
 
-// Whole numbers up to this stay exact in a float.
-constexpr std::uint32_t kExactLimit = 1u << 24;
 
 struct Entry {
     std::array<float, 3> corner0, corner1, corner2;
@@ -173,7 +172,7 @@ std::optional<std::string> buildTraceTree(const std::vector<FaceRecord>& faces,
                std::to_string(kTraceTreeFaceLimit - 1) + ")";
     }
     // The block's own texels: about 1.5 per face for the pairs, 3 per face entry, and one.
-    if (positions.size() + 6 * faces.size() + 1 >= kExactLimit) return "too many vertices for the trace tree";
+    if (positions.size() + 6 * faces.size() + 1 >= kExactFloatLimit) return "too many vertices for the trace tree";
     for (const FaceRecord& face : faces) {
         if (face.index0 >= positions.size() || face.index1 >= positions.size() || face.index2 >= positions.size()) {
             return "a face names a vertex the mesh does not have";

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <numbers>
 
 #include "math/vector.h"
@@ -10,18 +11,10 @@
 
 namespace content {
 
-// The vector vocabulary is the program's one (math/vector.h); these names keep content's code
-// reading as it always has.
-using ::cross;
-using ::dot;
-using ::kIdentityMatrix;
-using ::kUp;
-using ::Matrix4;
-using ::normalize;
-using ::toArray;
-using ::Vec3;
-
 inline constexpr float kPi = std::numbers::pi_v<float>;
+
+// Whole numbers below this travel exactly in a float (and so in a float texel).
+inline constexpr std::uint32_t kExactFloatLimit = 1u << 24;
 
 float radians(float degrees);
 float mix(float a, float b, float s);

@@ -20,7 +20,7 @@
     X(void, glGenerateMipmap, (GLenum), true)                                        \
     X(void, glActiveTexture, (GLenum), true)                                         \
     X(GLint, glGetUniformLocation, (GLuint, const GLchar*), true)                    \
-    X(void, glGetUniformfv, (GLuint, GLint, GLfloat*), false)                        \
+    X(void, glGetUniformfv, (GLuint, GLint, GLfloat*), true)                         \
     X(void, glGenRenderbuffers, (GLsizei, GLuint*), false)                           \
     X(void, glBindRenderbuffer, (GLenum, GLuint), false)                             \
     X(void, glRenderbufferStorage, (GLenum, GLenum, GLsizei, GLsizei), false)        \

@@ -31,3 +31,5 @@ inline constexpr GLenum kGlRGBA32F = 0x8814;
 inline constexpr GLenum kGlRGBA8 = 0x8058;
 inline constexpr GLenum kGlRed = 0x1903;
 inline constexpr GLenum kGlRgba = 0x1908;
+inline constexpr GLenum kGlLinkStatus = 0x8B82;
+inline constexpr GLenum kGlFramebufferComplete = 0x8CD5;

@@ -10,7 +10,6 @@ namespace {
 // A texture unit the show's passes do not use, so the reduction never leaves the drawn picture
 // bound where a scene program could read it while drawing into it.
 constexpr GLenum kReductionUnit = kGlTexture0 + 7;
-constexpr GLenum kGlLinkStatus = 0x8B82;
 
 // texelFetch reads the drawn texels exactly; the block of output pixel p starts at p * factor.
 constexpr char kReductionSource[] = R"(#version 450

@@ -22,13 +22,34 @@ std::optional<std::string> programInfoLog(GLuint program) {
     return log;
 }
 
-constexpr GLenum kGlLinkStatus = 0x8B82;
+// Bit n set when location n is an active uniform of `program`. Reading a location the program
+// lacks (or any location of a program that did not link) is the one error the reading can give;
+// errors pending before it are taken off first, so that they are not read as its answer.
+std::uint8_t fixedLocationsOf(GLuint program) {
+    for (int pending = 0; pending < 16 && glGetError() != GL_NO_ERROR; ++pending) {
+    }
+    std::uint8_t active = 0;
+    for (int location = 0; location < kFixedUniformLocations; ++location) {
+        GLfloat value[16] = {};  // room for the largest uniform a location can hold, a 4x4 matrix
+        glApi.glGetUniformfv(program, location, value);
+        if (glGetError() == GL_NO_ERROR) active = static_cast<std::uint8_t>(active | (1u << location));
+    }
+    return active;
+}
+
+// The program built from `source`, with its active fixed locations.
+Shader buildProgram(GLenum stage, const char* source) {
+    Shader shader;
+    shader.program = glApi.glCreateShaderProgramv(stage, 1, &source);
+    shader.activeFixedLocations = fixedLocationsOf(shader.program);
+    return shader;
+}
 
 }  // namespace
 
 ShaderBuild buildShaderQuietly(GLenum stage, const char* source) {
     ShaderBuild build;
-    build.shader.program = glApi.glCreateShaderProgramv(stage, 1, &source);
+    build.shader = buildProgram(stage, source);
     GLint linked = 0;
     glApi.glGetProgramiv(build.shader.program, kGlLinkStatus, &linked);
     build.linked = linked != 0 && build.shader.program != 0;
@@ -36,18 +57,19 @@ ShaderBuild buildShaderQuietly(GLenum stage, const char* source) {
     return build;
 }
 
-Shader::Shader(GLenum stage, const char* source) {
-    const GLuint name = glApi.glCreateShaderProgramv(stage, 1, &source);
-    if (const auto log = programInfoLog(name)) platform::showMessageBox(*log, "Test");
-    program = name;
+Shader::Shader(GLenum stage, const char* source) : Shader(buildProgram(stage, source)) {
+    if (const auto log = programInfoLog(program)) platform::showMessageBox(*log, "Test");
 }
 
-Shader::Shader(Shader&& other) noexcept : program(std::exchange(other.program, kNoProgram)) {}
+Shader::Shader(Shader&& other) noexcept
+    : program(std::exchange(other.program, kNoProgram)),
+      activeFixedLocations(std::exchange(other.activeFixedLocations, std::uint8_t{0})) {}
 
 Shader& Shader::operator=(Shader&& other) noexcept {
     if (this == &other) return *this;
     const std::uint32_t old = program;
     program = std::exchange(other.program, kNoProgram);
+    activeFixedLocations = std::exchange(other.activeFixedLocations, std::uint8_t{0});
     if (old != kNoProgram) glApi.glDeleteProgram(old);
     return *this;
 }

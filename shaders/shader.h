@@ -15,6 +15,10 @@ struct Shader {
     static constexpr std::uint32_t kNoProgram = 0xFFFFFFFF;
 
     std::uint32_t program = kNoProgram;
+    // Which of the explicit uniform locations 0 to 3 the program has active (bit n: location n),
+    // found once per build. Setting a location the program lacks is a GL error, unlike a name
+    // it lacks, so users set those locations only when their bit is here.
+    std::uint8_t activeFixedLocations = 0;
 
     Shader() = default;
     // Builds a separable program from one NUL-terminated source. A non-empty info log (errors
@@ -27,7 +31,12 @@ struct Shader {
     Shader(const Shader&) = delete;
     Shader& operator=(const Shader&) = delete;
     ~Shader();
+
+    [[nodiscard]] bool hasFixedLocation(int location) const { return (activeFixedLocations >> location) & 1u; }
 };
+
+// The explicit uniform locations whose use users check with hasFixedLocation.
+inline constexpr int kFixedUniformLocations = 4;
 
 // A build that reports instead of interrupting: no message box, and the link status is asked.
 struct ShaderBuild {

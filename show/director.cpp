@@ -19,12 +19,6 @@ constexpr std::int32_t kOpeningCamera = 3;
 
 DirectorState directorState;
 
-// A recorded frame index clamped into a recording of `count` frames (none: unchanged).
-std::int32_t lastRecordedUpTo(std::int32_t frame, std::size_t count) {
-    if (count == 0) return frame;
-    return std::min(frame, static_cast<std::int32_t>(count - 1));
-}
-
 // The poses part `part` leaves at time t in it, with recordings that end earlier held at their end.
 void settlePart(Scene& scene, const ScenePart& part, float t) {
     if (part.camera < 0 || static_cast<std::size_t>(part.camera) >= scene.cameras.size()) return;
@@ -32,11 +26,7 @@ void settlePart(Scene& scene, const ScenePart& part, float t) {
     Camera& camera = scene.cameras[static_cast<std::size_t>(part.camera)];
     applyCameraFrame(camera, lastRecordedUpTo(frame, camera.frames.size()));
     advancePartMeshes(scene, part, frame);  // mesh frames clamp themselves
-    for (std::int32_t index : part.lights) {
-        if (index < 0 || index == kCameraLight || static_cast<std::size_t>(index) >= scene.lights.size()) continue;
-        Light& light = scene.lights[static_cast<std::size_t>(index)];
-        applyLightFrame(light, lastRecordedUpTo(frame, light.frames.size()));
-    }
+    advancePartLights(scene, part, frame, PastRecording::HoldLast);
 }
 
 float cubed(float x) { return x * x * x; }
@@ -94,14 +84,8 @@ float advanceTimeline(DirectorState& state, float now) {
 }
 
 DirectorState idealDirectorState(float seconds) {
-    DirectorState state;
-    state.started = true;
-    for (std::size_t i = 0; i + 1 < timeline.size(); ++i) {
-        if (seconds - state.partStart <= timeline[i].duration) break;
-        state.partStart += timeline[i].duration;
-        ++state.currentPart;
-    }
-    return state;
+    const std::int32_t part = partAt(seconds);
+    return {part, partStartTime(static_cast<std::size_t>(part)), true};
 }
 
 FramePath framePathFor(std::int32_t camera, float t) {

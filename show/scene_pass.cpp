@@ -82,11 +82,17 @@ void advancePartMeshes(Scene& scene, const ScenePart& part, std::int32_t frame) 
     for (std::int32_t i = range.first; i < range.end; ++i) applyMeshFrame(scene.meshes[static_cast<std::size_t>(i)], frame);
 }
 
-void advancePartLights(Scene& scene, const ScenePart& part, std::int32_t frame) {
+std::int32_t lastRecordedUpTo(std::int32_t frame, std::size_t count) {
+    if (count == 0) return frame;
+    return std::min(frame, static_cast<std::int32_t>(count - 1));
+}
+
+void advancePartLights(Scene& scene, const ScenePart& part, std::int32_t frame, PastRecording past) {
     for (const std::int32_t slot : part.lights) {
         if (slot == kCameraLight) continue;  // the camera's light, never a stored one
         if (slot >= 0 && static_cast<std::size_t>(slot) < scene.lights.size()) {
-            applyLightFrame(scene.lights[static_cast<std::size_t>(slot)], frame);
+            Light& light = scene.lights[static_cast<std::size_t>(slot)];
+            applyLightFrame(light, past == PastRecording::HoldLast ? lastRecordedUpTo(frame, light.frames.size()) : frame);
         }
     }
 }
@@ -167,10 +173,11 @@ bool setSceneUniforms(Scene& scene, const ScenePart& part, float t, const Shader
 
     bindSceneData(scene);
     glApi.glUseProgram(shader.program);
-    glApi.glUniform4fv(0, 1, frameValues.data());
-    glApi.glUniform1i(1, 0);
-    glApi.glUniform1i(2, 1);
-    glApi.glUniform1i(3, 2);
+    // The fixed locations only where the program has them: setting one it lacks is an error.
+    if (shader.hasFixedLocation(0)) glApi.glUniform4fv(0, 1, frameValues.data());
+    for (int unit = 0; unit < 3; ++unit) {
+        if (shader.hasFixedLocation(unit + 1)) glApi.glUniform1i(unit + 1, unit);
+    }
     glApi.glUniform1i(uniformLocation(shader, "scene_data"), kSceneDataUnit);
     glApi.glUniform4iv(uniformLocation(shader, "scene_part"), 1, partValues.data());
     glApi.glUniform4iv(uniformLocation(shader, "meshes_info"), meshCount, meshes.info[0].data());

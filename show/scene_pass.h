@@ -64,10 +64,19 @@ std::int32_t meshUniformCount(const Scene& scene);
 // meshes or the uniform arrays are skipped.
 void advancePartMeshes(Scene& scene, const ScenePart& part, std::int32_t frame);
 
+// What an advance does with a frame past a light's recording: the live pass leaves the light
+// where it is; settling after a jump holds it at its last recorded frame, where playing through
+// would have left it.
+enum class PastRecording { Skip, HoldLast };
+
+// A recorded frame index clamped into a recording of `count` frames (none: unchanged).
+std::int32_t lastRecordedUpTo(std::int32_t frame, std::size_t count);
+
 // Moves the scene lights in the part's slots to `frame` (applyLightFrame); slots naming no
 // scene light are skipped, and so is kCameraLight, which names the camera's light even in a
 // scene with more than kCameraLight lights.
-void advancePartLights(Scene& scene, const ScenePart& part, std::int32_t frame);
+void advancePartLights(Scene& scene, const ScenePart& part, std::int32_t frame,
+                       PastRecording past = PastRecording::Skip);
 
 // Moves everything the part shows to time t in it: the scene's frame index, the part's camera,
 // meshes and lights, and the flash colour (partFlash). The part's camera must exist.

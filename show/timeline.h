@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -69,6 +70,31 @@ constexpr float partStartTime(std::size_t part) {
     float start = 0.0f;
     for (std::size_t i = 0; i < part && i < timeline.size(); ++i) start += timeline[i].duration;
     return start;
+}
+
+// The same start in double, for the tools, making mode and tests that pick a show time.
+constexpr double partStartSeconds(std::size_t part) { return static_cast<double>(partStartTime(part)); }
+
+// The part an ideal clock is in at show time `seconds`: the director moves on only once the time
+// in a part exceeds its duration, so a part holds its own end (part 0 holds 22.0 s exactly) and
+// the last part everything after its start. The one answer for the director, making mode and tools.
+constexpr std::int32_t partAt(float seconds) {
+    std::int32_t part = 0;
+    float start = 0.0f;
+    while (static_cast<std::size_t>(part) + 1 < timeline.size() &&
+           seconds - start > timeline[static_cast<std::size_t>(part)].duration) {
+        start += timeline[static_cast<std::size_t>(part)].duration;
+        ++part;
+    }
+    return part;
+}
+
+// The first show time at which the director draws part `part`: a part's start still belongs to
+// the part before it, so this is the next float after it (0 for the first part).
+constexpr float partEntryTime(std::size_t part) {
+    const float start = partStartTime(part);
+    if (part == 0) return start;
+    return std::bit_cast<float>(std::bit_cast<std::uint32_t>(start) + 1u);  // start > 0: the next float up
 }
 
 // The length of the whole show, end marker included.

@@ -6,7 +6,7 @@
 #include "platform/platform.h"
 #include "synth/song_constants.h"
 
-double songEndSeconds() { return static_cast<double>(synth::kSongFrames) / platform::kAudioFrameRate; }
+double songEndSeconds() { return synth::kSongSeconds; }
 
 void requestSeek(PlayPosition& play, double seconds) {
     play.pendingSeek = std::clamp(seconds, 0.0, songEndSeconds());

@@ -15,6 +15,8 @@ inline constexpr std::uint32_t kOrderPositions = 56;
 inline constexpr std::uint32_t kSongRows = kOrderPositions * kRowsPerPattern;  // 896
 inline constexpr std::uint32_t kSongFrames = kSongRows * kSamplesPerRow;  // 4,938,752
 inline constexpr std::uint32_t kSongBytes = kSongFrames * kChannels * 4;  // 39,510,016
+// The song's length in seconds (111.98984...): where the show ends.
+inline constexpr double kSongSeconds = static_cast<double>(kSongFrames) / kSampleRate;
 
 // Tracks, voices and their masks.
 inline constexpr int kTrackCount = 13;

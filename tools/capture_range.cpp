@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "tools/tool_arguments.h"
+#include "cli/arguments.h"
 
 namespace {
 
@@ -22,8 +22,6 @@ std::optional<std::string> findValue(const std::map<std::string, std::string>& m
     if (found == metadata.end()) return std::nullopt;
     return found->second;
 }
-
-std::string inQuotes(const std::string& text) { return "'" + text + "'"; }
 
 // The first setting in which `piece` differs from `first`, as "size 320x180 and 640x360", or
 // nothing.
@@ -122,7 +120,7 @@ std::optional<CaptureRecord> readCaptureRecord(const std::map<std::string, std::
     const auto preset = findValue(metadata, "capture_preset");
     const auto audio = findValue(metadata, "capture_audio");
     if (!from || !to || !size || !fps || !samples || !crf || !preset || !audio) return std::nullopt;
-    if (!parseDecimal(*from, r.from) || !parseDecimal(*to, r.to) || parseSize(*size, r.width, r.height) ||
+    if (!parseDecimal(*from, r.from) || !parseDecimal(*to, r.to) || parseSize("capture_size", *size, r.width, r.height) ||
         !parseWholeNumber(*fps, r.fps) || !parseWholeNumber(*samples, r.samples) || !parseWholeNumber(*crf, r.crf)) {
         return std::nullopt;
     }

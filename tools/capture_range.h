@@ -18,9 +18,6 @@
 
 #include "synth/song_constants.h"
 
-// The show lasts as long as its song.
-inline constexpr double kShowSeconds = static_cast<double>(synth::kSongFrames) / synth::kSampleRate;
-
 struct PictureGrid {
     double from = 0.0;
     int fps = 1;

@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr GLenum kGlFramebufferComplete = 0x8CD5;
-
 std::string hex(unsigned value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%04X", value);

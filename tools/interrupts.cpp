@@ -1,47 +1,93 @@
 #include "tools/interrupts.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <csignal>
-#include <cstring>
-#include <string>
+#include <cstdio>
+#include <mutex>
+#include <thread>
 
 namespace {
 
-// The handler may only touch lock-free atomics and call async-signal-safe functions.
-std::atomic<int> firstSignal{0};
-static_assert(std::atomic<int>::is_always_lock_free);
+struct InterruptState {
+    std::atomic<int> firstSignal{0};
+    std::atomic<bool> polled{false};
+    std::mutex lock;                  // held while the temporary is created, renamed or deleted
+    std::filesystem::path temporary;  // the file an interrupt deletes; empty for none
+};
 
-// The path to unlink on a forced exit, copied into a fixed buffer so that the handler needs no
-// allocation; `forcedExitPathReady` says whether the buffer holds a complete name.
-char forcedExitPath[4096] = {};
-std::atomic<bool> forcedExitPathReady{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
+InterruptState& state() {
+    static InterruptState instance;
+    return instance;
+}
 
-void noteInterrupt(int signal) {
-    int none = 0;
-    if (firstSignal.compare_exchange_strong(none, signal)) return;
-    if (forcedExitPathReady.load()) ::unlink(forcedExitPath);
+sigset_t interruptSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    return signals;
+}
+
+[[noreturn]] void endNow(InterruptState& s, int signal) {
+    const std::lock_guard<std::mutex> held(s.lock);
+    if (!s.temporary.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove(s.temporary, ignored);
+        std::fprintf(stderr, "\nqvtool: interrupted; removed the unfinished '%s'\n", s.temporary.c_str());
+    }
+    std::fflush(stderr);
     ::_exit(128 + signal);
+}
+
+void takeSignals() {
+    InterruptState& s = state();
+    const sigset_t signals = interruptSignals();
+    for (;;) {
+        int signal = 0;
+        if (sigwait(&signals, &signal) != 0) continue;
+        int none = 0;
+        const bool first = s.firstSignal.compare_exchange_strong(none, signal);
+        if (!first || !s.polled.load()) endNow(s, first ? signal : none);
+    }
 }
 
 }  // namespace
 
 void catchInterrupts() {
-    struct sigaction action {};
-    action.sa_handler = noteInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    const sigset_t signals = interruptSignals();
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    std::thread(takeSignals).detach();
 }
 
-int interruptSignal() { return firstSignal.load(); }
+int interruptSignal() { return state().firstSignal.load(); }
 
-void removeOnForcedExit(const std::filesystem::path& file) {
-    forcedExitPathReady.store(false);
-    const std::string name = file.string();
-    if (name.empty() || name.size() >= sizeof forcedExitPath) return;
-    std::memcpy(forcedExitPath, name.c_str(), name.size() + 1);
-    forcedExitPathReady.store(true);
+void pollInterrupts() { state().polled.store(true); }
+
+bool renameUnlessInterrupted(const std::filesystem::path& temporary, const std::filesystem::path& path,
+                             std::error_code& error) {
+    InterruptState& s = state();
+    const std::lock_guard<std::mutex> held(s.lock);
+    if (s.firstSignal.load() != 0) {
+        std::filesystem::remove(temporary, error);
+        if (s.temporary == temporary) s.temporary.clear();
+        return false;
+    }
+    std::filesystem::rename(temporary, path, error);
+    if (!error && s.temporary == temporary) s.temporary.clear();
+    return !error;
 }
+
+void forgetTemporary(const std::filesystem::path& temporary) {
+    InterruptState& s = state();
+    const std::lock_guard<std::mutex> held(s.lock);
+    if (s.temporary == temporary) s.temporary.clear();
+}
+
+namespace interrupts_detail {
+void lock() { state().lock.lock(); }
+void unlock() { state().lock.unlock(); }
+void name(const std::filesystem::path& temporary) { state().temporary = temporary; }
+}  // namespace interrupts_detail

@@ -1,17 +1,55 @@
-// Interrupts (SIGINT, SIGTERM) for the qvtool commands that work long enough to be stopped. The
-// first interrupt is only noted: the command sees it through interrupted(), cleans up and fails.
-// A second one ends the process at once (status 128 + signal), removing the file named by
-// removeOnForcedExit first, so that a command stuck in a library call can still be stopped.
+// Interrupts (SIGINT, SIGTERM) for every qvtool command. qvtool's main calls catchInterrupts()
+// before anything else, so that the signals are blocked in every thread the process will have and
+// one thread of their own takes them. What it does with one:
+//   - a command that checks interrupted() itself and stops cleanly (pollInterrupts) only sees the
+//     first interrupt noted, and cleans up and fails on its own; a second ends the process;
+//   - otherwise the process ends at once.
+// Ending at once deletes the temporary output file named by deleteOnInterrupt, and exits with
+// 128 + the signal's number. Creating that file and renaming it into place are done under the
+// same lock as the deletion, so an interrupt falls either before the rename (the temporary is
+// gone, the output untouched) or after it (the output is complete).
 #pragma once
 
 #include <filesystem>
+#include <system_error>
 
-// Installs the handlers; call once, on the main thread, before the work starts.
+// Blocks the signals and starts the thread that takes them. Call once, on the main thread,
+// before any other thread is started.
 void catchInterrupts();
 
 // The signal number of the first interrupt, 0 while there has been none. Any thread.
 [[nodiscard]] int interruptSignal();
 [[nodiscard]] inline bool interrupted() { return interruptSignal() != 0; }
 
-// The file a forced exit deletes (a temporary output); an empty path forgets it. Main thread.
-void removeOnForcedExit(const std::filesystem::path& file);
+// From now on the first interrupt is only noted: the caller checks interrupted() while it works.
+void pollInterrupts();
+
+// Runs `create` (which makes the temporary file and returns true when it did) under the lock,
+// and names the file for deletion when it did: no interrupt can fall in between.
+template <typename Create>
+bool createDeletedOnInterrupt(const std::filesystem::path& temporary, Create create);
+
+// Renames `temporary` to `path` unless an interrupt has come, in which case it deletes it. False
+// after an interrupt, or when the rename fails (`error` set; the temporary is then still named
+// for deletion, and the caller removes it and forgets it).
+[[nodiscard]] bool renameUnlessInterrupted(const std::filesystem::path& temporary,
+                                           const std::filesystem::path& path, std::error_code& error);
+
+// Forgets the temporary file; call after removing it, so that an interrupt in between finds
+// nothing left to delete rather than leaving the file.
+void forgetTemporary(const std::filesystem::path& temporary);
+
+namespace interrupts_detail {
+void lock();
+void unlock();
+void name(const std::filesystem::path& temporary);  // with the lock held
+}  // namespace interrupts_detail
+
+template <typename Create>
+bool createDeletedOnInterrupt(const std::filesystem::path& temporary, Create create) {
+    interrupts_detail::lock();
+    const bool created = create();
+    if (created) interrupts_detail::name(temporary);
+    interrupts_detail::unlock();
+    return created;
+}

@@ -11,6 +11,9 @@
 #include <random>
 #include <system_error>
 
+#include "cli/arguments.h"
+#include "tools/interrupts.h"
+
 namespace {
 
 // A name beside `path` that no other run uses: several build folders may generate into the same
@@ -27,13 +30,7 @@ std::filesystem::path folderOf(const std::filesystem::path& path) {
     return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
 }
 
-// Appended piece by piece: GCC 12 warns wrongly about "'" + text + "'" here.
-std::string quoted(const std::filesystem::path& path) {
-    std::string text = "'";
-    text.append(path.string());
-    text.push_back('\'');
-    return text;
-}
+std::string inQuotes(const std::filesystem::path& path) { return ::inQuotes(std::string_view(path.string())); }
 
 }  // namespace
 
@@ -42,24 +39,31 @@ OutputFile::~OutputFile() { discardOutput(*this); }
 std::optional<std::string> openOutput(OutputFile& file, const std::filesystem::path& path) {
     discardOutput(file);
     std::error_code error;
-    if (path.empty() || !path.has_filename()) return quoted(path) + " names no file";
-    if (std::filesystem::is_directory(path, error)) return quoted(path) + " is a folder";
-    if (!std::filesystem::is_directory(folderOf(path), error)) return "folder " + quoted(folderOf(path)) + " does not exist";
+    if (path.empty() || !path.has_filename()) return inQuotes(path) + " names no file";
+    if (std::filesystem::is_directory(path, error)) return inQuotes(path) + " is a folder";
+    if (!std::filesystem::is_directory(folderOf(path), error)) return "folder " + inQuotes(folderOf(path)) + " does not exist";
     for (int attempt = 0; attempt < 8; ++attempt) {
-        const std::filesystem::path temporary = temporaryNameFor(path);
-        const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (descriptor >= 0) {
-            file.path = path;
-            file.temporary = temporary;
-            file.descriptor = descriptor;
-            file.writeFailed = false;
-            return std::nullopt;
-        }
+        if (createTemporaryFile(file, path, temporaryNameFor(path))) return std::nullopt;
         if (errno != EEXIST) {
-            return "cannot create a file in folder " + quoted(folderOf(path)) + ": " + std::strerror(errno);
+            return "cannot create a file in folder " + inQuotes(folderOf(path)) + ": " + std::strerror(errno);
         }
     }
-    return "cannot find a free temporary name in folder " + quoted(folderOf(path));
+    return "cannot find a free temporary name in folder " + inQuotes(folderOf(path));
+}
+
+bool createTemporaryFile(OutputFile& file, const std::filesystem::path& path, const std::filesystem::path& temporary) {
+    int descriptor = -1;
+    // Created and named for deletion in one step, so that an interrupt never leaves it behind.
+    createDeletedOnInterrupt(temporary, [&] {
+        descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        return descriptor >= 0;
+    });
+    if (descriptor < 0) return false;
+    file.path = path;
+    file.temporary = temporary;
+    file.descriptor = descriptor;
+    file.writeFailed = false;
+    return true;
 }
 
 void writeBytes(OutputFile& file, std::span<const std::byte> bytes) {
@@ -99,8 +103,7 @@ bool commitOutput(OutputFile& file) {
     const int closed = ::close(file.descriptor);
     file.descriptor = -1;
     std::error_code error;
-    if (closed == 0) std::filesystem::rename(file.temporary, file.path, error);
-    if (closed != 0 || error) {
+    if (closed != 0 || !renameUnlessInterrupted(file.temporary, file.path, error)) {
         discardOutput(file);
         return false;
     }
@@ -114,6 +117,7 @@ void discardOutput(OutputFile& file) {
     if (!file.temporary.empty()) {
         std::error_code ignored;
         std::filesystem::remove(file.temporary, ignored);
+        forgetTemporary(file.temporary);
         file.temporary.clear();
     }
 }

@@ -30,6 +30,12 @@ struct OutputFile {
 // it. On failure returns why, in a few words, and nothing is created.
 [[nodiscard]] std::optional<std::string> openOutput(OutputFile& file, const std::filesystem::path& path);
 
+// Creates `temporary` as `file`'s temporary file for `path`: exclusively, so that an existing file
+// or link of that name is never truncated or followed, and named for deletion on an interrupt.
+// False, with errno set, when it cannot (EEXIST: the name is taken).
+[[nodiscard]] bool createTemporaryFile(OutputFile& file, const std::filesystem::path& path,
+                                       const std::filesystem::path& temporary);
+
 // Appends to the temporary file; a failure is remembered and makes commitOutput fail.
 void writeBytes(OutputFile& file, std::span<const std::byte> bytes);
 

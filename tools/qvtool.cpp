@@ -1,7 +1,8 @@
 // qvtool: the command-line companion of the production. It dispatches on its first argument to
 // the sub-commands that the tools/qvtool_*.cpp files register.
 #include "tools/qvtool_command.h"
-#include "tools/tool_arguments.h"
+#include "cli/arguments.h"
+#include "tools/interrupts.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -35,8 +36,13 @@ int main(int argc, char** argv) {
         printUsage();
         return kUsageStatus;
     }
+    // Before any command creates a file or a thread: see tools/interrupts.h.
+    catchInterrupts();
     for (const QvtoolCommand& command : commandTable()) {
-        if (std::strcmp(command.name, argv[1]) == 0) return command.run(argc - 1, argv + 1);
+        if (std::strcmp(command.name, argv[1]) != 0) continue;
+        const int status = command.run(argc - 1, argv + 1);
+        // An interrupt that came after a command's last check still ends the run as interrupted.
+        return interrupted() ? 128 + interruptSignal() : status;
     }
     std::fprintf(stderr, "qvtool: unknown command '%s'\n", argv[1]);
     printUsage();

@@ -31,6 +31,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "scene/scene.h"
 #include "show/director.h"
 #include "show/startup.h"
@@ -40,7 +41,6 @@
 #include "tools/output_file.h"
 #include "tools/qvtool_command.h"
 #include "tools/song_range.h"
-#include "tools/tool_arguments.h"
 #include "tools/video_writer.h"
 
 namespace {
@@ -65,7 +65,7 @@ struct CaptureRequest {
     int height = 720;
     int fps = 60;
     double from = 0.0;
-    double to = kShowSeconds;
+    double to = synth::kSongSeconds;
     int samples = 1;
     int crf = kVideoCrf;
     std::string preset = kVideoPreset;
@@ -78,21 +78,18 @@ bool fail(const std::string& message) {
     return false;
 }
 
-std::string inQuotes(const std::string& text) { return "'" + text + "'"; }
-
-constexpr OptionRule kOptions[] = {{"--size", true},    {"--fps", true},    {"--from", true},
-                                   {"--to", true},      {"--samples", true}, {"--crf", true},
-                                   {"--preset", true},  {"--no-audio"},      {"--plan", true}};
+constexpr OptionRule kOptions[] = {{"--size", 1},   {"--fps", 1}, {"--from", 1},     {"--to", 1},  {"--samples", 1},
+                                   {"--crf", 1},    {"--preset", 1}, {"--no-audio", 0}, {"--plan", 1}};
 
 bool takeWholeNumber(const GivenOption& option, int& value, const char* meaning) {
     if (parseWholeNumber(option.value, value)) return true;
-    return fail(std::string(option.flag) + " takes " + meaning + ", not " + inQuotes(std::string(option.value)));
+    return fail(std::string(option.flag) + " takes " + meaning + ", not " + inQuotes(option.value));
 }
 
 bool takeOption(const GivenOption& option, CaptureRequest& request) {
     const std::string value(option.value);
     if (option.flag == "--size") {
-        if (auto error = parseSize(option.value, request.width, request.height)) return fail(*error);
+        if (auto error = parseSize("--size", option.value, request.width, request.height)) return fail(*error);
         return true;
     }
     if (option.flag == "--fps") return takeWholeNumber(option, request.fps, "a whole number of frames per second");
@@ -156,10 +153,10 @@ bool checkRequest(const CaptureRequest& r) {
         return fail(message);
     }
     if (!(r.from < r.to)) return fail("--from must be below --to");
-    if (r.from < 0.0 || r.to > kShowSeconds) {
+    if (r.from < 0.0 || r.to > synth::kSongSeconds) {
         char message[128];
         std::snprintf(message, sizeof message, "the range %g to %g s is outside the show (0 to %.5f s)", r.from, r.to,
-                      kShowSeconds);
+                      synth::kSongSeconds);
         return fail(message);
     }
     return checkEncoding(r);
@@ -253,7 +250,11 @@ bool renderPictures(const CaptureRequest& r, const HeadlessScreen& screen, Video
     settleSceneAt(theScene, static_cast<float>(pictureTime(grid, 0)));
     RgbaImage picture;
     for (std::int64_t i = 0; i < grid.pictures; ++i) {
-        if (interrupted()) return false;
+        if (interrupted()) {
+            std::fprintf(stderr, "\nqvtool capture: interrupted at frame %lld of %lld\n", static_cast<long long>(i + 1),
+                         static_cast<long long>(grid.pictures));
+            return false;
+        }
         const auto showTime = static_cast<float>(pictureTime(grid, i));
         DirectorState director = idealDirectorState(showTime);
         drawFrameAt(director, showTime);
@@ -298,13 +299,11 @@ int runCapture(int argc, char** argv) {
         fail("cannot write " + inQuotes(request.output.string()) + ": " + *error);
         return kFailureStatus;
     }
-    catchInterrupts();
-    removeOnForcedExit(output.temporary);
+    pollInterrupts();
     const auto start = std::chrono::steady_clock::now();
     const bool written = capture(request, output);
     // An interrupt at any moment up to here, the final flush included, fails the capture.
     const bool kept = written && !interrupted() && commitOutput(output);
-    removeOnForcedExit({});
     if (!kept) {
         discardOutput(output);
         if (interrupted()) {

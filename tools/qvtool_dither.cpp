@@ -15,7 +15,7 @@
 #include "show/dither_palettes.h"
 #include "tools/output_file.h"
 #include "tools/qvtool_command.h"
-#include "tools/tool_arguments.h"
+#include "cli/arguments.h"
 
 namespace {
 

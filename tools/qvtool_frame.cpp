@@ -14,13 +14,13 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "png/png_encoder.h"
 #include "show/director.h"
 #include "show/startup.h"
 #include "tools/headless_screen.h"
 #include "tools/output_file.h"
 #include "tools/qvtool_command.h"
-#include "tools/tool_arguments.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ struct FrameRequest {
     int samples = 1;
 };
 
-constexpr OptionRule kOptions[] = {{"--size", true}, {"--samples", true}};
+constexpr OptionRule kOptions[] = {{"--size", 1}, {"--samples", 1}};
 
 // Why the command line is refused, or nothing.
 std::optional<std::string> parseRequest(int argc, char** argv, FrameRequest& request) {
@@ -53,7 +53,7 @@ std::optional<std::string> parseRequest(int argc, char** argv, FrameRequest& req
             if (!parseWholeNumber(option.value, request.samples) || sampleGridSide(request.samples) == 0) {
                 return "--samples takes 1, 4, 9 or 16, not '" + std::string(option.value) + "'";
             }
-        } else if (auto error = parseSize(option.value, request.width, request.height)) {
+        } else if (auto error = parseSize("--size", option.value, request.width, request.height)) {
             return error;
         }
     }

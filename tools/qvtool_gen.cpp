@@ -22,7 +22,7 @@
 #include "show/timeline.h"
 #include "tools/output_file.h"
 #include "tools/qvtool_command.h"
-#include "tools/tool_arguments.h"
+#include "cli/arguments.h"
 
 namespace {
 

@@ -32,19 +32,17 @@ extern "C" {
 #include <libavutil/mathematics.h>
 }
 
+#include "cli/arguments.h"
 #include "tools/capture_range.h"
 #include "tools/interrupts.h"
 #include "tools/output_file.h"
 #include "tools/qvtool_command.h"
 #include "tools/song_range.h"
-#include "tools/tool_arguments.h"
 #include "tools/video_writer.h"
 
 namespace {
 
 constexpr char kUsage[] = "join OUT.mp4 PIECE.mp4...";
-
-std::string inQuotes(const std::string& text) { return "'" + text + "'"; }
 
 void say(const std::string& message) { std::fprintf(stderr, "qvtool join: %s\n", message.c_str()); }
 
@@ -247,8 +245,7 @@ int runJoin(int argc, char** argv) {
         say("cannot write " + inQuotes(out.string()) + ": " + *error);
         return kFailureStatus;
     }
-    catchInterrupts();
-    removeOnForcedExit(output.temporary);
+    pollInterrupts();
     av_log_set_level(AV_LOG_ERROR);
     const auto start = std::chrono::steady_clock::now();
     std::vector<ReadPiece> pieces;
@@ -257,7 +254,6 @@ int runJoin(int argc, char** argv) {
     if (!failure) failure = join(pieces, output, pictures);
     // An interrupt at any moment up to here, the final flush included, fails the join.
     const bool kept = !failure && !interrupted() && commitOutput(output);
-    removeOnForcedExit({});
     if (!kept) {
         discardOutput(output);
         if (interrupted()) {

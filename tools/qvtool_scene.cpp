@@ -18,7 +18,7 @@
 #include "show/timeline.h"
 #include "tools/output_file.h"
 #include "tools/qvtool_command.h"
-#include "tools/tool_arguments.h"
+#include "cli/arguments.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ struct SceneArguments {
     bool stats = false;
 };
 
-constexpr OptionRule kOptions[] = {{"--texels", true}, {"--stats", false}};
+constexpr OptionRule kOptions[] = {{"--texels", 1}, {"--stats", 0}};
 
 // FILE, then at most one of --texels OUT and --stats.
 bool parseSceneArguments(int argc, char** argv, SceneArguments& arguments) {

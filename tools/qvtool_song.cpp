@@ -18,7 +18,7 @@
 #include "tools/interrupts.h"
 #include "tools/output_file.h"
 #include "tools/qvtool_command.h"
-#include "tools/tool_arguments.h"
+#include "cli/arguments.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ struct SongArguments {
     const char* bankFile = nullptr;
 };
 
-constexpr OptionRule kOptions[] = {{"--raw", true}, {"--wav", true}, {"--bank", true}, {"--no-bank", false}};
+constexpr OptionRule kOptions[] = {{"--raw", 1}, {"--wav", 1}, {"--bank", 1}, {"--no-bank", 0}};
 
 // One of --raw and --wav, at most one of --bank and --no-bank.
 bool parseSongArguments(int argc, char** argv, SongArguments& arguments) {
@@ -124,17 +124,15 @@ int runSong(int argc, char** argv) {
         std::fprintf(stderr, "qvtool song: cannot write '%s': %s\n", arguments.out, error->c_str());
         return kFailureStatus;
     }
-    catchInterrupts();
-    removeOnForcedExit(file.temporary);
+    pollInterrupts();
     if (!prepareBank(arguments)) return kFailureStatus;
 
     std::vector<float> samples(2 * static_cast<std::size_t>(kSongFrames));
     const auto start = std::chrono::steady_clock::now();
     su_render_song(samples.data());
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double songSeconds = static_cast<double>(kSongFrames) / synth::kSampleRate;
-    std::fprintf(stderr, "qvtool song: rendered %.2f s of music in %.3f s (%.1fx real time)\n", songSeconds, seconds,
-                 songSeconds / seconds);
+    std::fprintf(stderr, "qvtool song: rendered %.2f s of music in %.3f s (%.1fx real time)\n", synth::kSongSeconds, seconds,
+                 synth::kSongSeconds / seconds);
 
     if (arguments.wav) {
         const std::vector<std::uint8_t> header = wavHeader();
@@ -143,7 +141,6 @@ int runSong(int argc, char** argv) {
     writeFloats(file, samples);
     // An interrupt at any point before the rename leaves OUT as it was.
     const bool kept = !interrupted() && commitOutput(file);
-    removeOnForcedExit({});
     if (!kept && interrupted()) {
         std::fprintf(stderr, "qvtool song: interrupted; nothing written to '%s'\n", arguments.out);
         return 128 + interruptSignal();

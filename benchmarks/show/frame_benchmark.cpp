@@ -26,7 +26,7 @@
 #include "show/director.h"
 #include "show/startup.h"
 #include "tools/headless_screen.h"
-#include "tools/show_times.h"
+#include "show/timeline.h"
 
 namespace {
 
@@ -174,7 +174,7 @@ void registerBenchmarks() {
         ->MinTime(2.0)
         ->Unit(benchmark::kMillisecond);
     for (const Moment& moment : kMoments) {
-        const auto seconds = static_cast<float>(showTimeInPart(moment.part, moment.secondsIntoPart));
+        const auto seconds = static_cast<float>(partStartSeconds(moment.part) + moment.secondsIntoPart);
         const std::string name = std::string(moment.name) + "_" + std::to_string(static_cast<int>(seconds)) + "s";
         benchmark::RegisterBenchmark(name.c_str(), BM_Part, seconds)
             ->UseManualTime()

@@ -25,7 +25,7 @@
 #include "show/startup.h"
 #include "tools/headless_screen.h"
 #include "tools/output_file.h"
-#include "tools/show_times.h"
+#include "show/timeline.h"
 #include "tools/video_writer.h"
 
 namespace {
@@ -34,7 +34,7 @@ constexpr int kWidth = 640;
 constexpr int kHeight = 360;
 constexpr int kFps = 60;
 constexpr int kPictures = 8;
-const double kFrom = showTimeInPart(1, 8.0);
+const double kFrom = partStartSeconds(1) + 8.0;
 
 // The show's resources at 640 x 360, made once for the whole program.
 bool showReady() {

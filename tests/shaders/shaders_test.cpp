@@ -59,7 +59,7 @@ bool isProgram(std::uint32_t program) {
 
 bool linked(std::uint32_t program) {
     GLint status = 0;
-    glApi.glGetProgramiv(program, 0x8B82 /* GL_LINK_STATUS */, &status);
+    glApi.glGetProgramiv(program, kGlLinkStatus, &status);
     return status == GL_TRUE;
 }
 

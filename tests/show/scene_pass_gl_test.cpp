@@ -48,8 +48,8 @@ struct Program {
     Shader shader;
     GetUniformiv getUniformiv = nullptr;
 
-    Program() {
-        shader.program = glApi.glCreateShaderProgramv(kGlFragmentShader, 1, &kSceneProgram);
+    explicit Program(const char* source = kSceneProgram) {
+        shader = buildShaderQuietly(kGlFragmentShader, source).shader;
         getUniformiv = reinterpret_cast<GetUniformiv>(platform::getGlProcAddress("glGetUniformiv"));
     }
     GLint location(const char* name) const { return glApi.glGetUniformLocation(shader.program, name); }
@@ -171,6 +171,34 @@ TEST(SceneUniformsGlTest, SetsEveryUniformAndDraws) {
     EXPECT_EQ(pixel[3], 4.0f);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 
+    glApi.glUseProgram(0);
+    glApi.glActiveTexture(kGlTexture0);
+    glApi.glBindFramebuffer(kGlFramebuffer, 0);
+}
+
+// A program that reads only the frame vector, as a quick experiment does, still draws: the other
+// fixed locations and the named uniforms it lacks are skipped without a GL error.
+TEST(SceneUniformsGlTest, AProgramReadingOnlyTheFrameVectorDrawsWithoutAnError) {
+    Program program(R"(#version 450
+layout(location = 0) uniform vec4 frame;
+out vec4 colour;
+void main() { colour = vec4(frame.x / 640.0, 0.0, 0.0, 1.0); }
+)");
+    EXPECT_EQ(program.shader.activeFixedLocations, 1u);
+    Scene scene = makeScene();
+    Texture target = createTexture(4, 4, kTextureFormatRGBA32F, nullptr, false, 0);
+    RenderTarget renderTarget;
+    makeRenderTarget(renderTarget, static_cast<std::uint32_t>(target.id));
+    glViewport(0, 0, 4, 4);
+    screenWidth = 320;
+    const ScenePart part = {1, 1, 2, 16.0f, {1, kCameraLight, -1, 9}, {0, 0, 0, 2.0f}, {0, 0, 0, 2.0f}};
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    ASSERT_TRUE(setSceneUniforms(scene, part, 5.0f, program.shader));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    std::array<float, 4> pixel{};
+    glReadPixels(1, 1, 1, 1, GL_RGBA, GL_FLOAT, pixel.data());
+    EXPECT_EQ(pixel[0], 0.5f) << "drawn with the frame vector set";
     glApi.glUseProgram(0);
     glApi.glActiveTexture(kGlTexture0);
     glApi.glBindFramebuffer(kGlFramebuffer, 0);

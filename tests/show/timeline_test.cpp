@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "scene/scene_loader.h"
 #include "show/director.h"
@@ -61,6 +62,17 @@ TEST(TimelineTest, TheShowNeedsTwentyFourMeshesFiveCamerasAndSevenLights) {
     data.cameras.resize(5);
     data.meshes.resize(23);
     EXPECT_TRUE(checkSceneMeetsNeeds(data, kTimelineNeeds, "s.vxs"));
+}
+
+TEST(TimelineTest, APartHoldsItsOwnEndAsTheDirectorSwitches) {
+    EXPECT_EQ(partStartSeconds(1), 22.0);
+    EXPECT_EQ(partStartSeconds(5), 110.0);
+    EXPECT_EQ(partAt(0.0f), 0);
+    EXPECT_EQ(partAt(22.0f), 0) << "a time in part equal to the duration does not switch";
+    EXPECT_EQ(partAt(std::nextafter(22.0f, 30.0f)), 1);
+    EXPECT_EQ(partAt(62.0f), 3);
+    EXPECT_EQ(partAt(111.9f), 5);
+    EXPECT_EQ(partAt(500.0f), 5) << "never past the last part";
 }
 
 }  // namespace

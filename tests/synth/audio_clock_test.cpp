@@ -39,7 +39,7 @@ Clock::time_point scriptedNow() { return script.now; }
 
 const AudioClockSource kScripted{scriptedStart, scriptedPosition, scriptedNow};
 
-const float kSongEndSeconds = static_cast<float>(kSongFrames) / 44100.0f;  // 111.98984
+const float kSongEndSeconds = static_cast<float>(synth::kSongSeconds);
 
 void startScripted(bool deviceOpens, std::uint32_t frameCount = kSongFrames) {
     script = Script{};

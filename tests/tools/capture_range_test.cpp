@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tools/capture_range.h"
-#include "tools/tool_arguments.h"
+#include "cli/arguments.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ TEST(PlanPiecesTest, PiecesRunFromTheirPrintedTimesShowTheOneRunTimesBitForBit) 
         double from, to;
         int fps, pieces;
     };
-    for (const Case c : {Case{0.0, kShowSeconds, 60, 7}, Case{44.0, 48.0, 20, 4}, Case{0.0, kShowSeconds, 30, 16},
+    for (const Case c : {Case{0.0, synth::kSongSeconds, 60, 7}, Case{44.0, 48.0, 20, 4}, Case{0.0, synth::kSongSeconds, 30, 16},
                          Case{13.0, 71.3, 7, 5}, Case{0.0125, 3.0, 20, 3}}) {
         const std::vector<double> oneRun = timesOf(c.from, c.to, c.fps);
         const std::vector<PlannedPiece> plan = planPieces(c.from, c.to, c.fps, c.pieces);
@@ -62,7 +62,7 @@ TEST(PlanPiecesTest, ARangeOfFewerPicturesThanPiecesGetsOnePieceAPicture) {
 }
 
 TEST(CaptureRecordTest, SurvivesTheFileMetadataAndRefusesAnIncompleteOne) {
-    const CaptureRecord record{44.05, kShowSeconds, 320, 180, 20, 16, 23, "slow", false};
+    const CaptureRecord record{44.05, synth::kSongSeconds, 320, 180, 20, 16, 23, "slow", false};
     const Metadata entries = captureMetadata(record);
     std::map<std::string, std::string> metadata(entries.begin(), entries.end());
     const std::optional<CaptureRecord> read = readCaptureRecord(metadata);

@@ -249,35 +249,42 @@ TEST(CaptureToolRefusalTest, BadRequestsSayWhyAndLeaveNoFile) {
     fs::remove_all(folder);
 }
 
-// An interrupted capture removes its temporary file and leaves OUT as it was.
-TEST(CaptureToolInterruptTest, InterruptLeavesOutputUntouchedAndNoTemporaryFile) {
+// A capture interrupted while its pictures are being encoded stops drawing, removes its temporary
+// file and leaves OUT as it was.
+TEST(CaptureToolInterruptTest, InterruptWhileEncodingLeavesOutputUntouchedAndNoTemporaryFile) {
     const fs::path folder = freshFolder("interrupt");
     const fs::path out = folder / "show.mp4";
+    const fs::path err = folder.parent_path() / (folder.filename().string() + ".err");
     std::ofstream(out) << "an earlier file";
     const pid_t pid = startTool(QVTOOL_PATH,
-                                {"capture", out.string(), "--size", "64x36", "--fps", "30", "--from", "25", "--to", "60"},
-                                QV_SOURCE_DIR);
+                                {"capture", out.string(), "--size", "64x36", "--fps", "30", "--from", "25", "--to", "100"},
+                                QV_SOURCE_DIR, {}, err);
     ASSERT_GT(pid, 0);
 
-    // Interrupt once the temporary file exists and pictures are being written into it.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    bool writing = false;
-    while (!writing && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // The header alone is a few dozen bytes; encoded pictures follow once the song is rendered.
+    constexpr std::uintmax_t kPictureBytes = 2048;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    bool encoding = false;
+    while (!encoding && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
         for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-            if (entry.path() != out && entry.file_size() > 0) writing = true;
+            std::error_code gone;
+            if (entry.path() != out && fs::file_size(entry.path(), gone) > kPictureBytes) encoding = true;
         }
     }
-    std::this_thread::sleep_for(std::chrono::seconds(2));
     ::kill(pid, SIGINT);
     const int status = waitForTool(pid);
-    EXPECT_TRUE(writing);
+    ASSERT_TRUE(encoding);
     EXPECT_EQ(status, 128 + SIGINT);
+    const std::string said = slurp(err);
+    EXPECT_NE(said.find("interrupted at frame"), std::string::npos) << "stopped drawing pictures: " << said;
+    EXPECT_EQ(said.find("frame 2250 of 2250"), std::string::npos) << said;
     std::vector<fs::path> left;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder)) left.push_back(entry.path());
     EXPECT_EQ(left, std::vector<fs::path>{out});
     EXPECT_EQ(slurp(out), "an earlier file");
     fs::remove_all(folder);
+    fs::remove(err);
 }
 
 }  // namespace

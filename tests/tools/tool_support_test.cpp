@@ -15,7 +15,7 @@
 #include "tests/support/tool_run.h"
 #include "tools/interrupts.h"
 #include "tools/output_file.h"
-#include "tools/tool_arguments.h"
+#include "cli/arguments.h"
 
 namespace {
 
@@ -70,6 +70,22 @@ TEST_F(OutputFileTest, AnythingButACommitLeavesThePathAsItWas) {
     EXPECT_EQ(slurp(folder / "out.bin"), "earlier");
 }
 
+// The temporary name is created exclusively: a file or a link already there is neither truncated
+// nor followed, and the name is refused.
+TEST_F(OutputFileTest, AnExistingFileOrLinkAtTheTemporaryNameIsNeverTouched) {
+    std::ofstream(folder / "victim") << "victim";
+    fs::create_symlink(folder / "victim", folder / "link.partial");
+    std::ofstream(folder / "plain.partial") << "plain";
+    for (const char* taken : {"link.partial", "plain.partial"}) {
+        OutputFile file;
+        EXPECT_FALSE(createTemporaryFile(file, folder / "out.bin", folder / taken)) << taken;
+        EXPECT_EQ(errno, EEXIST) << taken;
+        EXPECT_EQ(file.descriptor, -1);
+    }
+    EXPECT_EQ(slurp(folder / "victim"), "victim");
+    EXPECT_EQ(slurp(folder / "plain.partial"), "plain");
+}
+
 TEST_F(OutputFileTest, AFolderOrAMissingFolderIsRefusedWithNothingCreated) {
     fs::create_directories(folder / "taken");
     OutputFile file;
@@ -84,12 +100,12 @@ TEST_F(OutputFileTest, AFolderOrAMissingFolderIsRefusedWithNothingCreated) {
 TEST(ToolArgumentsTest, SizesAreTwoPositiveWholeNumbers) {
     int width = 7;
     int height = 9;
-    EXPECT_EQ(parseSize("640x360", width, height), std::nullopt);
+    EXPECT_EQ(parseSize("--size", "640x360", width, height), std::nullopt);
     EXPECT_EQ(width, 640);
     EXPECT_EQ(height, 360);
     for (const char* bad : {"", "x", "640", "640x", "x360", "640x360x2", "-640x360", "640x0", "64 x36", "0x10",
                             "640X360", "99999999999x1"}) {
-        EXPECT_TRUE(parseSize(bad, width, height).has_value()) << bad;
+        EXPECT_TRUE(parseSize("--size", bad, width, height).has_value()) << bad;
         EXPECT_EQ(width, 640) << bad;
         EXPECT_EQ(height, 360) << bad;
     }
@@ -112,7 +128,7 @@ TEST(ToolArgumentsTest, NumbersMustBeWholeOrFiniteAndNothingElse) {
 }
 
 TEST(ToolArgumentsTest, OptionsAreKnownGivenOnceAndHaveTheirValues) {
-    constexpr OptionRule rules[] = {{"--size", true}, {"--stats", false}};
+    constexpr OptionRule rules[] = {{"--size", 1}, {"--loop", 2}, {"--stats", 0}};
     // The words outlive the call: the values point into them.
     std::vector<std::string> words;
     const auto read = [&](std::vector<std::string> line, std::vector<GivenOption>& given) {
@@ -126,31 +142,40 @@ TEST(ToolArgumentsTest, OptionsAreKnownGivenOnceAndHaveTheirValues) {
     ASSERT_EQ(given.size(), 2u);
     EXPECT_EQ(given[1].flag, "--size");
     EXPECT_EQ(given[1].value, "2x2");
+    EXPECT_EQ(read({"--loop", "1", "2", "--stats"}, given), std::nullopt);
+    EXPECT_EQ(given[0].value, "1");
+    EXPECT_EQ(given[0].second, "2");
+    EXPECT_EQ(read({"--loop", "1"}, given), "option '--loop' needs two values");
     EXPECT_EQ(read({"--size"}, given), "option '--size' needs a value");
     EXPECT_EQ(read({"--stats", "--stats"}, given), "option '--stats' given twice");
     EXPECT_EQ(read({"--sise", "2x2"}, given), "unknown option '--sise'");
     EXPECT_EQ(read({"2x2"}, given), "unknown option '2x2'");
 }
 
-// The first interrupt is only noted; the second ends the process at once with 128 + the signal,
-// removing the file named for a forced exit.
-TEST(InterruptsDeathTest, TheSecondInterruptEndsAtOnceAndRemovesTheNamedFile) {
-    const fs::path folder = scratchPath("interrupts");
-    fs::create_directories(folder);
-    const fs::path partial = folder / "out.partial";
-    std::ofstream(partial) << "half";
-    EXPECT_EXIT(
-        {
-            catchInterrupts();
-            removeOnForcedExit(partial);
-            std::raise(SIGINT);
-            if (interruptSignal() != SIGINT) std::_Exit(3);
-            std::raise(SIGINT);
-            std::_Exit(4);  // not reached: the second interrupt has ended the process
-        },
-        ::testing::ExitedWithCode(128 + SIGINT), "");
-    EXPECT_FALSE(fs::exists(partial));
-    fs::remove_all(folder);
+// An interrupt at any moment before the rename removes the temporary file and leaves the path as
+// it was: at once for a command that does not poll, at the commit for one that does (the last
+// check and the rename are one step), and at once again on a second interrupt.
+class InterruptsDeathTest : public OutputFileTest {};
+
+TEST_F(InterruptsDeathTest, AnInterruptBeforeTheRenameLeavesThePathAsItWas) {
+    const auto interruptWhileWriting = [&](bool polled) {
+        catchInterrupts();
+        if (polled) pollInterrupts();
+        OutputFile file;
+        if (openOutput(file, folder / "out.bin")) std::_Exit(3);
+        writeBytes(file, std::as_bytes(std::span("new", 3)));
+        ::kill(::getpid(), SIGTERM);
+        while (!interrupted()) ::usleep(1000);  // not polled: the process ends here
+        if (commitOutput(file)) std::_Exit(4);  // polled: the commit must refuse
+        ::kill(::getpid(), SIGINT);
+        ::pause();  // the second interrupt ends the process
+        std::_Exit(5);
+    };
+    EXPECT_EXIT(interruptWhileWriting(false), ::testing::ExitedWithCode(128 + SIGTERM), "interrupted");
+    EXPECT_EQ(entriesOf(folder), std::vector<fs::path>{folder / "out.bin"});
+    EXPECT_EXIT(interruptWhileWriting(true), ::testing::ExitedWithCode(128 + SIGTERM), "");
+    EXPECT_EQ(entriesOf(folder), std::vector<fs::path>{folder / "out.bin"});
+    EXPECT_EQ(slurp(folder / "out.bin"), "earlier");
 }
 
 }  // namespace

@@ -1,0 +1,73 @@
+// Commands interrupted once their temporary output exists: each ends with 128 + the signal, the
+// temporary gone and OUT as it was; `qvtool song`'s statuses besides.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/tool_run.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<fs::path> entriesOf(const fs::path& folder) {
+    std::vector<fs::path> entries;
+    for (const auto& entry : fs::directory_iterator(folder)) entries.push_back(entry.path());
+    return entries;
+}
+
+// Starts qvtool with `arguments` (OUT is `folder`/out, holding "earlier"), sends `signal` as soon
+// as a temporary file appears beside OUT, and returns the exit status.
+int interruptOnceWriting(const fs::path& folder, std::vector<std::string> arguments, int signal) {
+    std::ofstream(folder / "out") << "earlier";
+    const pid_t pid = startTool(QVTOOL_PATH, arguments, QV_SOURCE_DIR);
+    if (pid <= 0) return -2;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (entriesOf(folder).size() < 2 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const bool sawTemporary = entriesOf(folder).size() == 2;
+    ::kill(pid, signal);
+    const int status = waitForTool(pid);
+    return sawTemporary ? status : -3;
+}
+
+class InterruptedToolsTest : public ::testing::Test {
+protected:
+    void SetUp() override { fs::create_directories(folder); }
+    void TearDown() override { fs::remove_all(folder); }
+    void expectOutputAsBefore() {
+        EXPECT_EQ(entriesOf(folder), std::vector<fs::path>{folder / "out"});
+        EXPECT_EQ(slurp(folder / "out"), "earlier");
+    }
+    fs::path folder = scratchPath("interrupted");
+};
+
+// frame does not poll: the interrupt ends it at once, whatever it is doing.
+TEST_F(InterruptedToolsTest, FrameKilledWhileDrawingALargePictureLeavesNothing) {
+    const fs::path out = folder / "out";
+    EXPECT_EQ(interruptOnceWriting(folder, {"frame", "62", out.string(), "--size", "2560x1440"}, SIGTERM),
+              128 + SIGTERM);
+    expectOutputAsBefore();
+}
+
+// song polls: it notes the interrupt, finishes its render and then refuses to rename.
+TEST_F(InterruptedToolsTest, SongInterruptedWhileRenderingLeavesNothingAndSaysSo) {
+    const fs::path out = folder / "out";
+    EXPECT_EQ(interruptOnceWriting(folder, {"song", "--raw", out.string(), "--no-bank"}, SIGINT), 128 + SIGINT);
+    expectOutputAsBefore();
+
+    EXPECT_EQ(runTool(QVTOOL_PATH, {"song"}).status, 2);
+    EXPECT_EQ(runTool(QVTOOL_PATH, {"song", "--raw", out.string(), "--loud"}).status, 2);
+    EXPECT_EQ(runTool(QVTOOL_PATH, {"song", "--raw", (folder / "missing" / "out").string()}).status, 1);
+    EXPECT_EQ(runTool(QVTOOL_PATH, {"song", "--raw", out.string(), "--bank", (folder / "no.dls").string()}).status, 1);
+    expectOutputAsBefore();
+}
+
+}  // namespace
