@@ -40,7 +40,8 @@ std::optional<std::string> differingSetting(const CaptureRecord& first, const Ca
 
 std::string seamText(const char* what, double seconds, double pictures) {
     char text[96];
-    std::snprintf(text, sizeof text, "%s of %.6g s (%.3g pictures)", what, seconds, pictures);
+    std::snprintf(text, sizeof text, "%s of %.6g s (%.3g picture%s)", what, seconds, pictures,
+                  std::abs(pictures - 1.0) < kPictureTolerance ? "" : "s");
     return text;
 }
 
