@@ -11,35 +11,21 @@
 #include <tuple>
 #include <vector>
 
-#include <stb_image.h>
 
 #include "show/director.h"
 #include "show/dither_palettes.h"
 #include "tests/support/pictures.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tool_run.h"
+#include "tests/tools/rendered_frame.h"
 
 namespace {
 
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> rgb;
-};
+using Picture = RenderedFrame;
 
-// Renders show time `seconds` at the given size from the repository's resources.
+// Renders show time `seconds` at the given size, in RGB.
 Picture renderPicture(const std::string& seconds, const std::string& size = "96x54") {
-    const ScratchFolder scratch("frame");
-    const std::filesystem::path png = scratch.path / "frame.png";
-    const ToolRun run = runTool(QVTOOL_PATH, {"frame", seconds, png.string(), "--size", size}, QV_SOURCE_DIR);
-    EXPECT_EQ(run.status, 0) << run.err;
-    Picture picture;
-    int channels = 0;
-    unsigned char* pixels = stbi_load(png.string().c_str(), &picture.width, &picture.height, &channels, 3);
-    if (pixels == nullptr) return picture;
-    picture.rgb.assign(pixels, pixels + 3 * picture.width * picture.height);
-    stbi_image_free(pixels);
-    return picture;
+    return renderFrame(seconds, size, 3);
 }
 
 struct Colours {
@@ -52,8 +38,8 @@ struct Colours {
 Colours renderFrame(const std::string& seconds) {
     const Picture picture = renderPicture(seconds);
     Colours colours{picture.width, picture.height, {}};
-    for (std::size_t i = 0; i < picture.rgb.size(); i += 3) {
-        colours.distinct.emplace(picture.rgb[i], picture.rgb[i + 1], picture.rgb[i + 2]);
+    for (std::size_t i = 0; i < picture.pixels.size(); i += 3) {
+        colours.distinct.emplace(picture.pixels[i], picture.pixels[i + 1], picture.pixels[i + 2]);
     }
     return colours;
 }
@@ -76,7 +62,7 @@ std::vector<std::uint8_t> averagedDown4(const Picture& large) {
         for (int x = 0; x + 4 <= large.width; x += 4) {
             for (int c = 0; c < 3; ++c) {
                 int sum = 0;
-                for (int j = 0; j < 16; ++j) sum += large.rgb[3 * ((y + j / 4) * large.width + x + j % 4) + c];
+                for (int j = 0; j < 16; ++j) sum += large.pixels[3 * ((y + j / 4) * large.width + x + j % 4) + c];
                 small.push_back(std::uint8_t((sum + 8) / 16));
             }
         }
@@ -89,9 +75,9 @@ std::vector<std::uint8_t> averagedDown4(const Picture& large) {
 double psnrAgainstSixteenSamples(const std::string& seconds) {
     const Picture frame = renderPicture(seconds, "320x180");
     const std::vector<std::uint8_t> reference = averagedDown4(renderPicture(seconds, "1280x720"));
-    EXPECT_EQ(frame.rgb.size(), std::size_t(320 * 180 * 3));
-    if (reference.size() != frame.rgb.size() || reference.empty()) return 0.0;
-    return psnr(frame.rgb.data(), reference.data(), reference.size());
+    EXPECT_EQ(frame.pixels.size(), std::size_t(320 * 180 * 3));
+    if (reference.size() != frame.pixels.size() || reference.empty()) return 0.0;
+    return psnr(frame.pixels.data(), reference.data(), reference.size());
 }
 
 // In the stairwell at 62 s the lights throw the steps' shadows across the lit treads. Its frame
