@@ -45,6 +45,10 @@ void showTitle(MakingSession& s, Clock::time_point now) {
 
 }  // namespace
 
+double partEntrySeconds(std::size_t part) {
+    return part == 0 ? 0.0 : partStartSeconds(part) + 1.0 / platform::kAudioFrameRate;
+}
+
 bool applyMakingKey(PlayPosition& play, platform::Key key) {
     using platform::Key;
     const double base = seekBase(play);
@@ -60,12 +64,12 @@ bool applyMakingKey(PlayPosition& play, platform::Key key) {
             requestSeek(play, base + kSeekStepSeconds);
             return true;
         case Key::PageUp:
-            requestSeek(play, partEntryTime(static_cast<std::size_t>(std::max(basePart - 1, 0))));
+            requestSeek(play, partEntrySeconds(static_cast<std::size_t>(std::max(basePart - 1, 0))));
             return true;
         case Key::PageDown:
             // The last part has no next one: the key does nothing there.
             if (basePart + 1 >= partCount()) return false;
-            requestSeek(play, partEntryTime(static_cast<std::size_t>(basePart + 1)));
+            requestSeek(play, partEntrySeconds(static_cast<std::size_t>(basePart + 1)));
             return true;
         case Key::Home:
             requestSeek(play, play.loop ? play.loop->from : 0.0);

@@ -16,6 +16,10 @@
 // Left and Right move this many seconds.
 inline constexpr double kSeekStepSeconds = 5.0;
 
+// The first time on the song's clock at which the director draws part `part`: a part's start
+// still belongs to the part before it, so one song frame after it (0 for the first part).
+double partEntrySeconds(std::size_t part);
+
 // What a key does to the play position: Space holds or resumes, Left and Right seek 5 s, Page Up
 // and Page Down go to the start of the previous and next part, Home to the start (or the loop's
 // start). False for keys that do nothing (Escape is the window's business).

@@ -10,15 +10,11 @@ release_resources=(test.glsl fbtest.glsl dither.glsl blend.glsl blur.glsl scene.
 archive=build/quorvale-windows.zip
 
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
 source scripts/require.sh
-require_command cmake cmake
-require_command ninja ninja-build
-require_command x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64
+prepare_build
 require_command zip zip
-jobs=$(nproc)
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+configure_release_build
 cmake --build build -j "$jobs" --target generated_resources
 cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null

@@ -20,3 +20,18 @@ require_file() {
 require_message_box_fonts() {
   require_file /usr/share/fonts/X11/misc/fonts.alias xfonts-base "the X core fonts that message boxes are drawn with"
 }
+
+# What every build script starts with: the project's packages installed, the build tools checked,
+# and `jobs` set to the processor count. Run from the source tree's top.
+prepare_build() {
+  scripts/install-deps.sh
+  require_command cmake cmake
+  require_command ninja ninja-build
+  require_command x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64
+  jobs=$(nproc)
+}
+
+# The Release build in build/ (the production, qvtool, the tests and the benchmarks).
+configure_release_build() {
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+}

@@ -10,8 +10,9 @@ capture_settings=(--size 640x360 --fps 20)
 capture_file=build/quorvale-capture.mp4
 
 cd "$(dirname "$0")/.."
+source scripts/require.sh
 scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+configure_release_build
 if [ -n "${DISPLAY:-}" ]; then
   cmake --build build --target quorvale generated_resources
   exec build/quorvale

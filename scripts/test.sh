@@ -6,15 +6,11 @@
 # bounded fuzzing run. Warnings are errors in every build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
 source scripts/require.sh
-require_command cmake cmake
-require_command ninja ninja-build
-require_command x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64
-jobs=$(nproc)
+prepare_build
 
 echo "== build"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+configure_release_build
 cmake --build build -j "$jobs"
 
 echo "== tests"

@@ -99,10 +99,9 @@ void createPaletteTextures() {
 bool createShowResources() {
     if (!reportMissingEntryPoints(loadGlApi())) return false;
     if (!loadSceneFile()) return false;
-    // Watching starts before the shaders are read: a save made while they load is then reported
-    // and built again, where armed afterwards it would be dropped with the events before it.
-    shaderLibrary.watcher.arm();
     if (!loadShaders()) return false;
+    // Watching starts once the five programs are kept: a save made before this is not seen.
+    shaderLibrary.watcher.arm();
     const Image title = loadImage(resourcePath("Orrin&Vassel.png"));
     createTextures(title);
     createPaletteTextures();

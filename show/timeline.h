@@ -2,7 +2,6 @@
 #pragma once
 
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -87,14 +86,6 @@ constexpr std::int32_t partAt(float seconds) {
         ++part;
     }
     return part;
-}
-
-// The first show time at which the director draws part `part`: a part's start still belongs to
-// the part before it, so this is the next float after it (0 for the first part).
-constexpr float partEntryTime(std::size_t part) {
-    const float start = partStartTime(part);
-    if (part == 0) return start;
-    return std::bit_cast<float>(std::bit_cast<std::uint32_t>(start) + 1u);  // start > 0: the next float up
 }
 
 // The length of the whole show, end marker included.

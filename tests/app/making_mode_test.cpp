@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/making_mode.h"
+#include "synth/song_constants.h"
 
 namespace {
 
@@ -54,11 +55,12 @@ TEST(MakingKeysTest, ArrowsSeekFiveSecondsFromTheLatestTargetAndStayInsideTheSho
 
 TEST(MakingKeysTest, PageKeysGoToPartStartsAndHomeToTheStartOrTheLoopsStart) {
     // A part's own first moment is just after the time at which the part before it ends.
-    const auto entry = [](std::size_t part) { return static_cast<double>(partEntryTime(part)); };
+    const auto entry = [](std::size_t part) { return partEntrySeconds(part); };
     PlayPosition play = at(62.0);
     applyMakingKey(play, Key::PageDown);
     EXPECT_EQ(play.pendingSeek, entry(4));
-    EXPECT_EQ(partAt(partEntryTime(4)), 4);
+    EXPECT_EQ(partAt(static_cast<float>(entry(4))), 4);
+    EXPECT_EQ(songFrameAt(entry(4), synth::kSongFrames), songFrameAt(70.0, synth::kSongFrames) + 1) << "on the clock, too";
     applyMakingKey(play, Key::PageDown);
     EXPECT_EQ(play.pendingSeek, entry(5)) << "from the start just reached, on to the next";
     EXPECT_FALSE(applyMakingKey(play, Key::PageDown)) << "the last part has no next one";
@@ -97,8 +99,10 @@ TEST(MakingTitleTest, TheRateCountsFramesOverTheTimeSinceTheLastReading) {
     readFrameRate(meter, start);
     for (int i = 0; i < 3; ++i) countFrame(meter);
     EXPECT_DOUBLE_EQ(readFrameRate(meter, start + milliseconds(1500)), 2.0);
-    EXPECT_DOUBLE_EQ(readFrameRate(meter, start + milliseconds(2000)), 0.0) << "no frame since: held";
-    EXPECT_DOUBLE_EQ(readFrameRate(meter, start + milliseconds(2000)), 0.0) << "no time passed keeps the last rate";
+    countFrame(meter);
+    EXPECT_DOUBLE_EQ(readFrameRate(meter, start + milliseconds(2000)), 2.0) << "one frame in half a second";
+    EXPECT_DOUBLE_EQ(readFrameRate(meter, start + milliseconds(2000)), 2.0) << "no time passed keeps the last rate";
+    EXPECT_DOUBLE_EQ(readFrameRate(meter, start + milliseconds(3000)), 0.0) << "no frame since: held";
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ TEST(RefineTest, LongEdgesAreHalvedWithoutOpeningTheSurfaceOrTurningItsFaces) {
     addShape(mesh, makeBox(), place({0, 5, 0}, {0.2f, 5.0f, 3.0f}), kRed);  // a tall thin slab
     mesh.materials[3] = kBlue;
     const std::size_t before = mesh.triangles.size();
-    splitLongEdges(mesh, 0.5f);
+    ASSERT_TRUE(splitLongEdges(mesh, 0.5f));
     EXPECT_LE(longestEdge(mesh), 0.5f);
     EXPECT_GT(mesh.triangles.size(), 16 * before);
     EXPECT_TRUE(closed(mesh)) << "faces that shared an edge share its midpoint";
@@ -78,7 +78,7 @@ TEST(RefineTest, ANewVertexTakesTheMeanAmbientOfItsEdge) {
     mesh.ambient = {0.2f, 1.0f, 0.6f};
     mesh.triangles = {{0, 1, 2}};
     mesh.materials = {kRed};
-    splitLongEdges(mesh, 1.0f);
+    ASSERT_TRUE(splitLongEdges(mesh, 1.0f));
     EXPECT_LE(longestEdge(mesh), 1.0f);
     for (std::size_t v = 3; v < mesh.positions.size(); ++v) {
         // Every new vertex lies on the triangle; its ambient is the plane through the corners'.
@@ -133,7 +133,7 @@ TEST(RefineTest, ShortEdgesAndAFewRoundsLeaveNoLeafUnsplit) {
     MeshBuilder mesh = roomAroundTiles();
     ASSERT_GE(facesInUnsplitLeaves(mesh).size(), 100u) << "the room as it stands cannot be split";
     const Vec3 area = vectorArea(mesh);
-    splitLongEdges(mesh, kLongestEdge);
+    ASSERT_TRUE(splitLongEdges(mesh, kLongestEdge));
     EXPECT_TRUE(splitUntilEveryLeafIsSmall(mesh, 8));
     EXPECT_TRUE(facesInUnsplitLeaves(mesh).empty());
     const Vec3 after = vectorArea(mesh);

@@ -8,7 +8,7 @@
 #include "scene/scene_loader.h"
 #include "tests/gl/gl_test_context.h"
 #include "tests/scene/scene_file_builder.h"
-#include "tests/scene/scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ std::filesystem::path writeShowSizedScene(const std::filesystem::path& folder) {
 }
 
 TEST(LoadSceneTest, UploadsTheTexelsAsAnRgba32fTextureAndReplacesTheOldOne) {
-    const ScratchFolder scratch("qv_scene_upload_test");
+    const ScratchFolder scratch("scene_upload_test");
     const std::filesystem::path path = writeShowSizedScene(scratch.path);
     Scene scene;
     ASSERT_FALSE(loadScene(scene, path, 1024, kShowNeeds, discardTraceLine));

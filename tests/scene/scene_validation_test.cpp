@@ -7,7 +7,7 @@
 
 #include "scene/scene_loader.h"
 #include "tests/scene/scene_file_builder.h"
-#include "tests/scene/scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -151,7 +151,7 @@ TEST(SceneValidationTest, EveryTruncationOfAValidFileIsRejected) {
 }
 
 TEST(ReadSceneFileTest, MissingEmptyAndNonRegularFilesGiveNoBytes) {
-    const ScratchFolder scratch("qv_scene_read_test");
+    const ScratchFolder scratch("scene_read_test");
     const std::filesystem::path& folder = scratch.path;
     const std::filesystem::path empty = folder / "empty.vxs";
     const std::filesystem::path four = folder / "four.vxs";

@@ -11,6 +11,7 @@
 
 #include "platform/headless/headless.h"
 #include "show/title_image.h"
+#include "tests/support/scratch_folder.h"
 
 #include <stb_image_write.h>
 
@@ -19,19 +20,11 @@ namespace {
 namespace fs = std::filesystem;
 using platform::headless::takeMessageBoxes;
 
-// One folder per process, so that test runs side by side keep apart; removed when the tests end.
-fs::path tempFolder() { return fs::temp_directory_path() / ("qv_title_image_" + std::to_string(getpid())); }
-
+// One folder for the run's files, removed when the tests end.
 fs::path tempFile(const std::string& name) {
-    fs::create_directories(tempFolder());
-    return tempFolder() / name;
+    static const ScratchFolder scratch("title_image");
+    return scratch.path / name;
 }
-
-class TempFolderCleanup : public ::testing::Environment {
-public:
-    void TearDown() override { fs::remove_all(tempFolder()); }
-};
-::testing::Environment* const tempFolderCleanup = ::testing::AddGlobalTestEnvironment(new TempFolderCleanup);
 
 void writeFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_folder.h"
+
 extern char** environ;
 
 struct ToolRun {
@@ -25,14 +27,6 @@ struct ToolRun {
 inline std::string slurp(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// A scratch path in the temporary folder that no other run uses: the test's name, this process
-// and a counter. Nothing is created.
-inline std::filesystem::path scratchPath(const std::string& name) {
-    static int counter = 0;
-    return std::filesystem::temp_directory_path() /
-           ("qv_" + name + "_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
 }
 
 // Starts `program` with `arguments` in `folder` (empty: this process's folder), its standard
@@ -67,14 +61,13 @@ inline int waitForTool(pid_t pid) {
 // Runs the tool to its end, `folder` as in startTool.
 inline ToolRun runTool(const std::string& program, const std::vector<std::string>& arguments,
                        const std::filesystem::path& folder = {}) {
-    const std::filesystem::path out = scratchPath("tool_out");
-    const std::filesystem::path err = scratchPath("tool_err");
+    const ScratchFolder scratch("tool_run");
+    const std::filesystem::path out = scratch.path / "out";
+    const std::filesystem::path err = scratch.path / "err";
     ToolRun run;
     run.status = waitForTool(startTool(program, arguments, folder, out, err));
     run.out = slurp(out);
     run.err = slurp(err);
-    std::filesystem::remove(out);
-    std::filesystem::remove(err);
     return run;
 }
 

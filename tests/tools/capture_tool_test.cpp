@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,6 +24,7 @@
 #include "synth/song_render.h"
 #include "synth/sound_bank.h"
 #include "tests/support/pictures.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/support/tool_run.h"
 
 namespace {
@@ -43,12 +45,6 @@ constexpr int kComparedPicture = 5;               // show time 21.0 s
 
 // qvtool run from the source tree, where resources/ is.
 ToolRun qvtool(const std::vector<std::string>& arguments) { return runTool(QVTOOL_PATH, arguments, QV_SOURCE_DIR); }
-
-fs::path freshFolder(const std::string& name) {
-    const fs::path folder = scratchPath("capture_test_" + name);
-    fs::create_directories(folder);
-    return folder;
-}
 
 std::vector<std::uint8_t> readBytes(const fs::path& path) {
     const std::string bytes = slurp(path);
@@ -84,12 +80,15 @@ protected:
         }
     }
     static void SetUpTestSuite() {
-        folder = freshFolder("range");
+        scratch = std::make_unique<ScratchFolder>("capture_range");
+        folder = scratch->path;
         output = folder / "range.mp4";
         run = qvtool({"capture", output.string(), "--size", std::to_string(kWidth) + "x" + std::to_string(kHeight),
                       "--fps", std::to_string(kFps), "--from", std::to_string(kFrom), "--to", std::to_string(kTo)});
     }
-    static void TearDownTestSuite() { fs::remove_all(folder); }
+    static void TearDownTestSuite() { scratch.reset(); }
+
+    static inline std::unique_ptr<ScratchFolder> scratch;
 
     static inline fs::path folder;
     static inline fs::path output;
@@ -198,7 +197,8 @@ TEST_F(CaptureToolTest, PictureMatchesFrameToolAtTheSameShowTime) {
 // A bad request: exit status 2; an output that cannot be written: exit status 1, found before
 // anything is drawn. Either way one line on stderr and nothing left in the folder.
 TEST(CaptureToolRefusalTest, BadRequestsSayWhyAndLeaveNoFile) {
-    const fs::path folder = freshFolder("refusals");
+    const ScratchFolder scratch("capture_refusals");
+    const fs::path& folder = scratch.path;
     const std::string out = (folder / "out.mp4").string();
     const std::vector<std::vector<std::string>> usage = {
         {(folder / "out.avi").string()},
@@ -244,17 +244,18 @@ TEST(CaptureToolRefusalTest, BadRequestsSayWhyAndLeaveNoFile) {
         const ToolRun run = qvtool({"capture", out});
         fs::permissions(folder, fs::perms::owner_all);
         EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+        EXPECT_EQ(entriesOf(folder).size(), 1u);
     }
-    fs::remove_all(folder);
 }
 
 // A capture interrupted while its pictures are being encoded stops drawing, removes its temporary
 // file and leaves OUT as it was.
 TEST(CaptureToolInterruptTest, InterruptWhileEncodingLeavesOutputUntouchedAndNoTemporaryFile) {
-    const fs::path folder = freshFolder("interrupt");
+    const ScratchFolder scratch("capture_interrupt");
+    const ScratchFolder logs("capture_interrupt_log");
+    const fs::path& folder = scratch.path;
     const fs::path out = folder / "show.mp4";
-    const fs::path err = folder.parent_path() / (folder.filename().string() + ".err");
+    const fs::path err = logs.path / "err.txt";
     std::ofstream(out) << "an earlier file";
     const pid_t pid = startTool(QVTOOL_PATH,
                                 {"capture", out.string(), "--size", "64x36", "--fps", "30", "--from", "25", "--to", "100"},
@@ -279,12 +280,8 @@ TEST(CaptureToolInterruptTest, InterruptWhileEncodingLeavesOutputUntouchedAndNoT
     const std::string said = slurp(err);
     EXPECT_NE(said.find("interrupted at frame"), std::string::npos) << "stopped drawing pictures: " << said;
     EXPECT_EQ(said.find("frame 2250 of 2250"), std::string::npos) << said;
-    std::vector<fs::path> left;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) left.push_back(entry.path());
-    EXPECT_EQ(left, std::vector<fs::path>{out});
+    EXPECT_EQ(entriesOf(folder), std::vector<fs::path>{out});
     EXPECT_EQ(slurp(out), "an earlier file");
-    fs::remove_all(folder);
-    fs::remove(err);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Runs `qvtool dither` as a user would: the file it writes and its exit statuses.
 #include <gtest/gtest.h>
 
+#include "tests/support/scratch_folder.h"
 #include "tests/support/tool_run.h"
 
 #include <array>
@@ -33,8 +34,8 @@ Texel texelOfFile(const std::string& bytes, std::size_t index) {
 const std::string kUsage = "usage: qvtool dither COUNT OUT   (COUNT: 2, 4, 16 or 256)\n";
 
 TEST(QvtoolDitherTest, WritesTheWholeImageLittleEndian) {
-    const std::filesystem::path folder = scratchPath("dither_tool_4");
-    std::filesystem::create_directories(folder);
+    const ScratchFolder scratch("dither_tool_4");
+    const std::filesystem::path& folder = scratch.path;
     const std::filesystem::path out = folder / "image.bin";
     const ToolRun run = qvtool({"dither", "4", out.string()});
     EXPECT_EQ(run.status, 0) << run.err;
@@ -47,17 +48,14 @@ TEST(QvtoolDitherTest, WritesTheWholeImageLittleEndian) {
     EXPECT_EQ(texelOfFile(bytes, 32768), (Texel{0, 1, 2, 3}));
     EXPECT_EQ(texelOfFile(bytes, 65535), (Texel{3, 1, 2, 0}));
     // The temporary file was renamed, not left beside the image.
-    std::vector<std::filesystem::path> left;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) left.push_back(entry.path());
-    EXPECT_EQ(left, std::vector<std::filesystem::path>{out});
-    std::filesystem::remove_all(folder);
+    EXPECT_EQ(entriesOf(folder), std::vector<std::filesystem::path>{out});
 }
 
 // OUT as a link is replaced by the new file, never written through: the file it points at keeps
 // its contents.
 TEST(QvtoolDitherTest, ALinkAtTheOutputIsReplacedNotFollowed) {
-    const std::filesystem::path folder = scratchPath("dither_tool_link");
-    std::filesystem::create_directories(folder);
+    const ScratchFolder scratch("dither_tool_link");
+    const std::filesystem::path& folder = scratch.path;
     const std::filesystem::path target = folder / "precious.txt";
     std::ofstream(target) << "keep me";
     std::filesystem::create_symlink(target, folder / "image.bin");
@@ -66,11 +64,11 @@ TEST(QvtoolDitherTest, ALinkAtTheOutputIsReplacedNotFollowed) {
     EXPECT_EQ(slurp(target), "keep me");
     EXPECT_FALSE(std::filesystem::is_symlink(folder / "image.bin"));
     EXPECT_EQ(std::filesystem::file_size(folder / "image.bin"), 256u * 256u * 16u);
-    std::filesystem::remove_all(folder);
 }
 
 TEST(QvtoolDitherTest, SixteenColoursAreTheHeadOfTheLargePalette) {
-    const std::filesystem::path out = scratchPath("dither_tool_16");
+    const ScratchFolder scratch("dither_tool_16");
+    const std::filesystem::path out = scratch.path / "image.bin";
     const ToolRun run = qvtool({"dither", "16", out.string()});
     EXPECT_EQ(run.status, 0) << run.err;
     const std::string bytes = slurp(out);
@@ -78,7 +76,6 @@ TEST(QvtoolDitherTest, SixteenColoursAreTheHeadOfTheLargePalette) {
     EXPECT_EQ(texelOfFile(bytes, 13), (Texel{253.0f / 255.0f, 85.0f / 255.0f, 1, 0}));
     EXPECT_EQ(texelOfFile(bytes, 16), (Texel{0, 0, 0, 0}));
     EXPECT_EQ(texelOfFile(bytes, 32768), (Texel{0, 8, 1, 4}));
-    std::filesystem::remove(out);
 }
 
 TEST(QvtoolDitherTest, BadUsageOrAnotherCountExitsTwo) {
@@ -93,7 +90,8 @@ TEST(QvtoolDitherTest, BadUsageOrAnotherCountExitsTwo) {
 }
 
 TEST(QvtoolDitherTest, AnUnwritablePlaceExitsOneAndLeavesNothing) {
-    const std::filesystem::path out = scratchPath("dither_no_such_dir") / "image.bin";
+    const ScratchFolder scratch("dither_no_such_dir");
+    const std::filesystem::path out = scratch.path / "missing" / "image.bin";
     const ToolRun run = qvtool({"dither", "2", out.string()});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, out.string() + ": cannot write the dither image\n");

@@ -13,39 +13,22 @@
 #include <tuple>
 #include <vector>
 
-#include <stb_image.h>
 
 #include "show/director.h"
 #include "show/dither_palettes.h"
 #include "tests/support/pictures.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/support/tool_run.h"
+#include "tests/tools/rendered_frame.h"
 
 namespace {
 
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> rgb;
-};
+using Picture = RenderedFrame;
 
-// Renders show time `seconds` at the given size from the repository's resources, with any
-// further options.
+// Renders show time `seconds` at the given size, in RGB, with any further options.
 Picture renderPicture(const std::string& seconds, const std::string& size = "96x54",
                       const std::vector<std::string>& options = {}) {
-    std::filesystem::path png = scratchPath("frame_" + seconds + "_" + size);
-    png += ".png";
-    std::vector<std::string> arguments = {"frame", seconds, png.string(), "--size", size};
-    arguments.insert(arguments.end(), options.begin(), options.end());
-    const ToolRun run = runTool(QVTOOL_PATH, arguments, QV_SOURCE_DIR);
-    EXPECT_EQ(run.status, 0) << run.err;
-    Picture picture;
-    int channels = 0;
-    unsigned char* pixels = stbi_load(png.string().c_str(), &picture.width, &picture.height, &channels, 3);
-    std::filesystem::remove(png);
-    if (pixels == nullptr) return picture;
-    picture.rgb.assign(pixels, pixels + 3 * picture.width * picture.height);
-    stbi_image_free(pixels);
-    return picture;
+    return renderFrame(seconds, size, 3, options);
 }
 
 struct Colours {
@@ -58,8 +41,8 @@ struct Colours {
 Colours renderFrame(const std::string& seconds) {
     const Picture picture = renderPicture(seconds);
     Colours colours{picture.width, picture.height, {}};
-    for (std::size_t i = 0; i < picture.rgb.size(); i += 3) {
-        colours.distinct.emplace(picture.rgb[i], picture.rgb[i + 1], picture.rgb[i + 2]);
+    for (std::size_t i = 0; i < picture.pixels.size(); i += 3) {
+        colours.distinct.emplace(picture.pixels[i], picture.pixels[i + 1], picture.pixels[i + 2]);
     }
     return colours;
 }
@@ -82,7 +65,7 @@ std::vector<std::uint8_t> averagedDown4(const Picture& large) {
         for (int x = 0; x + 4 <= large.width; x += 4) {
             for (int c = 0; c < 3; ++c) {
                 int sum = 0;
-                for (int j = 0; j < 16; ++j) sum += large.rgb[3 * ((y + j / 4) * large.width + x + j % 4) + c];
+                for (int j = 0; j < 16; ++j) sum += large.pixels[3 * ((y + j / 4) * large.width + x + j % 4) + c];
                 small.push_back(std::uint8_t((sum + 8) / 16));
             }
         }
@@ -95,9 +78,9 @@ std::vector<std::uint8_t> averagedDown4(const Picture& large) {
 double psnrAgainstSixteenSamples(const std::string& seconds) {
     const Picture frame = renderPicture(seconds, "320x180");
     const std::vector<std::uint8_t> reference = averagedDown4(renderPicture(seconds, "1280x720"));
-    EXPECT_EQ(frame.rgb.size(), std::size_t(320 * 180 * 3));
-    if (reference.size() != frame.rgb.size() || reference.empty()) return 0.0;
-    return psnr(frame.rgb.data(), reference.data(), reference.size());
+    EXPECT_EQ(frame.pixels.size(), std::size_t(320 * 180 * 3));
+    if (reference.size() != frame.pixels.size() || reference.empty()) return 0.0;
+    return psnr(frame.pixels.data(), reference.data(), reference.size());
 }
 
 // In the stairwell at 62 s the lights throw the steps' shadows across the lit treads. Its frame
@@ -128,7 +111,9 @@ std::vector<std::uint8_t> averagedDown4InLight(const Picture& large) {
         for (int x = 0; x + 4 <= large.width; x += 4) {
             for (int c = 0; c < 3; ++c) {
                 double sum = 0.0;
-                for (int j = 0; j < 16; ++j) sum += toLight(large.rgb[3 * ((y + j / 4) * large.width + x + j % 4) + c]);
+                for (int j = 0; j < 16; ++j) {
+                    sum += toLight(large.pixels[3 * ((y + j / 4) * large.width + x + j % 4) + c]);
+                }
                 small.push_back(toByte(sum / 16.0));
             }
         }
@@ -144,9 +129,9 @@ std::vector<std::uint8_t> averagedDown4InLight(const Picture& large) {
 TEST(FrameToolTest, SixteenSamplesAPixelAreTheLargerPictureAveragedInLinearLight) {
     const Picture sampled = renderPicture("104", "80x45", {"--samples", "16"});
     const std::vector<std::uint8_t> reference = averagedDown4InLight(renderPicture("104", "320x180"));
-    ASSERT_EQ(sampled.rgb.size(), std::size_t(80 * 45 * 3));
-    ASSERT_EQ(reference.size(), sampled.rgb.size());
-    EXPECT_GE(psnr(sampled.rgb.data(), reference.data(), reference.size()), 45.0);
+    ASSERT_EQ(sampled.pixels.size(), std::size_t(80 * 45 * 3));
+    ASSERT_EQ(reference.size(), sampled.pixels.size());
+    EXPECT_GE(psnr(sampled.pixels.data(), reference.data(), reference.size()), 45.0);
 }
 
 using ColourSet = std::set<std::tuple<int, int, int>>;
@@ -217,8 +202,8 @@ TEST(FrameToolTest, TheSteppedOpeningKeepsToFourSixteenAndTwoHundredFiftySixColo
 // Without the title image start-up reports "can't fopen" once and carries on to draw the show.
 TEST(FrameToolTest, StartUpGoesOnWithoutTheTitleImage) {
     namespace fs = std::filesystem;
-    const fs::path folder = scratchPath("no_title");
-    fs::create_directories(folder);
+    const ScratchFolder scratch("no_title");
+    const fs::path& folder = scratch.path;
     fs::copy(fs::path(QV_SOURCE_DIR) / "resources", folder / "resources", fs::copy_options::recursive);
     ASSERT_TRUE(fs::remove(folder / "resources" / "Orrin&Vassel.png"));
 
@@ -230,15 +215,14 @@ TEST(FrameToolTest, StartUpGoesOnWithoutTheTitleImage) {
     EXPECT_NE(first, std::string::npos) << run.err;
     EXPECT_EQ(run.err.find(message, first + 1), std::string::npos) << "one message box only: " << run.err;
     EXPECT_GT(fs::file_size(png), 0u);
-    fs::remove_all(folder);
 }
 
 // Bad usage exits 2 with the usage line; an output that cannot be written exits 1 before anything
 // is drawn (no GL context is made, so the refusal is immediate and says why).
 TEST(FrameToolTest, BadRequestsAreRefusedWithUsageAndBadOutputsBeforeDrawing) {
     namespace fs = std::filesystem;
-    const fs::path folder = scratchPath("frame_refusals");
-    fs::create_directories(folder);
+    const ScratchFolder scratch("frame_refusals");
+    const fs::path& folder = scratch.path;
     const std::string png = (folder / "out.png").string();
     const std::vector<std::vector<std::string>> usage = {
         {"frame", "3", png, "--size", "0x10"}, {"frame", "3", png, "--size", "10x"}, {"frame", "3", png, "--size"},
@@ -255,8 +239,7 @@ TEST(FrameToolTest, BadRequestsAreRefusedWithUsageAndBadOutputsBeforeDrawing) {
         EXPECT_EQ(run.status, 1) << out;
         EXPECT_EQ(run.err.rfind("qvtool frame: cannot write '" + out.string() + "': ", 0), 0u) << run.err;
     }
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << "only taken.png";
-    fs::remove_all(folder);
+    EXPECT_EQ(entriesOf(folder), std::vector<fs::path>{folder / "taken.png"});
 }
 
 }  // namespace

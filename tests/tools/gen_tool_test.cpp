@@ -1,6 +1,7 @@
 // Runs `qvtool gen` as the build does and checks what it leaves in the folder and its statuses.
 #include <gtest/gtest.h>
 
+#include "tests/support/scratch_folder.h"
 #include "tests/support/tool_run.h"
 
 #include <cstdlib>
@@ -24,13 +25,9 @@ std::set<std::string> namesIn(const fs::path& folder) {
     return names;
 }
 
-fs::path freshFolder(const std::string& name) {
-    const fs::path folder = scratchPath(name);
-    return folder;
-}
-
 TEST(QvtoolGenTest, CreatesTheFolderAndWritesExactlyTheTwoFiles) {
-    const fs::path root = freshFolder("gen_tool_new");
+    const ScratchFolder scratch("gen_tool_new");
+    const fs::path& root = scratch.path;
     const fs::path folder = root / "deeper" / "resources";
     const ToolRun run = qvtool({"gen", folder.string()});
     ASSERT_EQ(run.status, 0) << run.err;
@@ -39,24 +36,22 @@ TEST(QvtoolGenTest, CreatesTheFolderAndWritesExactlyTheTwoFiles) {
     const content::SceneFileBytes scene = content::generateSceneFile();
     EXPECT_TRUE(slurp(folder / "scene.vxs") == std::string(scene.begin(), scene.end()));
     EXPECT_EQ(slurp(folder / "Orrin&Vassel.png").substr(1, 3), "PNG");
-    fs::remove_all(root);
 }
 
 TEST(QvtoolGenTest, ReplacesFilesThatAreAlreadyThere) {
-    const fs::path folder = freshFolder("gen_tool_old");
-    fs::create_directories(folder);
+    const ScratchFolder scratch("gen_tool_old");
+    const fs::path& folder = scratch.path;
     std::ofstream(folder / "scene.vxs") << "stale";
     std::ofstream(folder / "Orrin&Vassel.png") << "stale";
     ASSERT_EQ(qvtool({"gen", folder.string()}).status, 0);
     EXPECT_GT(fs::file_size(folder / "scene.vxs"), 1000u);
     EXPECT_GT(fs::file_size(folder / "Orrin&Vassel.png"), 1000u);
     EXPECT_EQ(namesIn(folder).size(), 2u);
-    fs::remove_all(folder);
 }
 
 TEST(QvtoolGenTest, AFolderThatCannotBeMadeExitsOneWithOneLine) {
-    const fs::path root = freshFolder("gen_tool_blocked");
-    fs::create_directories(root);
+    const ScratchFolder scratch("gen_tool_blocked");
+    const fs::path& root = scratch.path;
     std::ofstream(root / "file") << "not a folder";
     for (const fs::path& folder : {root / "file", root / "file" / "resources"}) {
         const ToolRun run = qvtool({"gen", folder.string()});
@@ -65,7 +60,6 @@ TEST(QvtoolGenTest, AFolderThatCannotBeMadeExitsOneWithOneLine) {
         EXPECT_EQ(run.out, "");
     }
     EXPECT_EQ(namesIn(root), (std::set<std::string>{"file"}));
-    fs::remove_all(root);
 }
 
 TEST(QvtoolGenTest, BadUsageExitsTwo) {

@@ -10,17 +10,12 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/scratch_folder.h"
 #include "tests/support/tool_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<fs::path> entriesOf(const fs::path& folder) {
-    std::vector<fs::path> entries;
-    for (const auto& entry : fs::directory_iterator(folder)) entries.push_back(entry.path());
-    return entries;
-}
 
 // Starts qvtool with `arguments` (OUT is `folder`/out, holding "earlier"), sends `signal` as soon
 // as a temporary file appears beside OUT, and returns the exit status.
@@ -40,13 +35,12 @@ int interruptOnceWriting(const fs::path& folder, std::vector<std::string> argume
 
 class InterruptedToolsTest : public ::testing::Test {
 protected:
-    void SetUp() override { fs::create_directories(folder); }
-    void TearDown() override { fs::remove_all(folder); }
     void expectOutputAsBefore() {
         EXPECT_EQ(entriesOf(folder), std::vector<fs::path>{folder / "out"});
         EXPECT_EQ(slurp(folder / "out"), "earlier");
     }
-    fs::path folder = scratchPath("interrupted");
+    const ScratchFolder scratch{"interrupted"};
+    const fs::path& folder = scratch.path;
 };
 
 // frame does not poll: the interrupt ends it at once, whatever it is doing.
@@ -73,8 +67,8 @@ TEST_F(InterruptedToolsTest, SongInterruptedWhileRenderingLeavesNothingAndSaysSo
 // join polls: an interrupt while it renders the song (up to 100 s here) or copies pictures leaves
 // nothing.
 TEST_F(InterruptedToolsTest, JoinInterruptedWhileWritingLeavesNothing) {
-    const fs::path pieces = scratchPath("interrupted_pieces");
-    fs::create_directories(pieces);
+    const ScratchFolder scratch("interrupted_pieces");
+    const fs::path& pieces = scratch.path;
     const std::vector<std::string> pieceOptions = {"--size", "32x18", "--fps", "10", "--no-audio"};
     // OUT must end in .mp4: out.mp4 beside "out", which stays as it was, and nothing else may remain.
     std::vector<std::string> join = {"join", (folder / "out.mp4").string()};
@@ -86,7 +80,6 @@ TEST_F(InterruptedToolsTest, JoinInterruptedWhileWritingLeavesNothing) {
     }
     EXPECT_EQ(interruptOnceWriting(folder, join, SIGINT), 128 + SIGINT);
     expectOutputAsBefore();
-    fs::remove_all(pieces);
 }
 
 }  // namespace

@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_folder.h"
 #include "tests/support/tool_run.h"
 
 namespace {
@@ -50,19 +52,12 @@ std::string probed(const fs::path& file, const std::string& what) {
     return values;
 }
 
-std::vector<fs::path> entriesOf(const fs::path& folder) {
-    std::vector<fs::path> entries;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) entries.push_back(entry.path());
-    std::sort(entries.begin(), entries.end());
-    return entries;
-}
-
 class JoinToolTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         if (!missingCommand("parallel", "parallel").empty() || !missingCommand("ffmpeg", "ffmpeg").empty()) return;
-        folder = scratchPath("join");
-        fs::create_directories(folder);
+        scratch = std::make_unique<ScratchFolder>("join");
+        folder = scratch->path;
         std::vector<std::string> plan = {"capture", (folder / "show.mp4").string(), "--plan", "4"};
         plan.insert(plan.end(), kRange.begin(), kRange.end());
         const ToolRun printed = qvtool(plan);
@@ -77,7 +72,7 @@ protected:
         joinRun = qvtool(join);
         oneRun = qvtool({"capture", (folder / "one.mp4").string()}, kRange);
     }
-    static void TearDownTestSuite() { fs::remove_all(folder); }
+    static void TearDownTestSuite() { scratch.reset(); }
     void SetUp() override {
         for (const auto& [command, package] : {std::pair{"parallel", "parallel"}, std::pair{"ffmpeg", "ffmpeg"}}) {
             const std::string missing = missingCommand(command, package);
@@ -87,6 +82,7 @@ protected:
         ASSERT_EQ(oneRun.status, 0) << oneRun.err;
     }
 
+    static inline std::unique_ptr<ScratchFolder> scratch;
     static inline fs::path folder;
     static inline std::string commands;
     static inline int farmStatus = -1;

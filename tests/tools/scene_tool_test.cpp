@@ -1,6 +1,7 @@
 // Runs `qvtool scene` as a user would and checks its outputs and exit statuses.
 #include <gtest/gtest.h>
 
+#include "tests/support/scratch_folder.h"
 #include "tests/support/tool_run.h"
 
 #include <cstdio>
@@ -17,7 +18,8 @@ const std::filesystem::path kCorpus = QV_SCENE_CORPUS_DIR;
 ToolRun qvtool(const std::vector<std::string>& arguments) { return runTool(QVTOOL_PATH, arguments); }
 
 TEST(QvtoolSceneTest, PrintsTheTraceAndWritesEveryTexel) {
-    const std::filesystem::path texels = scratchPath("scene_tool_texels");
+    const ScratchFolder scratch("scene_tool_texels");
+    const std::filesystem::path texels = scratch.path / "texels.bin";
     const ToolRun run = qvtool({"scene", (kCorpus / "valid_one_triangle.vxs").string(), "--texels", texels.string()});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.rfind("Mesh 0: vertex_offset=0, face_offset=3, bvh_offset=4, mesh_size=24\n", 0), 0u) << run.out;
@@ -31,11 +33,11 @@ TEST(QvtoolSceneTest, PrintsTheTraceAndWritesEveryTexel) {
     EXPECT_EQ(std::vector<float>(texel, texel + 4), (std::vector<float>{1, 0, 0, 0.5f}));
     std::memcpy(texel, bytes.data() + 7 * 16, 16);
     EXPECT_EQ(std::vector<float>(texel, texel + 4), (std::vector<float>{1, 0, 0.25f, 1}));
-    std::filesystem::remove(texels);
 }
 
 TEST(QvtoolSceneTest, AnInvalidFileGivesOneLineExitOneAndNoTexels) {
-    const std::filesystem::path texels = scratchPath("scene_tool_none");
+    const ScratchFolder scratch("scene_tool_none");
+    const std::filesystem::path texels = scratch.path / "texels.bin";
     const std::filesystem::path file = kCorpus / "vertex_index_out_of_range.vxs";
     const ToolRun run = qvtool({"scene", file.string(), "--texels", texels.string()});
     EXPECT_EQ(run.status, 1);

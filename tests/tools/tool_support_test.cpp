@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_folder.h"
 #include "tests/support/tool_run.h"
 #include "tools/interrupts.h"
 #include "tools/output_file.h"
@@ -21,21 +22,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<fs::path> entriesOf(const fs::path& folder) {
-    std::vector<fs::path> entries;
-    for (const auto& entry : fs::directory_iterator(folder)) entries.push_back(entry.path());
-    return entries;
-}
-
 class OutputFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder = scratchPath("output_file");
-        fs::create_directories(folder);
-        std::ofstream(folder / "out.bin") << "earlier";
-    }
-    void TearDown() override { fs::remove_all(folder); }
-    fs::path folder;
+    void SetUp() override { std::ofstream(folder / "out.bin") << "earlier"; }
+    const ScratchFolder scratch{"output_file"};
+    const fs::path& folder = scratch.path;
 };
 
 // Every way out short of a commit (an early return, an exception, a failed write) leaves the

@@ -1,21 +1,21 @@
 // A folder of the test's own under the temporary folder: its name is made unique when it is
 // created, so two runs never write into each other's files, and it goes with its contents when
-// the holder does.
+// the holder does. The one scratch space of the tests.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <system_error>
-
-namespace scene_test {
+#include <vector>
 
 struct ScratchFolder {
     std::filesystem::path path;
 
     explicit ScratchFolder(const std::string& prefix) {
-        std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "_XXXXXX")).string();
+        std::string pattern = (std::filesystem::temp_directory_path() / ("qv_" + prefix + "_XXXXXX")).string();
         if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a folder like " + pattern);
         path = pattern;
     }
@@ -27,4 +27,10 @@ struct ScratchFolder {
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 };
 
-}  // namespace scene_test
+// What a folder holds, sorted by name.
+inline std::vector<std::filesystem::path> entriesOf(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> entries;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) entries.push_back(entry.path());
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
