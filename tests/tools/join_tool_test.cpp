@@ -60,8 +60,6 @@ protected:
         folder = scratch->path;
         std::vector<std::string> plan = {"capture", (folder / "show.mp4").string(), "--plan", "4"};
         plan.insert(plan.end(), kRange.begin(), kRange.end());
-        const ToolRun printed = qvtool(plan);
-        commands = printed.out;
         // The printed commands, run two at a time by GNU Parallel from the folder of resources/.
         std::vector<std::string> shell = {"-c", "\"$0\" \"$@\" | parallel -j2", QVTOOL_PATH};
         shell.insert(shell.end(), plan.begin(), plan.end());
@@ -84,7 +82,6 @@ protected:
 
     static inline std::unique_ptr<ScratchFolder> scratch;
     static inline fs::path folder;
-    static inline std::string commands;
     static inline int farmStatus = -1;
     static inline std::vector<fs::path> pieces;
     static inline ToolRun joinRun;
@@ -92,8 +89,7 @@ protected:
 };
 
 TEST_F(JoinToolTest, FourPiecesRunByParallelJoinIntoTheOneRunCapture) {
-    EXPECT_EQ(std::count(commands.begin(), commands.end(), '\n'), 4) << commands;
-    ASSERT_EQ(pieces.size(), 4u) << commands;
+    ASSERT_EQ(pieces.size(), 4u) << "one piece a printed command";
     for (const fs::path& piece : pieces) {
         EXPECT_EQ(probed(piece, "stream=codec_type"), "video\n") << piece << ": video only";
         EXPECT_EQ(probed(piece, "frame=key_frame").substr(0, 2), "1\n") << piece << ": a key frame first";
@@ -113,7 +109,7 @@ TEST_F(JoinToolTest, FourPiecesRunByParallelJoinIntoTheOneRunCapture) {
 }
 
 TEST_F(JoinToolTest, PiecesThatDoNotFitAreRefusedWithStatusTwoAndNoFile) {
-    ASSERT_EQ(pieces.size(), 4u) << commands;
+    ASSERT_EQ(pieces.size(), 4u);
     const fs::path bad = folder / "bad";
     fs::create_directories(bad);
     const std::string overlapping = (bad / "overlap.mp4").string(), small = (bad / "small.mp4").string();
