@@ -96,7 +96,23 @@ std::optional<std::string> openHeadlessScreen(HeadlessScreen& screen, int width,
     const std::string during = "making a " + std::to_string(side * width) + "x" + std::to_string(side * height) +
                                " screen for " + std::to_string(samples) + " samples a pixel";
     if (auto error = pendingGlError(during.c_str())) return error;
+    if (auto error = checkFramebuffer(screenFramebuffer)) return error;
+    screen.supersampled = side > 1;
+    if (side == 1) return std::nullopt;
+    screen.plain = makeOffscreenScreen(width, height);
+    screen.supersampled = false;
+    if (auto error = pendingGlError("making the picture's own screen")) return error;
     return checkFramebuffer(screenFramebuffer);
+}
+
+void selectScreen(HeadlessScreen& screen, bool supersampled) {
+    if (screen.reduction.factor <= 1) return;
+    const int factor = supersampled ? screen.reduction.factor : 1;
+    screenWidth = factor * screen.width;
+    screenHeight = factor * screen.height;
+    screenFramebuffer = (supersampled ? screen.framebuffer : screen.plain).target.framebuffer;
+    glViewport(0, 0, screenWidth, screenHeight);
+    screen.supersampled = supersampled;
 }
 
 std::optional<std::string> readScreen(int width, int height, RgbaImage& image) {
@@ -106,7 +122,7 @@ std::optional<std::string> readScreen(int width, int height, RgbaImage& image) {
 }
 
 std::optional<std::string> readPicture(const HeadlessScreen& screen, RgbaImage& image) {
-    if (screen.reduction.factor <= 1) return readScreen(screen.width, screen.height, image);
+    if (!screen.supersampled) return readScreen(screen.width, screen.height, image);
     image = RgbaImage{};
     if (auto error = pendingGlError("while drawing")) return error;
     reducePicture(screen.reduction, static_cast<std::uint32_t>(screen.framebuffer.texture.id));

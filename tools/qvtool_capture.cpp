@@ -40,6 +40,7 @@
 #include "tools/interrupts.h"
 #include "tools/output_file.h"
 #include "tools/qvtool_command.h"
+#include "tools/show_picture.h"
 #include "tools/song_range.h"
 #include "tools/video_writer.h"
 
@@ -243,7 +244,7 @@ void showProgress(Progress& progress, std::int64_t done) {
 // director state an ideal clock gives at its time, the scene having been settled at the range's
 // start, so that it does not depend on where the range began. False when interrupted, or (having
 // said why) when reading back or writing fails.
-bool renderPictures(const CaptureRequest& r, const HeadlessScreen& screen, VideoWriter& writer) {
+bool renderPictures(const CaptureRequest& r, HeadlessScreen& screen, VideoWriter& writer) {
     const PictureGrid grid = pictureGrid(r.from, r.to, r.fps);
     Progress progress;
     progress.total = grid.pictures;
@@ -255,10 +256,9 @@ bool renderPictures(const CaptureRequest& r, const HeadlessScreen& screen, Video
                          static_cast<long long>(grid.pictures));
             return false;
         }
-        const auto showTime = static_cast<float>(pictureTime(grid, i));
-        DirectorState director = idealDirectorState(showTime);
-        drawFrameAt(director, showTime);
-        if (auto error = readPicture(screen, picture)) return fail(*error);
+        if (auto error = drawShowPicture(screen, static_cast<float>(pictureTime(grid, i)), picture)) {
+            return fail(*error);
+        }
         if (auto error = addVideoFrame(writer, std::move(picture.pixels))) {
             return fail("cannot write " + inQuotes(r.output.string()) + ": " + *error);
         }

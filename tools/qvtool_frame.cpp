@@ -21,6 +21,7 @@
 #include "tools/headless_screen.h"
 #include "tools/output_file.h"
 #include "tools/qvtool_command.h"
+#include "tools/show_picture.h"
 
 namespace {
 
@@ -82,10 +83,9 @@ int runFrame(int argc, char** argv) {
     }
     if (!createShowResources()) return failWith("the show's resources could not be created");
     const auto seconds = static_cast<float>(request.seconds);
-    DirectorState state = idealDirectorState(seconds);
-    drawFrameAt(state, seconds);
     RgbaImage picture;
-    if (auto error = readPicture(screen, picture)) return failWith(*error);
+    if (auto error = drawShowPicture(screen, seconds, picture)) return failWith(*error);
+    const DirectorState state = idealDirectorState(seconds);
     const std::vector<std::uint8_t> png = encodePng(picture);
     if (png.empty()) return failWith("cannot encode the picture as PNG");
     writeBytes(output, std::as_bytes(std::span(png)));

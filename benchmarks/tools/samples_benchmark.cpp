@@ -22,7 +22,8 @@ constexpr int kHeight = 180;
 constexpr float kShowTime = partStartTime(4) + 34.0f;
 
 // Opens a screen for `samples` and, the first time, the show's resources (the plaza draws straight
-// into the screen, so resources made at the first screen's size serve every other).
+// into the screen, so resources made at the first screen's size serve every other), and selects
+// the supersampled screen.
 bool openScreen(HeadlessScreen& screen, int samples) {
     std::filesystem::current_path(QV_SOURCE_DIR);
     if (auto error = openHeadlessScreen(screen, kWidth, kHeight, samples)) {
@@ -30,6 +31,7 @@ bool openScreen(HeadlessScreen& screen, int samples) {
         return false;
     }
     static const bool resources = createShowResources();
+    selectScreen(screen, true);
     return resources;
 }
 

@@ -56,6 +56,9 @@ TEST(FrameToolTest, TheOpeningIsDitheredToBlackAndWhiteThenShownDirectly) {
 
     const Colours direct = renderFrame("21");
     EXPECT_GT(direct.distinct.size(), 16u) << "after 20 s the scene is drawn without a palette";
+
+    // The dither is a pattern of the picture's own pixels: more samples would average it to grey.
+    EXPECT_EQ(renderPicture("5", "96x54", {"--samples", "16"}).pixels, renderPicture("5").pixels);
 }
 
 // Each 4 x 4 block of a picture averaged into one pixel.
