@@ -19,11 +19,15 @@ struct RenderedFrame {
     std::vector<std::uint8_t> pixels;  // `channels` bytes per pixel, rows top first
 };
 
-// Show time `seconds` at `size` ("WxH"), with 1 (grey) or 3 (RGB) channels; empty on failure.
-inline RenderedFrame renderFrame(const std::string& seconds, const std::string& size, int channels) {
+// Show time `seconds` at `size` ("WxH"), with 1 (grey) or 3 (RGB) channels and any further
+// options of the command; empty on failure.
+inline RenderedFrame renderFrame(const std::string& seconds, const std::string& size, int channels,
+                                 const std::vector<std::string>& options = {}) {
     const ScratchFolder scratch("frame");
     const std::filesystem::path png = scratch.path / "frame.png";
-    const ToolRun run = runTool(QVTOOL_PATH, {"frame", seconds, png.string(), "--size", size}, QV_SOURCE_DIR);
+    std::vector<std::string> arguments = {"frame", seconds, png.string(), "--size", size};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    const ToolRun run = runTool(QVTOOL_PATH, arguments, QV_SOURCE_DIR);
     EXPECT_EQ(run.status, 0) << run.err;
     RenderedFrame frame;
     int stored = 0;
