@@ -14,6 +14,7 @@
 #include "content/shapes.h"
 #include "content/vertex_extra.h"
 #include "scene/scene_loader.h"
+#include "tests/content/generated_scene.h"
 
 namespace {
 
@@ -88,20 +89,6 @@ TEST(CurvedSurfaceTest, SplittingAnEdgeBlendsSmoothNormalsAndKeepsFlatOnesFlat) 
     }
 }
 
-// The packed scene as the production loads it.
-struct Loaded {
-    std::optional<std::string> error;
-    SceneData data;
-};
-
-const Loaded& loaded() {
-    static const Loaded scene = [] {
-        Loaded result;
-        result.error = buildSceneData(result.data, generateSceneFile(), "scene.vxs", kSceneTextureSide, discardTraceLine);
-        return result;
-    }();
-    return scene;
-}
 
 Vec3 vertexAt(const SceneData& data, const Mesh& mesh, float index) {
     const float* t = &data.texels[static_cast<std::size_t>(mesh.vertex_offset + static_cast<std::int32_t>(index)) * 4];
@@ -115,7 +102,7 @@ VertexExtra extraAt(const SceneData& data, const Mesh& mesh, float index) {
 // Every face of the generated scene whose corners carry normals lies along them (the scene
 // program blends them over the face), and the curved objects have such faces.
 TEST(GeneratedSurfacesTest, ShadingNormalsFollowTheirFaces) {
-    const Loaded& scene = loaded();
+    const GeneratedScene& scene = generatedScene();
     ASSERT_FALSE(scene.error) << *scene.error;
     std::vector<int> smoothPerMesh;
     for (const Mesh& mesh : scene.data.meshes) {
@@ -144,7 +131,7 @@ TEST(GeneratedSurfacesTest, ShadingNormalsFollowTheirFaces) {
 // The red cube that circles the plaza: six flat sides, each shaded with one normal (no corner
 // carries a normal of its own) that points out of the cube.
 TEST(GeneratedSurfacesTest, TheCubesSidesAreFlatAndFaceOutward) {
-    const Loaded& scene = loaded();
+    const GeneratedScene& scene = generatedScene();
     ASSERT_FALSE(scene.error);
     const Mesh& cube = scene.data.meshes[11];
     Vec3 centre;

@@ -23,6 +23,7 @@
 #include "scene/bvh_stats.h"
 #include "scene/scene_loader.h"
 #include "show/timeline.h"
+#include "tests/content/generated_scene.h"
 
 namespace {
 
@@ -41,19 +42,6 @@ std::vector<ScenePart> shownParts() {
 // Frames from the part's start up to and including its last moment (t = its length).
 std::size_t framesCovering(const ScenePart& part) { return static_cast<std::size_t>(part.duration * 60.0f) + 1; }
 
-struct Generated {
-    std::optional<std::string> error;
-    SceneData data;
-};
-
-const Generated& generated() {
-    static const Generated scene = [] {
-        Generated result;
-        result.error = buildSceneData(result.data, generateSceneFile(), "scene.vxs", kSceneTextureSide, discardTraceLine);
-        return result;
-    }();
-    return scene;
-}
 
 const float* texel(const SceneData& data, std::int64_t index) { return &data.texels[static_cast<std::size_t>(index) * 4]; }
 
@@ -137,7 +125,7 @@ Hit firstHit(const SceneData& data, const ScenePart& part, std::size_t frame, co
 float distance(const Point& a, const Point& b) { return std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]); }
 
 TEST(GeneratedSceneTest, LoadsWithEverythingTheShowUsesAndRoomToSpare) {
-    const Generated& scene = generated();
+    const GeneratedScene& scene = generatedScene();
     ASSERT_FALSE(scene.error) << *scene.error;
     EXPECT_FALSE(checkSceneMeetsNeeds(scene.data, kTimelineNeeds, "scene.vxs"));
     EXPECT_LE(scene.data.meshes.size(), kMaxSceneMeshes);
@@ -146,7 +134,7 @@ TEST(GeneratedSceneTest, LoadsWithEverythingTheShowUsesAndRoomToSpare) {
 }
 
 TEST(GeneratedSceneTest, CamerasLightsAndAnimationsLastAsLongAsTheirPart) {
-    const Generated& scene = generated();
+    const GeneratedScene& scene = generatedScene();
     ASSERT_FALSE(scene.error);
     for (const ScenePart& part : shownParts()) {
         SCOPED_TRACE("camera " + std::to_string(part.camera));
@@ -166,7 +154,7 @@ TEST(GeneratedSceneTest, CamerasLightsAndAnimationsLastAsLongAsTheirPart) {
 }
 
 TEST(GeneratedSceneTest, EachCameraLooksAtItsOwnSetAndMovesSmoothly) {
-    const Generated& scene = generated();
+    const GeneratedScene& scene = generatedScene();
     ASSERT_FALSE(scene.error);
     for (const ScenePart& part : shownParts()) {
         SCOPED_TRACE("camera " + std::to_string(part.camera));
@@ -193,7 +181,7 @@ TEST(GeneratedSceneTest, EachCameraLooksAtItsOwnSetAndMovesSmoothly) {
 }
 
 TEST(GeneratedSceneTest, SetsStandApartFromEachOther) {
-    const Generated& scene = generated();
+    const GeneratedScene& scene = generatedScene();
     ASSERT_FALSE(scene.error);
     std::vector<Box> sets;
     for (const ScenePart& part : shownParts()) sets.push_back(partBounds(scene.data, part));
@@ -213,7 +201,7 @@ Material recordsOf(const SceneData& data, const Mesh& mesh, std::int32_t face) {
 // second albedo and cells, and reflectivity in 0..1; vertex extras whole numbers below 2^24 whose
 // ambient factor is in 0..1.
 TEST(GeneratedSceneTest, SurfaceRecordsAndVertexExtrasStayInTheirRanges) {
-    const Generated& scene = generated();
+    const GeneratedScene& scene = generatedScene();
     ASSERT_FALSE(scene.error);
     const auto unit = [](float value) { return value >= 0.0f && value <= 1.0f; };
     for (std::size_t m = 0; m < scene.data.meshes.size(); ++m) {
@@ -244,7 +232,7 @@ TEST(GeneratedSceneTest, SurfaceRecordsAndVertexExtrasStayInTheirRanges) {
 // shapes: so the pattern must fit its floor. A round floor's rings are centred on it and its rim is
 // a ring's border; a square floor's edges are tile borders, so no tile is cut at the rim.
 TEST(GeneratedSceneTest, CheckersFitTheFloorsThatCarryThem) {
-    const Generated& scene = generated();
+    const GeneratedScene& scene = generatedScene();
     ASSERT_FALSE(scene.error);
     int rings = 0, squares = 0;
     for (std::size_t m = 0; m < scene.data.meshes.size(); ++m) {
@@ -290,7 +278,7 @@ TEST(GeneratedSceneTest, CheckersFitTheFloorsThatCarryThem) {
 // of the loader's face block exactly once, in a leaf of at most four, with that face's corners,
 // and each face lies inside every box on its way down, as the boxes' 8-bit steps decode.
 TEST(GeneratedSceneTest, EachTraceTreeHoldsEveryFaceOnceInsideEveryBoxAboveIt) {
-    const Generated& scene = generated();
+    const GeneratedScene& scene = generatedScene();
     ASSERT_FALSE(scene.error);
     using Bounds = std::array<float, 6>;
     const auto inside = [](const float* p, const Bounds& box) {
@@ -373,7 +361,7 @@ TEST(GeneratedSceneTest, EachTraceTreeHoldsEveryFaceOnceInsideEveryBoxAboveIt) {
 // Every mesh's hierarchy, as the production builds and packs it, splits down to leaves the ray
 // tracer can afford: fewer than 16 faces, none left whole because no split was found.
 TEST(GeneratedSceneTest, EveryMeshSplitsIntoSmallLeaves) {
-    const Generated& scene = generated();
+    const GeneratedScene& scene = generatedScene();
     ASSERT_FALSE(scene.error);
     for (std::size_t m = 0; m < scene.data.meshes.size(); ++m) {
         const Mesh& mesh = scene.data.meshes[m];
