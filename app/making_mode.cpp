@@ -4,7 +4,13 @@
 #include <cstdio>
 #include <thread>
 
+#include "app/making_canvas.h"
+#include "app/readout.h"
+#include "app/scene_watch.h"
+#include "app/show_steps.h"
 #include "app/window_events.h"
+#include "gl/screen_size.h"
+#include "platform/paths.h"
 #include "scene/scene.h"
 #include "shaders/shader_library.h"
 #include "show/director.h"
@@ -15,18 +21,28 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr auto kTitleInterval = std::chrono::milliseconds(500);
-// While held with nothing to redraw, the loop looks for keys and saves this often.
+// How often the rate is read, and with it the title and the readout's rate.
+constexpr auto kRateInterval = std::chrono::milliseconds(500);
+// While nothing changes, the loop looks for keys and saves this often.
 constexpr auto kIdleWait = std::chrono::milliseconds(10);
 constexpr std::size_t kProblemLength = 120;
 
 struct MakingSession {
     PlayPosition play;
     FrameRateMeter meter;
-    Clock::time_point lastTitle{};
+    double rate = 0.0;
+    Clock::time_point lastReading{};
     std::uint32_t seeksDrawn = 0;
     bool drawnOnce = false;
-    double drawnTime = 0.0;  // show time of the picture on screen
+    double drawnTime = 0.0;  // show time of the picture on the canvas
+    std::uint64_t picturesDrawn = 0;
+    RepeatGate repeats;
+    bool readoutShown = true;
+    bool exposed = false;
+    OverlayText overlayShown;  // the text on the window now
+    MakingCanvas canvas;
+    bool canvasTried = false;
+    SceneFileWatch sceneWatch;
 };
 
 MakingSession& session() {
@@ -36,49 +52,120 @@ MakingSession& session() {
 
 std::int32_t partCount() { return static_cast<std::int32_t>(timeline.size()); }
 
-void showTitle(MakingSession& s, Clock::time_point now) {
-    s.lastTitle = now;
-    const double rate = readFrameRate(s.meter, now);
-    platform::setWindowTitle(
-        makingTitle(partAt(static_cast<float>(s.play.showTime)), s.play.showTime, rate, s.play.paused, shaderLibrary.buildProblem()));
+double secondsOfMillisecond(std::int64_t millisecond) { return static_cast<double>(millisecond) / 1000.0; }
+
+// Comma and Period: one step from the held time; at the show's ends nothing moves.
+void stepFrom(PlayPosition& play, bool forward) {
+    hold(play);
+    const std::int64_t from = millisecondOf(seekBase(play));
+    const std::optional<std::int64_t> to = forward ? nextStepMillisecond(from) : previousStepMillisecond(from);
+    if (to) requestSeek(play, secondsOfMillisecond(*to));
+}
+
+// The shader's build problem and the scene's load problem, as one text; nothing when all is well.
+std::optional<std::string> loadProblem(const MakingSession& s) {
+    std::optional<std::string> problem = shaderLibrary.buildProblem();
+    if (s.sceneWatch.problem) problem = problem ? *problem + "\n" + *s.sceneWatch.problem : *s.sceneWatch.problem;
+    return problem;
+}
+
+PlayState playState(const PlayPosition& play) {
+    if (play.heldAtEnd) return PlayState::HeldAtEnd;
+    return play.paused ? PlayState::Paused : PlayState::Playing;
+}
+
+std::string currentReadout(const MakingSession& s) {
+    const ShowStep where = showStepAt(s.play.showTime);
+    ReadoutFacts facts;
+    facts.part = where.part;
+    facts.seconds = s.play.showTime;
+    facts.step = where.step;
+    facts.framesPerSecond = s.rate;
+    facts.state = playState(s.play);
+    if (audioWaitsForSong()) {
+        facts.renderedShare = static_cast<double>(songFramesWritten()) / std::max<std::uint32_t>(songFramesTotal(), 1);
+    }
+    facts.loop = s.play.loop;
+    return readoutLine(facts);
+}
+
+// The show at the play position, into the canvas, from a black start.
+void drawShowPicture(MakingSession& s) {
+    if (!s.canvasTried) {
+        s.canvasTried = true;
+        if (!makeMakingCanvas(s.canvas, screenWidth, screenHeight)) {
+            std::fprintf(stderr, "no framebuffer for the picture: the readout is drawn over the show directly\n");
+        }
+    }
+    const auto seconds = static_cast<float>(s.play.showTime);
+    clearCanvas(s.canvas);
+    // Every picture from the scene settled at its time, as after a jump: a loop's wrap, a seek
+    // and a reloaded scene are then nothing special.
+    settleSceneAt(theScene, seconds);
+    drawShowTime(seconds);
+    countFrame(s.meter);
+    ++s.picturesDrawn;
+    s.seeksDrawn = s.play.seeksDone;
+    s.drawnOnce = true;
+    s.drawnTime = s.play.showTime;
 }
 
 }  // namespace
 
-double partEntrySeconds(std::size_t part) {
-    return part == 0 ? 0.0 : partStartSeconds(part) + 1.0 / platform::kAudioFrameRate;
-}
-
-bool applyMakingKey(PlayPosition& play, platform::Key key) {
+bool applyMakingKey(PlayPosition& play, platform::Key key, bool shift) {
     using platform::Key;
     const double base = seekBase(play);
-    const std::int32_t basePart = partAt(static_cast<float>(base));
+    const double jump = shift ? kFineSeekSeconds : kSeekStepSeconds;
+    const std::int32_t part = showStepAt(base).part;
     switch (key) {
         case Key::Space:
             togglePause(play);
             return true;
         case Key::Left:
-            requestSeek(play, base - kSeekStepSeconds);
+            requestSeek(play, base - jump);
             return true;
         case Key::Right:
-            requestSeek(play, base + kSeekStepSeconds);
+            requestSeek(play, base + jump);
+            return true;
+        case Key::Comma:
+        case Key::Period:
+            stepFrom(play, key == Key::Period);
             return true;
         case Key::PageUp:
-            requestSeek(play, partEntrySeconds(static_cast<std::size_t>(std::max(basePart - 1, 0))));
+            requestSeek(play, secondsOfMillisecond(firstMillisecondOfPart(std::max(part - 1, 0))));
             return true;
         case Key::PageDown:
             // The last part has no next one: the key does nothing there.
-            if (basePart + 1 >= partCount()) return false;
-            requestSeek(play, partEntrySeconds(static_cast<std::size_t>(basePart + 1)));
+            if (part + 1 >= partCount()) return false;
+            requestSeek(play, secondsOfMillisecond(firstMillisecondOfPart(part + 1)));
             return true;
         case Key::Home:
             requestSeek(play, play.loop ? play.loop->from : 0.0);
             return true;
+        case Key::LeftBracket:
+            return setLoopStartHere(play);
+        case Key::RightBracket:
+            return setLoopEndHere(play);
+        case Key::Backspace:
+            if (!play.loop) return false;
+            setLoop(play, std::nullopt);
+            return true;
+        case Key::Tab:
         case Key::Escape:
         case Key::Other:
             return false;
     }
     return false;
+}
+
+bool pressActs(RepeatGate& gate, const platform::WindowEvent& event, std::uint64_t picturesDrawn) {
+    using platform::Key;
+    if (!event.repeat) return true;
+    const bool moves = event.key == Key::Left || event.key == Key::Right || event.key == Key::Comma ||
+                       event.key == Key::Period;
+    if (!moves || gate.pictureOfLastRepeat == picturesDrawn) return false;
+    gate.pictureOfLastRepeat = picturesDrawn;
+    return true;
 }
 
 void countFrame(FrameRateMeter& meter) { ++meter.frames; }
@@ -95,7 +182,7 @@ std::string makingTitle(std::int32_t part, double seconds, double framesPerSecon
                         const std::optional<std::string>& problem) {
     char text[96];
     if (paused) {
-        std::snprintf(text, sizeof text, "Quorvale \xC2\xB7 part %d \xC2\xB7 %.2f s \xC2\xB7 paused", part, seconds);
+        std::snprintf(text, sizeof text, "Quorvale \xC2\xB7 part %d \xC2\xB7 %.3f s \xC2\xB7 paused", part, seconds);
     } else {
         std::snprintf(text, sizeof text, "Quorvale \xC2\xB7 part %d \xC2\xB7 %.1f s \xC2\xB7 %.1f fps", part, seconds,
                       framesPerSecond);
@@ -114,14 +201,27 @@ void startMakingMode(const ProductionOptions& options) {
     MakingSession& s = session();
     s = MakingSession{};
     s.play.loop = options.loop;
-    const double start = startTime(options);
-    if (start > 0.0) requestSeek(s.play, start);
+    // The output starts at the start time, at its whole millisecond, and that picture comes first.
+    const std::int64_t start = millisecondOf(seekTarget(options.loop, startTime(options)));
+    planAudioStart(secondsOfMillisecond(start), options.loop);
+    s.play.showTime = timeOfMillisecond(start);
     shaderLibrary.keepWorkingPrograms = true;
+    startSceneWatch(s.sceneWatch, std::filesystem::path(platform::NativeString(platform::kResourceFolder)) / "scene.vxs");
 }
 
 bool makingModeEventEndsLoop(const platform::WindowEvent& event) {
+    MakingSession& s = session();
+    if (event.kind == platform::WindowEventKind::Expose) {
+        s.exposed = true;
+        return false;
+    }
     if (event.kind == platform::WindowEventKind::KeyDown && event.key != platform::Key::Escape) {
-        applyMakingKey(session().play, event.key);
+        if (!pressActs(s.repeats, event, s.picturesDrawn)) return false;
+        if (event.key == platform::Key::Tab) {
+            s.readoutShown = !s.readoutShown;
+        } else {
+            applyMakingKey(s.play, event.key, event.shift);
+        }
         return false;
     }
     return windowEventEndsLoop(event);
@@ -129,23 +229,35 @@ bool makingModeEventEndsLoop(const platform::WindowEvent& event) {
 
 void drawMakingFrame() {
     MakingSession& s = session();
-    followPlayPosition(s.play);
-    const bool jumped = s.play.seeksDone != s.seeksDrawn;
-    const bool rebuilt = shaderLibrary.reloadChanged() > 0;
-    // A held picture is drawn again only when it would change: a seek, a shader save, or the
-    // pause itself, which stops the clock a little after the last frame's time.
-    const bool draw = !s.play.paused || jumped || rebuilt || !s.drawnOnce || s.play.showTime != s.drawnTime;
-    const float seconds = static_cast<float>(s.play.showTime);
-    if (draw) {
-        if (jumped || !s.drawnOnce) settleSceneAt(theScene, seconds);
-        drawShowTime(seconds);
-        platform::swapBuffers();
-        countFrame(s.meter);
-        s.seeksDrawn = s.play.seeksDone;
-        s.drawnOnce = true;
-        s.drawnTime = s.play.showTime;
-    }
+    const bool firstTurn = !s.drawnOnce;
+    if (!firstTurn) followClock(s.play);
     const Clock::time_point now = Clock::now();
-    if (jumped || rebuilt || now - s.lastTitle >= kTitleInterval) showTitle(s, now);
-    if (!draw) std::this_thread::sleep_for(kIdleWait);
+    const SceneReload scene = reloadSceneIfChanged(s.sceneWatch, now);
+    const bool rebuilt = shaderLibrary.reloadChanged() > 0;
+    // The show is drawn only when its picture would change: an unchanged held or waiting picture
+    // is shown again from the canvas, not drawn again.
+    const bool jumped = s.play.seeksDone != s.seeksDrawn;
+    const bool redraw = firstTurn || jumped || s.play.showTime != s.drawnTime || rebuilt ||
+                        scene == SceneReload::Loaded || s.canvas.framebuffer == 0;
+    if (redraw) drawShowPicture(s);
+    if (jumped || rebuilt || now - s.lastReading >= kRateInterval) {
+        if (now - s.lastReading >= kRateInterval) {
+            s.lastReading = now;
+            s.rate = readFrameRate(s.meter, now);
+        }
+        const std::optional<std::string> shaderProblem = shaderLibrary.buildProblem();
+        platform::setWindowTitle(makingTitle(showStepAt(s.play.showTime).part, s.play.showTime, s.rate, s.play.paused,
+                                             shaderProblem));
+    }
+    const OverlayText overlay =
+        layOutOverlay(currentReadout(s), s.readoutShown, loadProblem(s), screenWidth, screenHeight);
+    if (redraw || s.exposed || !(overlay == s.overlayShown)) {
+        presentCanvas(s.canvas);
+        drawOverlay(overlay, screenWidth, screenHeight);
+        platform::swapBuffers();
+        s.overlayShown = overlay;
+        s.exposed = false;
+    } else {
+        std::this_thread::sleep_for(kIdleWait);
+    }
 }

@@ -1,5 +1,5 @@
-// Making mode: the keys that move through the show, the window title that says where one is,
-// and the frame step that draws only when something changed while paused.
+// Making mode: the keys that move through the show, the readout on the picture and the window
+// title that say where one is, and the frame step that draws only what changed.
 #pragma once
 
 #include <chrono>
@@ -8,22 +8,28 @@
 #include <string>
 #include <string_view>
 
+#include "app/making_rules.h"
 #include "app/options.h"
 #include "platform/platform.h"
-#include "show/timeline.h"
-#include "synth/play_position.h"
 
-// Left and Right move this many seconds.
+// Left and Right move this many seconds; with Shift, kFineSeekSeconds.
 inline constexpr double kSeekStepSeconds = 5.0;
+inline constexpr double kFineSeekSeconds = 1.0;
 
-// The first time on the song's clock at which the director draws part `part`: a part's start
-// still belongs to the part before it, so one song frame after it (0 for the first part).
-double partEntrySeconds(std::size_t part);
+// What a key does to the play position: Space holds or resumes; Left and Right seek 5 s (1 s with
+// Shift); Comma and Period hold the show and step one scene step back or forward; Page Up and
+// Page Down go to the first step of the previous and next part; Home to the start (or the loop's
+// start); the brackets set the loop's start and end at the picture's time and Backspace clears
+// the loop. False for keys that do nothing (Escape is the window's business, Tab the readout's).
+bool applyMakingKey(PlayPosition& play, platform::Key key, bool shift = false);
 
-// What a key does to the play position: Space holds or resumes, Left and Right seek 5 s, Page Up
-// and Page Down go to the start of the previous and next part, Home to the start (or the loop's
-// start). False for keys that do nothing (Escape is the window's business).
-bool applyMakingKey(PlayPosition& play, platform::Key key);
+// Whether a key press acts. A first press always does; the keyboard's auto-repeat only for the
+// keys that move (Left, Right, Comma, Period), and at most once per drawn picture, so that a held
+// key never runs ahead of what is shown.
+struct RepeatGate {
+    std::optional<std::uint64_t> pictureOfLastRepeat;
+};
+bool pressActs(RepeatGate& gate, const platform::WindowEvent& event, std::uint64_t picturesDrawn);
 
 // Frames drawn per second, over the frames since the last reading.
 struct FrameRateMeter {
@@ -36,19 +42,20 @@ void countFrame(FrameRateMeter& meter);
 double readFrameRate(FrameRateMeter& meter, std::chrono::steady_clock::time_point now);
 
 // "Quorvale · part 3 · 62.4 s · 1.9 fps"; while held, "paused" in place of the rate and the
-// time to the hundredth, so that a held frame can be found again. The first line of a shader
-// build problem, when there is one, goes after it.
+// time to the millisecond, which given to --at gives the held picture back. The first line of a
+// shader build problem, when there is one, goes after it.
 std::string makingTitle(std::int32_t part, double seconds, double framesPerSecond, bool paused,
                         const std::optional<std::string>& problem);
 
 // Sets up making mode before start-up: failed shader builds keep the working program, and the
-// show starts at the options' start time (a seek the first frame carries out), looping if asked.
+// output starts at the options' start time (its picture first), looping if asked.
 void startMakingMode(const ProductionOptions& options);
 
 // The window's events in making mode: Escape and closing end the loop; other keys act on the
-// play position.
+// play position or the readout; an expose shows the held picture again.
 bool makingModeEventEndsLoop(const platform::WindowEvent& event);
 
-// One turn of the main loop's drawing side: follows the clock, draws and presents a frame when
-// playing or when a seek or a shader save changed a held picture, and keeps the title current.
+// One turn of the main loop's drawing side: follows the clock, draws the show when its time, a
+// shader, the scene or a seek changed the picture, and presents it with the readout when that or
+// the text on it changed or the window was exposed. Otherwise it waits a moment.
 void drawMakingFrame();

@@ -62,6 +62,15 @@ ParsedOptions parseOptions(std::span<const std::string_view> arguments, double s
     for (const GivenOption& option : given) {
         if (auto error = readOption(option, showEnd, parsed.options)) return ParsedOptions{{}, std::move(error)};
     }
+    // A start outside the loop would be moved to its start, as every seek outside it is: say so
+    // instead of starting elsewhere than asked.
+    const std::optional<LoopRange>& loop = parsed.options.loop;
+    if (parsed.options.at && loop && (*parsed.options.at < loop->from || *parsed.options.at >= loop->to)) {
+        char text[160];
+        std::snprintf(text, sizeof text, "--at %g s is outside --loop %g %g (its start up to, not including, its end)",
+                      *parsed.options.at, loop->from, loop->to);
+        return ParsedOptions{{}, text};
+    }
     parsed.options.makingMode = !arguments.empty();
     return parsed;
 }

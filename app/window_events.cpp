@@ -7,6 +7,7 @@ bool windowEventEndsLoop(const platform::WindowEvent& event) {
             return true;
         case platform::WindowEventKind::KeyDown:
             return event.key == platform::Key::Escape;
+        case platform::WindowEventKind::Expose:
         case platform::WindowEventKind::Other:
             return false;
     }

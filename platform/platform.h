@@ -47,15 +47,22 @@ void restoreDesktopMode();
 
 // ---- The window and its OpenGL context ------------------------------------------------------
 
-enum class WindowEventKind { Destroy, Close, KeyDown, Other };
+// Expose: part of the window needs drawing again (uncovered, restored), its picture lost.
+enum class WindowEventKind { Destroy, Close, KeyDown, Expose, Other };
 
 // The keys the production tells apart; each backend maps its own key codes onto them. Without
-// options only Escape does anything; making mode also acts on the others.
-enum class Key { Escape, Space, Left, Right, PageUp, PageDown, Home, Other };
+// options only Escape does anything; making mode also acts on the others. Comma, Period and the
+// brackets are the keys that type those characters on a US layout.
+enum class Key {
+    Escape, Space, Left, Right, PageUp, PageDown, Home, Comma, Period, LeftBracket, RightBracket,
+    Backspace, Tab, Other
+};
 
 struct WindowEvent {
     WindowEventKind kind = WindowEventKind::Other;
     Key key = Key::Other;  // the key pressed, for KeyDown
+    bool repeat = false;   // KeyDown: sent again by the keyboard's auto-repeat while the key is held
+    bool shift = false;    // KeyDown: a Shift key was held
 };
 
 struct WindowRequest {
@@ -107,16 +114,34 @@ void reportCommandLineError(std::string_view text);
 // An audio frame is one left/right pair of 32-bit floats; the song plays at this many a second.
 inline constexpr std::uint32_t kAudioFrameRate = 44100;
 
-// Opens the default audio output for 44,100 Hz stereo float frames and starts playing the
-// `frameCount` interleaved frames at `frames` once, front to back. `framesReady` counts the
-// frames written so far while the buffer is still being filled: where the backend can, playback
-// waits (playing silence, its position standing still) rather than play frames not yet written.
-// False when there is no device.
-bool startAudioPlayback(const float* frames, std::uint32_t frameCount,
-                        const std::atomic<std::uint32_t>* framesReady);
+// Making mode: a stretch of buffer frames [from, to) played over and over. Reaching `to`, the
+// output goes on from `from` within the same buffer it is filling, so no frame at or past `to`
+// sounds. `to` at most the buffer's end; to <= from means no loop.
+struct AudioLoop {
+    std::uint32_t from = 0;
+    std::uint32_t to = 0;
+    constexpr bool active() const { return to > from; }
+};
 
-// The buffer frame playback has reached: frames played since playback started, plus the frame
-// of the last seek; it stops at the buffer's end. Nothing when unknown.
+// Where and how playback starts. The defaults are the show's: frame 0 at once, no loop.
+struct AudioStart {
+    std::uint32_t frame = 0;
+    AudioLoop loop;
+    // Making mode: start only once the song is written far enough beyond `frame`
+    // (songWrittenFor in audio_feed.h), as after a seek, so no gap follows the first frame.
+    bool waitForLead = false;
+};
+
+// Opens the default audio output for 44,100 Hz stereo float frames and starts playing the
+// `frameCount` interleaved frames at `frames` once, front to back from `start.frame`.
+// `framesReady` counts the frames written so far while the buffer is still being filled: where
+// the backend can, playback waits (playing silence, its position standing still) rather than
+// play frames not yet written. False when there is no device.
+bool startAudioPlayback(const float* frames, std::uint32_t frameCount,
+                        const std::atomic<std::uint32_t>* framesReady, const AudioStart& start = {});
+
+// The buffer frame playback has reached: the start or the last seek's frame, moved on by the
+// frames played since and wrapped by the loop; it stops at the buffer's end. Nothing when unknown.
 std::optional<std::uint32_t> audioPlayPosition();
 
 // Making mode. Holds (true) or resumes (false) the output: while held nothing sounds and the
@@ -124,9 +149,14 @@ std::optional<std::uint32_t> audioPlayPosition();
 void pauseAudioPlayback(bool paused);
 
 // Making mode. Moves playback to buffer frame `frame` (at most the buffer's end); the position
-// reads `frame` from then on. Frames not yet written are never played: until the writer reaches
-// them the output sounds silence and the position waits. A held output stays held.
+// reads `frame` from then on. The output sounds silence, the position waiting at `frame`, until
+// the song is written far enough beyond it (songWrittenFor); then it plays without a gap. A held
+// output stays held. A target at or past an active loop's end plays from the loop's start.
 void seekAudioPlayback(std::uint32_t frame);
+
+// Making mode. Sets the loop (AudioLoop{} clears it) from the frame now playing on: a position
+// already at or past the new loop's end goes on from its start.
+void setAudioLoop(AudioLoop loop);
 
 // Once the play position has reached the buffer's end, waits (for a bounded time) until the
 // output has also sounded the frames it still holds, so that ending the process cuts nothing

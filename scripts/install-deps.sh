@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libavcodec-dev libavformat-dev libswscale-dev  # the capture's H.264/AAC in MP4
   ffmpeg                                  # ffprobe and ffmpeg read captures back in the tests
+  parallel                                # GNU Parallel runs a capture's pieces in the join test
   xvfb xauth                              # Xvfb and xvfb-run, which needs xauth
   xdotool imagemagick                     # the e2e tests press keys and read the screen (import, convert)
   xfonts-base                             # X core fonts: without them SDL cannot open a message box

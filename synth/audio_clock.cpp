@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/platform.h"
+#include "platform/audio_feed.h"
 #include "synth/song_constants.h"
 
 static_assert(synth::kSampleRate == platform::kAudioFrameRate, "the song is rendered at the output's rate");
@@ -15,20 +15,27 @@ struct AudioClockState {
     const std::atomic<std::uint32_t>* framesReady = nullptr;  // null: the whole song is there
     bool deviceOpen = false;
     bool started = false;
+    platform::AudioLoop loop;  // in song frames, clamped to the song
     // The device's last answer: a failed query keeps the clock where it was, never back at 0.
     std::uint32_t lastDeviceFrames = 0;
     // Without a device: frame `anchorFrame` was reached at `anchorWall`, and the clock runs on
-    // from there at the frame rate unless paused.
+    // from there at the frame rate (round the loop) unless paused.
     std::uint32_t anchorFrame = 0;
     std::chrono::steady_clock::time_point anchorWall{};
     bool paused = false;
     // After a seek without a device: the clock stands at the target until the render has written
-    // the target's frame, as a device would play silence until then.
+    // far enough beyond it, as a device plays silence until then.
     bool waitingForRender = false;
 };
 
 AudioClockState& clockState() {
     static AudioClockState instance;
+    return instance;
+}
+
+// Making mode's start, asked for before start-up; startAudio takes it.
+std::optional<platform::AudioStart>& plannedStart() {
+    static std::optional<platform::AudioStart> instance;
     return instance;
 }
 
@@ -41,13 +48,12 @@ std::uint32_t steadyFrames(AudioClockState& s) {
     const auto now = s.source.now();
     if (s.waitingForRender) {
         s.anchorWall = now;
-        if (framesWritten(s) <= s.anchorFrame && s.anchorFrame < s.songFrames) return s.anchorFrame;
+        if (!platform::songWrittenFor(s.anchorFrame, framesWritten(s), s.songFrames)) return s.anchorFrame;
         s.waitingForRender = false;
     }
-    const auto elapsed = now - s.anchorWall;
-    const auto frames =
-        std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count() * platform::kAudioFrameRate / 1000000;
-    return static_cast<std::uint32_t>(std::clamp<long long>(s.anchorFrame + frames, 0, s.songFrames));
+    const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(now - s.anchorWall).count();
+    const auto frames = std::max<long long>(elapsed, 0) * platform::kAudioFrameRate / 1000000;
+    return platform::frameAfter(s.anchorFrame, static_cast<std::uint64_t>(frames), s.loop, s.songFrames);
 }
 
 std::uint32_t playedFrames() {
@@ -61,46 +67,16 @@ std::uint32_t playedFrames() {
     return steadyFrames(s);
 }
 
-double secondsOf(std::uint32_t frames) {
-    return static_cast<double>(static_cast<float>(frames) / static_cast<float>(platform::kAudioFrameRate));
-}
-
-void holdOutput(AudioClockState& s, bool paused) {
-    if (paused == s.paused) return;
-    if (s.deviceOpen) {
-        if (s.source.pausePlayback != nullptr) s.source.pausePlayback(paused);
-    } else if (paused) {
-        s.anchorFrame = steadyFrames(s);
-    } else {
-        s.anchorWall = s.source.now();
-    }
-    s.paused = paused;
-}
-
-void seekOutput(AudioClockState& s, PlayPosition& play, double seconds) {
-    const std::uint32_t frame = songFrameAt(seconds, s.songFrames);
-    if (s.deviceOpen) {
-        if (s.source.seekPlayback != nullptr) s.source.seekPlayback(frame);
-        s.lastDeviceFrames = frame;
-    } else {
-        s.anchorFrame = frame;
-        s.anchorWall = s.source.now();
-        s.waitingForRender = true;
-    }
-    play.pendingSeek.reset();
-    ++play.seeksDone;
-    // Held only by the song's end: a seek from there plays on.
-    if (play.heldAtEnd) {
-        play.paused = false;
-        play.heldAtEnd = false;
-    }
+platform::AudioLoop loopFrames(const std::optional<LoopRange>& loop, std::uint32_t songFrames) {
+    if (!loop) return {};
+    return platform::clampedLoop({songFrameAt(loop->from, songFrames), songFrameAt(loop->to, songFrames)}, songFrames);
 }
 
 }  // namespace
 
 AudioClockSource platformAudioClockSource() {
     return AudioClockSource{platform::startAudioPlayback, platform::audioPlayPosition, std::chrono::steady_clock::now,
-                            platform::pauseAudioPlayback, platform::seekAudioPlayback};
+                            platform::pauseAudioPlayback, platform::seekAudioPlayback, platform::setAudioLoop};
 }
 
 void startAudio(const float* frames, std::uint32_t frameCount, const std::atomic<std::uint32_t>* framesReady) {
@@ -114,32 +90,75 @@ void startAudio(const AudioClockSource& source, const float* frames, std::uint32
     s.source = source;
     s.songFrames = frameCount;
     s.framesReady = framesReady;
-    s.deviceOpen = source.startPlayback(frames, frameCount, framesReady);
+    platform::AudioStart start = plannedStart().value_or(platform::AudioStart{});
+    plannedStart().reset();
+    start.loop = platform::clampedLoop(start.loop, frameCount);
+    start.frame = platform::loopEntry(std::min(start.frame, frameCount), start.loop);
+    s.loop = start.loop;
+    s.deviceOpen = source.startPlayback(frames, frameCount, framesReady, start);
+    s.lastDeviceFrames = start.frame;
+    s.anchorFrame = start.frame;
     s.anchorWall = source.now();
+    s.waitingForRender = start.waitForLead && !platform::songWrittenFor(start.frame, framesWritten(s), frameCount);
     s.started = true;
 }
 
-double audioSeconds() { return secondsOf(playedFrames()); }
+double audioSeconds() { return secondsOfFrame(playedFrames()); }
 
 bool audioIsPlaying() { return playedFrames() != clockState().songFrames || !clockState().started; }
 
-void followPlayPosition(PlayPosition& play) {
+void planAudioStart(double seconds, const std::optional<LoopRange>& loop) {
+    plannedStart() = platform::AudioStart{songFrameAt(seconds, synth::kSongFrames), loopFrames(loop, synth::kSongFrames),
+                                          true};
+}
+
+std::uint32_t seekAudio(double seconds) {
     AudioClockState& s = clockState();
-    if (play.pendingSeek) seekOutput(s, play, *play.pendingSeek);
-    holdOutput(s, play.paused);
-    std::uint32_t frames = playedFrames();
-    play.showTime = secondsOf(frames);
-    // A loop that ends at the song's end wraps there too: the float clock's last reading can
-    // fall a hair short of the end as the option spells it.
-    if (play.loop && (play.showTime >= play.loop->to || frames >= s.songFrames)) {
-        seekOutput(s, play, play.loop->from);
-        holdOutput(s, play.paused);
-        frames = playedFrames();
-        play.showTime = secondsOf(frames);
+    const std::uint32_t frame = platform::loopEntry(songFrameAt(seconds, s.songFrames), s.loop);
+    if (s.deviceOpen) {
+        if (s.source.seekPlayback != nullptr) s.source.seekPlayback(frame);
+        s.lastDeviceFrames = frame;
+    } else {
+        s.anchorFrame = frame;
+        s.anchorWall = s.source.now();
+        s.waitingForRender = !platform::songWrittenFor(frame, framesWritten(s), s.songFrames);
     }
-    if (frames >= s.songFrames && !play.paused) {
-        play.paused = true;
-        play.heldAtEnd = true;
-        holdOutput(s, true);
+    return frame;
+}
+
+void pauseAudio(bool paused) {
+    AudioClockState& s = clockState();
+    if (paused == s.paused) return;
+    if (s.deviceOpen) {
+        if (s.source.pausePlayback != nullptr) s.source.pausePlayback(paused);
+    } else if (paused) {
+        s.anchorFrame = steadyFrames(s);
+    } else {
+        s.anchorWall = s.source.now();
     }
+    s.paused = paused;
+}
+
+void loopAudio(const std::optional<LoopRange>& loop) {
+    AudioClockState& s = clockState();
+    const platform::AudioLoop frames = loopFrames(loop, s.songFrames);
+    if (s.deviceOpen) {
+        if (s.source.loopPlayback != nullptr) s.source.loopPlayback(frames);
+    } else {
+        s.anchorFrame = steadyFrames(s);
+        s.anchorWall = s.source.now();
+    }
+    s.loop = frames;
+    if (!s.deviceOpen) s.anchorFrame = platform::loopEntry(s.anchorFrame, s.loop);
+}
+
+std::uint32_t audioFrame() { return playedFrames(); }
+
+std::uint32_t songFramesWritten() { return std::min(framesWritten(clockState()), clockState().songFrames); }
+
+std::uint32_t songFramesTotal() { return clockState().songFrames; }
+
+bool audioWaitsForSong() {
+    const AudioClockState& s = clockState();
+    return s.started && !platform::songWrittenFor(playedFrames(), framesWritten(s), s.songFrames);
 }

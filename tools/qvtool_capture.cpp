@@ -1,17 +1,25 @@
-// qvtool capture OUT.mp4 [--size WxH] [--fps N] [--from S] [--to S]: renders the show offline
-// into a video file, frame by frame, without a window. The director and the scene pass step
-// through the show as in the production, their state carried from frame to frame; frame i shows
-// show time from + i / fps however long it takes to draw. The song of exactly [from, to) goes
-// beside it, rendered with the production's bank rules. It reads resources/ from the current
-// folder, as the production does.
+// qvtool capture OUT.mp4 [--size WxH] [--fps N] [--from S] [--to S] [--samples N] [--crf N]
+// [--preset NAME] [--no-audio] [--plan K]: renders the show offline into a video file, picture by
+// picture, without a window. Picture i shows show time from + i / fps however long it takes to
+// draw, with the director state an ideal clock gives there and the scene settled at the range's
+// start: the pictures are a function of the range, size, rate and samples alone, so a piece of a
+// range drawn anywhere equals the same stretch of a one-run capture. The song of exactly
+// [from, to) goes beside it, rendered with the production's bank rules, unless --no-audio asks for
+// a video-only piece (for `qvtool join`). How the file was made goes into its metadata. It reads
+// resources/ from the current folder, as the production does.
+//
+// --plan K writes nothing: it prints K commands, one a line, that capture the range as K
+// video-only pieces of whole pictures, for a render farm to run; `qvtool join` puts them together.
 //
 // The file is written under a temporary name beside OUT and renamed when complete; a failure or
 // an interrupt (SIGINT, SIGTERM) at any point before the rename deletes it, so OUT is either the
 // whole capture or untouched. A second interrupt ends the process at once. Exit statuses: 0 done,
 // 2 a bad request, 1 a failure while working, 128 + the signal's number after an interrupt.
+#include <errno.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <chrono>
 #include <cmath>
@@ -23,26 +31,34 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/arguments.h"
+#include "scene/scene.h"
 #include "show/director.h"
 #include "show/startup.h"
-#include "synth/song_render.h"
-#include "synth/sound_bank.h"
+#include "tools/capture_range.h"
 #include "tools/headless_screen.h"
 #include "tools/interrupts.h"
 #include "tools/output_file.h"
 #include "tools/qvtool_command.h"
-#include "cli/arguments.h"
+#include "tools/show_picture.h"
+#include "tools/song_range.h"
 #include "tools/video_writer.h"
 
 namespace {
 
-constexpr char kUsage[] = "capture OUT.mp4 [--size WxH] [--fps N] [--from S] [--to S]";
+constexpr char kUsage[] =
+    "capture OUT.mp4 [--size WxH] [--fps N] [--from S] [--to S] [--samples N] [--crf N] [--preset NAME] "
+    "[--no-audio] [--plan K]";
 
 constexpr int kMinSide = 16;
 constexpr int kMaxWidth = 3840;
 constexpr int kMaxHeight = 2160;
 constexpr int kMaxFps = 120;
-// The show lasts as long as its song.
+constexpr int kMaxCrf = 51;
+constexpr int kMaxPieces = 100000;
+// x264's presets, fastest first.
+constexpr std::array<std::string_view, 10> kPresets = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+                                                       "medium",    "slow",      "slower",   "veryslow", "placebo"};
 
 struct CaptureRequest {
     std::filesystem::path output;
@@ -51,13 +67,11 @@ struct CaptureRequest {
     int fps = 60;
     double from = 0.0;
     double to = synth::kSongSeconds;
-};
-
-// What a request comes to: the pictures and the song frames [firstSongFrame, endSongFrame).
-struct CapturePlan {
-    std::int64_t pictures = 0;
-    std::int64_t firstSongFrame = 0;
-    std::int64_t endSongFrame = 0;
+    int samples = 1;
+    int crf = kVideoCrf;
+    std::string preset = kVideoPreset;
+    bool audio = true;
+    std::optional<int> planPieces;  // given: print the farm's commands instead of capturing
 };
 
 bool fail(const std::string& message) {
@@ -65,7 +79,13 @@ bool fail(const std::string& message) {
     return false;
 }
 
-constexpr OptionRule kOptions[] = {{"--size", 1}, {"--fps", 1}, {"--from", 1}, {"--to", 1}};
+constexpr OptionRule kOptions[] = {{"--size", 1},   {"--fps", 1}, {"--from", 1},     {"--to", 1},  {"--samples", 1},
+                                   {"--crf", 1},    {"--preset", 1}, {"--no-audio", 0}, {"--plan", 1}};
+
+bool takeWholeNumber(const GivenOption& option, int& value, const char* meaning) {
+    if (parseWholeNumber(option.value, value)) return true;
+    return fail(std::string(option.flag) + " takes " + meaning + ", not " + inQuotes(option.value));
+}
 
 bool takeOption(const GivenOption& option, CaptureRequest& request) {
     const std::string value(option.value);
@@ -73,9 +93,17 @@ bool takeOption(const GivenOption& option, CaptureRequest& request) {
         if (auto error = parseSize("--size", option.value, request.width, request.height)) return fail(*error);
         return true;
     }
-    if (option.flag == "--fps") {
-        if (parseWholeNumber(option.value, request.fps)) return true;
-        return fail("--fps takes a whole number of frames per second, not " + inQuotes(value));
+    if (option.flag == "--fps") return takeWholeNumber(option, request.fps, "a whole number of frames per second");
+    if (option.flag == "--samples") return takeWholeNumber(option, request.samples, "1, 4, 9 or 16");
+    if (option.flag == "--crf") return takeWholeNumber(option, request.crf, "a whole rate factor, 0 to 51");
+    if (option.flag == "--plan") return takeWholeNumber(option, request.planPieces.emplace(), "a whole number of pieces");
+    if (option.flag == "--preset") {
+        request.preset = value;
+        return true;
+    }
+    if (option.flag == "--no-audio") {
+        request.audio = false;
+        return true;
     }
     if (parseDecimal(option.value, option.flag == "--from" ? request.from : request.to)) return true;
     return fail(std::string(option.flag) + " takes seconds of show time, not " + inQuotes(value));
@@ -94,6 +122,20 @@ bool parseRequest(int argc, char** argv, CaptureRequest& request) {
 std::string lowerCase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
     return text;
+}
+
+bool checkEncoding(const CaptureRequest& r) {
+    if (sampleGridSide(r.samples) == 0) return fail("--samples takes 1, 4, 9 or 16, not " + std::to_string(r.samples));
+    if (r.crf < 0 || r.crf > kMaxCrf) return fail("--crf takes 0 to 51, not " + std::to_string(r.crf));
+    if (std::find(kPresets.begin(), kPresets.end(), r.preset) == kPresets.end()) {
+        return fail("--preset takes one of x264's presets (ultrafast ... medium ... placebo), not " +
+                    inQuotes(r.preset));
+    }
+    if (r.planPieces && (*r.planPieces < 1 || *r.planPieces > kMaxPieces)) {
+        return fail("--plan takes 1 to " + std::to_string(kMaxPieces) + " pieces, not " +
+                    std::to_string(*r.planPieces));
+    }
+    return true;
 }
 
 bool checkRequest(const CaptureRequest& r) {
@@ -118,39 +160,52 @@ bool checkRequest(const CaptureRequest& r) {
                       synth::kSongSeconds);
         return fail(message);
     }
-    return true;
+    return checkEncoding(r);
 }
 
-// The pictures are those whose show time lies in [from, to); the song frames those of [from, to)
-// at 44,100 per second, both ends rounded to the nearest frame. The video is then longer than
-// the sound by less than one picture.
-CapturePlan planCapture(const CaptureRequest& r) {
-    CapturePlan plan;
-    plan.pictures = std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil((r.to - r.from) * r.fps - 1e-9)));
-    plan.firstSongFrame = std::llround(r.from * synth::kSampleRate);
-    plan.endSongFrame = std::min<std::int64_t>(std::llround(r.to * synth::kSampleRate), kSongFrames);
-    return plan;
+CaptureRecord recordOf(const CaptureRequest& r) {
+    return {r.from, r.to, r.width, r.height, r.fps, r.samples, r.crf, r.preset, r.audio};
 }
 
-// The song frames of the plan, rendered from the song's start as the production does (the
-// system bank, else the built-in stand-in). False when interrupted.
-bool renderSongRange(const CapturePlan& plan, std::vector<float>& audio) {
-    (void)su_load_gmdls();  // no system bank: the built-in stand-in is what the show plays then
-    synth::SongRenderer& renderer = synth::songRenderer();
-    synth::beginSongRender(renderer);
-    std::vector<float> row(2 * synth::kSamplesPerRow);
-    const std::int64_t rowFrames = synth::kSamplesPerRow;
-    for (std::int64_t first = 0; first < plan.endSongFrame; first += rowFrames) {
-        if (interrupted()) return false;
-        synth::renderSongRow(renderer, static_cast<int>(first / rowFrames), row.data());
-        const std::int64_t begin = std::max(first, plan.firstSongFrame);
-        const std::int64_t end = std::min(first + rowFrames, plan.endSongFrame);
-        if (begin < end) {
-            std::copy(row.begin() + 2 * (begin - first), row.begin() + 2 * (end - first),
-                      audio.begin() + 2 * (begin - plan.firstSongFrame));
-        }
+// An argument as the shell reads it back: as it is when it holds only safe characters, else in
+// single quotes.
+std::string shellWord(const std::string& text) {
+    const bool safe = !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) {
+        return std::isalnum(c) || std::string_view("/._-+=:,@%").find(static_cast<char>(c)) != std::string_view::npos;
+    });
+    if (safe) return text;
+    std::string quoted = "'";
+    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// OUT with the piece's number before its extension, zero-padded so that names sort in show order.
+std::filesystem::path pieceName(const std::filesystem::path& output, std::size_t index, std::size_t count) {
+    const std::size_t digits = std::to_string(count).size();
+    std::string number = std::to_string(index + 1);
+    number.insert(0, digits - number.size(), '0');
+    std::filesystem::path name = output;
+    name.replace_filename(output.stem().string() + ".piece" + number + output.extension().string());
+    return name;
+}
+
+// The farm's plan: one capture command a line on stdout, the join that follows on stderr.
+int printPlan(const CaptureRequest& r) {
+    const std::vector<PlannedPiece> pieces = planPieces(r.from, r.to, r.fps, *r.planPieces);
+    const std::string program = shellWord(program_invocation_name);
+    std::string join = program + " join " + shellWord(r.output.string());
+    for (std::size_t k = 0; k < pieces.size(); ++k) {
+        const std::string piece = shellWord(pieceName(r.output, k, pieces.size()).string());
+        std::printf("%s capture %s --from %s --to %s --size %dx%d --fps %d --samples %d --crf %d --preset %s "
+                    "--no-audio\n",
+                    program.c_str(), piece.c_str(), exactSeconds(pieces[k].from).c_str(),
+                    exactSeconds(pieces[k].to).c_str(), r.width, r.height, r.fps, r.samples, r.crf,
+                    r.preset.c_str());
+        join += " " + piece;
     }
-    return true;
+    std::fprintf(stderr, "qvtool capture: %zu pieces of %lld pictures in all; then: %s\n", pieces.size(),
+                 static_cast<long long>(pictureGrid(r.from, r.to, r.fps).pictures), join.c_str());
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kDoneStatus : kFailureStatus;
 }
 
 std::string clockText(double seconds) {
@@ -185,22 +240,25 @@ void showProgress(Progress& progress, std::int64_t done) {
     if (progress.terminal && done == progress.total) std::fputc('\n', stderr);
 }
 
-// Draws every picture of the plan with the director stepping through the show and hands each to
-// the writer. False when interrupted, or (having said why) when reading back or writing fails.
-bool renderPictures(const CaptureRequest& r, const CapturePlan& plan, VideoWriter& writer) {
+// Draws every picture of the range and hands each to the writer. Each picture is drawn with the
+// director state an ideal clock gives at its time, the scene having been settled at the range's
+// start, so that it does not depend on where the range began. False when interrupted, or (having
+// said why) when reading back or writing fails.
+bool renderPictures(const CaptureRequest& r, HeadlessScreen& screen, VideoWriter& writer) {
+    const PictureGrid grid = pictureGrid(r.from, r.to, r.fps);
     Progress progress;
-    progress.total = plan.pictures;
-    DirectorState director = idealDirectorState(static_cast<float>(r.from));
+    progress.total = grid.pictures;
+    settleSceneAt(theScene, static_cast<float>(pictureTime(grid, 0)));
     RgbaImage picture;
-    for (std::int64_t i = 0; i < plan.pictures; ++i) {
+    for (std::int64_t i = 0; i < grid.pictures; ++i) {
         if (interrupted()) {
             std::fprintf(stderr, "\nqvtool capture: interrupted at frame %lld of %lld\n", static_cast<long long>(i + 1),
-                         static_cast<long long>(plan.pictures));
+                         static_cast<long long>(grid.pictures));
             return false;
         }
-        const double showTime = r.from + static_cast<double>(i) / r.fps;
-        drawFrameAt(director, static_cast<float>(showTime));
-        if (auto error = readScreen(r.width, r.height, picture)) return fail(*error);
+        if (auto error = drawShowPicture(screen, static_cast<float>(pictureTime(grid, i)), picture)) {
+            return fail(*error);
+        }
         if (auto error = addVideoFrame(writer, std::move(picture.pixels))) {
             return fail("cannot write " + inQuotes(r.output.string()) + ": " + *error);
         }
@@ -211,16 +269,22 @@ bool renderPictures(const CaptureRequest& r, const CapturePlan& plan, VideoWrite
 
 // Renders and writes the whole capture into the open temporary file. False on any failure or
 // interrupt, having said why for a failure.
-bool capture(const CaptureRequest& r, const CapturePlan& plan, const OutputFile& output) {
-    std::vector<float> audio(2 * static_cast<std::size_t>(plan.endSongFrame - plan.firstSongFrame));
+bool capture(const CaptureRequest& r, const OutputFile& output) {
+    HeadlessScreen screen;
+    if (auto error = openHeadlessScreen(screen, r.width, r.height, r.samples)) return fail(*error);
+    if (!createShowResources()) return fail("the show's resources could not be created (run it where resources/ is)");
+    std::vector<float> audio;
+    if (r.audio && !renderSongSpan(songSpan(r.from, r.to), audio)) return false;
+    VideoWriterSettings settings{r.width, r.height, r.fps, audio};
+    settings.withAudio = r.audio;
+    settings.crf = r.crf;
+    settings.preset = r.preset;
+    settings.metadata = captureMetadata(recordOf(r));
     VideoWriter writer;
-    if (auto error = openVideoWriter(writer, output.descriptor, output.temporary, {r.width, r.height, r.fps, audio})) {
+    if (auto error = openVideoWriter(writer, output.descriptor, output.temporary, settings)) {
         return fail("cannot write " + inQuotes(r.output.string()) + ": " + *error);
     }
-    HeadlessScreen screen;
-    if (auto error = openHeadlessScreen(screen, r.width, r.height)) return fail(*error);
-    if (!createShowResources()) return fail("the show's resources could not be created (run it where resources/ is)");
-    if (!renderSongRange(plan, audio) || !renderPictures(r, plan, writer) || interrupted()) return false;
+    if (!renderPictures(r, screen, writer) || interrupted()) return false;
     if (auto error = finishVideoWriter(writer)) return fail("cannot write " + inQuotes(r.output.string()) + ": " + *error);
     return true;
 }
@@ -228,6 +292,7 @@ bool capture(const CaptureRequest& r, const CapturePlan& plan, const OutputFile&
 int runCapture(int argc, char** argv) {
     CaptureRequest request;
     if (!parseRequest(argc, argv, request) || !checkRequest(request)) return kUsageStatus;
+    if (request.planPieces) return printPlan(request);
     // The output is checked and its temporary file made before anything is drawn.
     OutputFile output;
     if (auto error = openOutput(output, request.output)) {
@@ -235,9 +300,8 @@ int runCapture(int argc, char** argv) {
         return kFailureStatus;
     }
     pollInterrupts();
-    const CapturePlan plan = planCapture(request);
     const auto start = std::chrono::steady_clock::now();
-    const bool written = capture(request, plan, output);
+    const bool written = capture(request, output);
     // An interrupt at any moment up to here, the final flush included, fails the capture.
     const bool kept = written && !interrupted() && commitOutput(output);
     if (!kept) {
@@ -250,8 +314,8 @@ int runCapture(int argc, char** argv) {
         return kFailureStatus;
     }
     std::fprintf(stderr, "qvtool capture: %lld frames, %.2f s of show, in %s -> %s\n",
-                 static_cast<long long>(plan.pictures), request.to - request.from,
-                 clockText(secondsSince(start)).c_str(), request.output.c_str());
+                 static_cast<long long>(pictureGrid(request.from, request.to, request.fps).pictures),
+                 request.to - request.from, clockText(secondsSince(start)).c_str(), request.output.c_str());
     return kDoneStatus;
 }
 

@@ -154,7 +154,9 @@ std::int64_t seekInFile(void* opaque, std::int64_t offset, int whence) {
     return position < 0 ? AVERROR(errno) : static_cast<std::int64_t>(position);
 }
 
-std::int64_t soundtrackFrames(const VideoWriterState& s) { return static_cast<std::int64_t>(s.settings.audio.size() / 2); }
+std::int64_t soundtrackFrames(const VideoWriterState& s) {
+    return s.settings.withAudio ? static_cast<std::int64_t>(s.settings.audio.size() / 2) : 0;
+}
 
 // Sends one frame (null: end of stream) to an encoder and writes every packet it gives back.
 std::optional<std::string> encode(VideoWriterState& s, AVCodecContext* codec, AVStream* stream, const AVFrame* frame) {
@@ -173,6 +175,7 @@ std::optional<std::string> encode(VideoWriterState& s, AVCodecContext* codec, AV
 // Encodes the soundtrack up to frame `end` in whole encoder frames; the last, shorter frame of
 // the soundtrack only once `end` reaches the soundtrack's end.
 std::optional<std::string> encodeAudioUpTo(VideoWriterState& s, std::int64_t end) {
+    if (!s.audio) return std::nullopt;  // a video-only file
     const std::int64_t total = soundtrackFrames(s);
     const std::int64_t frameSize = s.audio->frame_size;
     end = std::min(end, total);
@@ -266,6 +269,7 @@ std::optional<std::string> checkSettings(const VideoWriterSettings& settings) {
     }
     if (settings.fps < 1) return "the picture rate " + std::to_string(settings.fps) + " is below 1";
     if (settings.audio.size() % 2 != 0) return "the soundtrack is not whole left/right frames";
+    if (settings.crf < 0 || settings.crf > 51) return "the rate factor " + std::to_string(settings.crf) + " is not 0 to 51";
     return std::nullopt;
 }
 
@@ -301,8 +305,8 @@ std::optional<std::string> openVideoEncoder(VideoWriterState& s) {
     s.video->color_trc = AVCOL_TRC_BT709;
     if (s.format->oformat->flags & AVFMT_GLOBALHEADER) s.video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     Options options;
-    if (av_dict_set(&options.entries, "preset", kVideoPreset, 0) < 0 ||
-        av_dict_set_int(&options.entries, "crf", kVideoCrf, 0) < 0) {
+    if (av_dict_set(&options.entries, "preset", s.settings.preset.c_str(), 0) < 0 ||
+        av_dict_set_int(&options.entries, "crf", s.settings.crf, 0) < 0) {
         return "out of memory for the H.264 options";
     }
     const int opened = avcodec_open2(s.video.get(), codec, &options.entries);
@@ -368,16 +372,44 @@ std::optional<std::string> openAudioEncoder(VideoWriterState& s) {
     return std::nullopt;
 }
 
-std::optional<std::string> openWriterState(VideoWriterState& s, int descriptor, const std::filesystem::path& name) {
+// The video stream of a writer that copies encoded pictures: the source's parameters as they are.
+std::optional<std::string> openCopiedVideoStream(VideoWriterState& s, const AVCodecParameters& video) {
+    if (video.codec_id != AV_CODEC_ID_H264) return "the pictures to copy are not H.264";
+    if (video.width != s.settings.width || video.height != s.settings.height) {
+        return "the pictures to copy are " + std::to_string(video.width) + "x" + std::to_string(video.height) +
+               ", not " + std::to_string(s.settings.width) + "x" + std::to_string(s.settings.height);
+    }
+    s.videoStream = avformat_new_stream(s.format.get(), nullptr);
+    if (s.videoStream == nullptr) return "out of memory for the video stream";
+    const int copied = avcodec_parameters_copy(s.videoStream->codecpar, &video);
+    if (copied < 0) return describe("cannot describe the video stream", copied);
+    s.videoStream->codecpar->codec_tag = 0;  // the muxer picks its own tag for H.264
+    s.videoStream->time_base = {1, s.settings.fps};
+    s.videoStream->avg_frame_rate = {s.settings.fps, 1};
+    return std::nullopt;
+}
+
+// Opens the file, the video (encoded, or copied from `copiedVideo`), the sound when there is one,
+// and writes the header with the metadata.
+std::optional<std::string> openWriterState(VideoWriterState& s, int descriptor, const std::filesystem::path& name,
+                                           const AVCodecParameters* copiedVideo) {
     if (auto error = checkSettings(s.settings)) return error;
     if (auto error = openFileOutput(s, descriptor, name.string())) return error;
-    if (auto error = openVideoEncoder(s)) return error;
-    if (auto error = openAudioEncoder(s)) return error;
+    if (auto error = copiedVideo ? openCopiedVideoStream(s, *copiedVideo) : openVideoEncoder(s)) return error;
+    if (s.settings.withAudio) {
+        if (auto error = openAudioEncoder(s)) return error;
+    }
     s.packet.reset(av_packet_alloc());
     if (!s.packet) return "out of memory for the packet";
+    for (const auto& [key, value] : s.settings.metadata) {
+        if (av_dict_set(&s.format->metadata, key.c_str(), value.c_str(), 0) < 0) return "out of memory for the metadata";
+    }
     Options options;
-    // The index goes to the front when the file is complete, so players can start before the end.
-    if (av_dict_set(&options.entries, "movflags", "+faststart", 0) < 0) return "out of memory for the MP4 options";
+    // The index goes to the front when the file is complete, so players can start before the end;
+    // metadata entries keep their own keys.
+    if (av_dict_set(&options.entries, "movflags", "+faststart+use_metadata_tags", 0) < 0) {
+        return "out of memory for the MP4 options";
+    }
     const int written = avformat_write_header(s.format.get(), &options.entries);
     if (written < 0) return describe("cannot write the file's header", written);
     return std::nullopt;
@@ -387,8 +419,12 @@ std::optional<std::string> openWriterState(VideoWriterState& s, int descriptor, 
 // and every byte handed to the descriptor.
 std::optional<std::string> completeFile(VideoWriterState& s) {
     if (auto error = encodeAudioUpTo(s, soundtrackFrames(s))) return error;
-    if (auto error = encode(s, s.video.get(), s.videoStream, nullptr)) return error;
-    if (auto error = encode(s, s.audio.get(), s.audioStream, nullptr)) return error;
+    if (s.video) {
+        if (auto error = encode(s, s.video.get(), s.videoStream, nullptr)) return error;
+    }
+    if (s.audio) {
+        if (auto error = encode(s, s.audio.get(), s.audioStream, nullptr)) return error;
+    }
     const int trailer = av_write_trailer(s.format.get());
     if (trailer < 0) return describe("cannot complete the file", trailer);
     avio_flush(s.file.get());
@@ -405,15 +441,48 @@ std::optional<std::string> openVideoWriter(VideoWriter& writer, int descriptor, 
     auto state = std::make_unique<VideoWriterState>();
     state->settings = settings;
     writer.state.reset();
-    if (auto error = openWriterState(*state, descriptor, name)) return error;
+    if (auto error = openWriterState(*state, descriptor, name, nullptr)) return error;
     state->encoder = std::thread(runEncoder, std::ref(*state));
     writer.state = std::move(state);
+    return std::nullopt;
+}
+
+std::optional<std::string> openCopyingVideoWriter(VideoWriter& writer, int descriptor,
+                                                  const std::filesystem::path& name,
+                                                  const VideoWriterSettings& settings,
+                                                  const AVCodecParameters& video) {
+    av_log_set_level(AV_LOG_ERROR);
+    auto state = std::make_unique<VideoWriterState>();
+    state->settings = settings;
+    writer.state.reset();
+    if (auto error = openWriterState(*state, descriptor, name, &video)) return error;
+    writer.state = std::move(state);
+    return std::nullopt;
+}
+
+std::optional<std::string> copyVideoPacket(VideoWriter& writer, AVPacket& packet) {
+    if (!writer.state || writer.state->video) return "the video writer is not open for copying";
+    VideoWriterState& s = *writer.state;
+    if (s.error) return s.error;
+    const std::int64_t decodedBy = packet.dts == AV_NOPTS_VALUE ? s.picturesEncoded : packet.dts + 1;
+    packet.stream_index = s.videoStream->index;
+    packet.duration = 1;
+    packet.pos = -1;
+    av_packet_rescale_ts(&packet, {1, s.settings.fps}, s.videoStream->time_base);
+    const int written = av_interleaved_write_frame(s.format.get(), &packet);
+    if (written < 0) return s.error = describe("cannot write the file", written);
+    ++s.picturesEncoded;
+    // The sound up to where the pictures written so far are decoded, so the streams stay side by side.
+    if (auto error = encodeAudioUpTo(s, audioFrameAtPicture(s, std::max<std::int64_t>(decodedBy, 0)))) {
+        return s.error = std::move(*error);
+    }
     return std::nullopt;
 }
 
 std::optional<std::string> addVideoFrame(VideoWriter& writer, std::vector<std::uint8_t> rgba) {
     if (!writer.state) return "the video writer is not open";
     VideoWriterState& s = *writer.state;
+    if (!s.video) return "the video writer copies encoded pictures";
     if (rgba.size() != pictureBytes(s.settings)) {
         std::string error = "a picture of " + std::to_string(rgba.size()) + " bytes where " +
                             std::to_string(s.settings.width) + "x" + std::to_string(s.settings.height) +
@@ -439,7 +508,7 @@ std::optional<std::string> finishVideoWriter(VideoWriter& writer) {
         s.draining = true;
     }
     s.changed.notify_all();
-    s.encoder.join();
+    if (s.encoder.joinable()) s.encoder.join();
     if (s.error) return s.error;
     return completeFile(s);
 }

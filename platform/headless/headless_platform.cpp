@@ -90,9 +90,12 @@ void reportCommandLineError(std::string_view text) {
 }
 
 // No audio device: the clock runs on the steady clock, and pausing or seeking has nothing to move.
-bool startAudioPlayback(const float*, std::uint32_t, const std::atomic<std::uint32_t>*) { return false; }
+bool startAudioPlayback(const float*, std::uint32_t, const std::atomic<std::uint32_t>*, const AudioStart&) {
+    return false;
+}
 void pauseAudioPlayback(bool) {}
 void seekAudioPlayback(std::uint32_t) {}
+void setAudioLoop(AudioLoop) {}
 void drainAudioOutput() {}
 std::optional<std::uint32_t> audioPlayPosition() { return std::nullopt; }
 

@@ -49,11 +49,22 @@ struct SdlAudio {
     // the callback clears it once the position it stored starts from there.
     std::atomic<std::uint32_t> seekTarget{kNoSeek};
     std::atomic<bool> paused{false};
+    // The loop as one value, so that the callback never sees one end of an old loop with one of a
+    // new one: `from` in the high half, `to` in the low half.
+    std::atomic<std::uint64_t> loop{0};
+    // The callback's own: after a seek (or a making-mode start) it plays nothing until the song
+    // is written far enough beyond the position (songWrittenFor).
+    bool waitingForLead = false;
     // Silent frames handed to the device after the song's last frame: once they fill the
     // device's own buffer, the last song frame has been played.
     std::atomic<std::uint32_t> silenceAfterEnd{0};
     std::uint32_t deviceBufferFrames = 0;  // frames per callback, as the device granted them
 };
+
+std::uint64_t packLoop(AudioLoop loop) { return (static_cast<std::uint64_t>(loop.from) << 32) | loop.to; }
+AudioLoop unpackLoop(std::uint64_t bits) {
+    return {static_cast<std::uint32_t>(bits >> 32), static_cast<std::uint32_t>(bits & 0xFFFFFFFFu)};
+}
 
 // Callback buffers of silence after the song's end that drainAudioOutput waits for: the device's
 // queue (two buffers), the buffer in flight, and one for the time between a callback and its write.
@@ -80,6 +91,12 @@ Key keyOf(SDL_Keycode code) {
         case SDLK_PAGEUP: return Key::PageUp;
         case SDLK_PAGEDOWN: return Key::PageDown;
         case SDLK_HOME: return Key::Home;
+        case SDLK_COMMA: return Key::Comma;
+        case SDLK_PERIOD: return Key::Period;
+        case SDLK_LEFTBRACKET: return Key::LeftBracket;
+        case SDLK_RIGHTBRACKET: return Key::RightBracket;
+        case SDLK_BACKSPACE: return Key::Backspace;
+        case SDLK_TAB: return Key::Tab;
         default: return Key::Other;
     }
 }
@@ -92,10 +109,13 @@ WindowEvent translate(const SDL_Event& event) {
             break;
         case SDL_WINDOWEVENT:
             if (event.window.event == SDL_WINDOWEVENT_CLOSE) result.kind = WindowEventKind::Close;
+            if (event.window.event == SDL_WINDOWEVENT_EXPOSED) result.kind = WindowEventKind::Expose;
             break;
         case SDL_KEYDOWN:
             result.kind = WindowEventKind::KeyDown;
             result.key = keyOf(event.key.keysym.sym);
+            result.repeat = event.key.repeat != 0;
+            result.shift = (event.key.keysym.mod & KMOD_SHIFT) != 0;
             break;
         default:
             break;
@@ -126,19 +146,32 @@ void SDLCALL feedAudio(void* userData, Uint8* stream, int length) {
         return;
     }
     const std::uint32_t seek = a.seekTarget.load(std::memory_order_acquire);
-    if (seek != kNoSeek) a.silenceAfterEnd.store(0, std::memory_order_relaxed);
+    if (seek != kNoSeek) {
+        a.silenceAfterEnd.store(0, std::memory_order_relaxed);
+        a.waitingForLead = true;
+    }
+    const AudioLoop loop = unpackLoop(a.loop.load(std::memory_order_acquire));
     const std::uint32_t ready = a.framesReady != nullptr ? a.framesReady->load(std::memory_order_acquire) : a.frameCount;
     const std::uint32_t start = seek != kNoSeek ? seek : a.position.load(std::memory_order_relaxed);
-    const std::uint32_t position = feedSongFrames(out, wanted, a.frames, a.frameCount, ready, start);
-    a.position.store(position, std::memory_order_release);
+    if (a.waitingForLead && !songWrittenFor(start, ready, a.frameCount)) {
+        std::memset(out, 0, static_cast<std::size_t>(wanted) * 8);
+        a.position.store(start, std::memory_order_release);
+    } else {
+        a.waitingForLead = false;
+        a.position.store(feedSongFrames(out, wanted, a.frames, a.frameCount, ready, start, loop),
+                         std::memory_order_release);
+    }
+    const std::uint32_t position = a.position.load(std::memory_order_relaxed);
     // The seek counts as done only now that the position starts from it; a newer seek written
     // meanwhile stays pending for the next buffer.
     std::uint32_t expected = seek;
     if (seek != kNoSeek) a.seekTarget.compare_exchange_strong(expected, kNoSeek, std::memory_order_release,
                                                               std::memory_order_relaxed);
-    // Counted only as far as a drain can need, so the count never wraps.
+    // Counted only as far as a drain can need, so the count never wraps. Only the end of a song
+    // played without a loop gets here (a loop wraps before it).
     if (position == a.frameCount && a.silenceAfterEnd.load(std::memory_order_relaxed) < (1u << 30)) {
-        a.silenceAfterEnd.fetch_add(wanted - (position - start), std::memory_order_release);
+        const std::uint32_t played = start < position ? position - start : 0;
+        a.silenceAfterEnd.fetch_add(wanted - played, std::memory_order_release);
     }
 }
 
@@ -282,14 +315,16 @@ void showMessageBox(std::string_view text, std::string_view caption) {
 }
 
 bool startAudioPlayback(const float* frames, std::uint32_t frameCount,
-                        const std::atomic<std::uint32_t>* framesReady) {
+                        const std::atomic<std::uint32_t>* framesReady, const AudioStart& start) {
     SdlAudio& a = audio();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     a.frames = frames;
     a.frameCount = frameCount;
     a.framesReady = framesReady;
-    a.position.store(0);
+    a.position.store(std::min(start.frame, frameCount));
     a.seekTarget.store(kNoSeek);
+    a.loop.store(packLoop(start.loop));
+    a.waitingForLead = start.waitForLead;
     a.paused.store(false);
     a.silenceAfterEnd.store(0);
     SDL_AudioSpec wanted{};
@@ -313,7 +348,8 @@ std::optional<std::uint32_t> audioPlayPosition() {
     // A pending seek is where playback now stands, though the callback has not started there.
     const std::uint32_t seek = a.seekTarget.load(std::memory_order_acquire);
     if (seek != kNoSeek) return seek;
-    return a.position.load(std::memory_order_acquire);
+    const AudioLoop loop = clampedLoop(unpackLoop(a.loop.load(std::memory_order_acquire)), a.frameCount);
+    return loopEntry(a.position.load(std::memory_order_acquire), loop);
 }
 
 void pauseAudioPlayback(bool paused) {
@@ -325,7 +361,16 @@ void pauseAudioPlayback(bool paused) {
 void seekAudioPlayback(std::uint32_t frame) {
     SdlAudio& a = audio();
     if (a.device == 0) return;
-    a.seekTarget.store(std::min(frame, a.frameCount), std::memory_order_release);
+    const AudioLoop loop = clampedLoop(unpackLoop(a.loop.load(std::memory_order_relaxed)), a.frameCount);
+    a.seekTarget.store(loopEntry(std::min(frame, a.frameCount), loop), std::memory_order_release);
+}
+
+// The callback picks the loop up with its next buffer; a position at or past the new end goes
+// on from the new start there (feedSongFrames).
+void setAudioLoop(AudioLoop loop) {
+    SdlAudio& a = audio();
+    if (a.device == 0) return;
+    a.loop.store(packLoop(loop), std::memory_order_release);
 }
 
 void drainAudioOutput() {

@@ -2,10 +2,13 @@
 // message queue, message boxes and wave output. Folder watching is in win32_folder_watch.cpp.
 #include "platform/platform.h"
 
+#include "platform/audio_feed.h"
+
 #include <windows.h>
 #include <mmsystem.h>
 
 #include <algorithm>
+#include <array>
 #include <string>
 
 namespace platform {
@@ -30,22 +33,35 @@ Win32State& state() {
     return instance;
 }
 
-// The song goes to the device as one header over the buffer from the run's start to its end:
-// frame 0 at start-up, where the render is already ahead and stays ahead (it is several times
-// faster than playback), and a seek's target afterwards. A seek resets the device and queues its
-// header only once the render has written a lead beyond the target; until then the device is
-// silent and the position stands at the target.
+// The song goes to the device as a run of headers over the buffer from the run's start: frame 0
+// at start-up, where the render is already ahead and stays ahead (it is several times faster
+// than playback), and a seek's target afterwards. Without a loop the run is one header to the
+// buffer's end, as the show has always queued it. With a loop it is one header to the loop's end
+// followed by headers over the whole loop, each queued again as the device finishes it, so the
+// wrap happens inside the device's queue, sample-exactly, however rarely the main thread looks.
+// The device plays queued headers back to back, so the frame it plays is frameAfter(run start,
+// samples played since the run began, loop). A seek resets the device and queues its run only
+// once the render has written far enough beyond the target (songWrittenFor); until then the
+// device is silent and the position stands at the target.
+constexpr std::size_t kMaxHeaders = 256;
+// Loop passes kept queued ahead: enough for seconds-long pictures between two top-ups.
+constexpr std::uint32_t kLoopQueueFrames = kAudioFrameRate * 10;
+
 struct WaveOutput {
     HWAVEOUT device = nullptr;
     const float* frames = nullptr;
     std::uint32_t frameCount = 0;
     const std::atomic<std::uint32_t>* framesReady = nullptr;  // null: the whole song is written
-    WAVEHDR header{};
-    bool headerQueued = false;
-    std::uint32_t runStart = 0;    // buffer frame the header starts at
-    bool runPending = false;       // the header waits for the render to pass runStart
+    std::array<WAVEHDR, kMaxHeaders> headers{};
+    std::array<bool, kMaxHeaders> queued{};  // prepared and written, not yet unprepared
+    std::size_t headerCount = 0;             // headers the current run uses
+    bool runQueued = false;        // the current run's headers went to the device
+    std::uint32_t runStart = 0;    // buffer frame the run starts at
+    AudioLoop loop;                // clamped to the buffer
+    bool runPending = false;       // the run waits for the render to pass runStart
     // The device's sample count when the run began, should a reset not bring it back to 0.
     std::uint32_t runStartSamples = 0;
+    std::uint32_t lastPlayed = 0;  // samples played in the run at the last query
     bool paused = false;
     MMTIME position{};
     std::uint32_t lastPosition = 0;
@@ -67,15 +83,27 @@ Key keyOf(WPARAM virtualKey) {
         case VK_PRIOR: return Key::PageUp;
         case VK_NEXT: return Key::PageDown;
         case VK_HOME: return Key::Home;
+        case VK_OEM_COMMA: return Key::Comma;
+        case VK_OEM_PERIOD: return Key::Period;
+        case VK_OEM_4: return Key::LeftBracket;
+        case VK_OEM_6: return Key::RightBracket;
+        case VK_BACK: return Key::Backspace;
+        case VK_TAB: return Key::Tab;
         default: return Key::Other;
     }
 }
 
-WindowEvent translate(UINT message, WPARAM wParam) {
+WindowEvent translate(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_DESTROY: return {WindowEventKind::Destroy, Key::Other};
         case WM_CLOSE: return {WindowEventKind::Close, Key::Other};
-        case WM_KEYDOWN: return {WindowEventKind::KeyDown, keyOf(wParam)};
+        case WM_PAINT: return {WindowEventKind::Expose, Key::Other};
+        case WM_KEYDOWN: {
+            WindowEvent event{WindowEventKind::KeyDown, keyOf(wParam)};
+            event.repeat = (lParam & (1 << 30)) != 0;  // the key was already down
+            event.shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+            return event;
+        }
         default: return {WindowEventKind::Other, Key::Other};
     }
 }
@@ -83,7 +111,8 @@ WindowEvent translate(UINT message, WPARAM wParam) {
 LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     const Win32State& s = state();
     if (message == WM_ERASEBKGND) return 1;
-    const WindowEvent event = translate(message, wParam);
+    // WM_PAINT goes on to DefWindowProcA, which validates the window, once it is reported.
+    const WindowEvent event = translate(message, wParam, lParam);
     const bool endsLoop = s.eventEndsLoop != nullptr && s.eventEndsLoop(event);
     if (endsLoop) {
         PostQuitMessage(0);
@@ -139,11 +168,6 @@ std::uint32_t framesWritten(const WaveOutput& w) {
     return std::min(w.framesReady->load(std::memory_order_acquire), w.frameCount);
 }
 
-// Half a second of song the render must have written beyond a seek's target before the device
-// starts there: the render writes it in a fraction of that, and the lead absorbs the render
-// thread losing the processor for a moment while the picture is drawn.
-constexpr std::uint32_t kSeekLeadFrames = kAudioFrameRate / 2;
-
 // The device's count of samples played since its last reset; `previous` if the query fails.
 std::uint32_t deviceSamples(WaveOutput& w, std::uint32_t previous) {
     w.position = MMTIME{};
@@ -152,28 +176,78 @@ std::uint32_t deviceSamples(WaveOutput& w, std::uint32_t previous) {
     return w.position.u.sample;
 }
 
-// Queues the header from runStart to the buffer's end (nothing when runStart is the end).
+// Queues header `index` over buffer frames [from, to). False when the device refused it.
+bool queueHeader(WaveOutput& w, std::size_t index, std::uint32_t from, std::uint32_t to) {
+    WAVEHDR& header = w.headers[index];
+    header = WAVEHDR{};
+    header.lpData = reinterpret_cast<LPSTR>(const_cast<float*>(w.frames + static_cast<std::size_t>(from) * 2));
+    header.dwBufferLength = (to - from) * 8;
+    if (waveOutPrepareHeader(w.device, &header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) return false;
+    if (waveOutWrite(w.device, &header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+        waveOutUnprepareHeader(w.device, &header, sizeof(WAVEHDR));
+        return false;
+    }
+    w.queued[index] = true;
+    return true;
+}
+
+// After a reset, which marks every queued header done.
+void unprepareHeaders(WaveOutput& w) {
+    for (std::size_t i = 0; i < w.headerCount; ++i) {
+        if (w.queued[i]) waveOutUnprepareHeader(w.device, &w.headers[i], sizeof(WAVEHDR));
+        w.queued[i] = false;
+    }
+    w.runQueued = false;
+}
+
+// Queues the run from runStart (nothing when that is the buffer's end).
 void queueRun(WaveOutput& w) {
     w.runPending = false;
     w.runStartSamples = deviceSamples(w, 0);
+    w.lastPlayed = 0;
+    w.runStart = loopEntry(w.runStart, w.loop);
     if (w.runStart >= w.frameCount) return;
-    w.header = WAVEHDR{};
-    w.header.lpData = reinterpret_cast<LPSTR>(const_cast<float*>(w.frames + static_cast<std::size_t>(w.runStart) * 2));
-    w.header.dwBufferLength = (w.frameCount - w.runStart) * 8;
-    if (waveOutPrepareHeader(w.device, &w.header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) return;
-    if (waveOutWrite(w.device, &w.header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-        waveOutUnprepareHeader(w.device, &w.header, sizeof(WAVEHDR));
+    if (!w.loop.active()) {
+        w.headerCount = 1;
+        w.runQueued = queueHeader(w, 0, w.runStart, w.frameCount);
         return;
     }
-    w.headerQueued = true;
+    const std::uint32_t length = w.loop.to - w.loop.from;
+    const std::size_t passes = std::clamp<std::size_t>((kLoopQueueFrames + length - 1) / length, 1, kMaxHeaders - 1);
+    w.headerCount = passes + 1;
+    w.runQueued = queueHeader(w, 0, w.runStart, w.loop.to);
+    for (std::size_t i = 1; i < w.headerCount && w.runQueued; ++i) queueHeader(w, i, w.loop.from, w.loop.to);
 }
 
-// Queues a seek's header once the render has written far enough beyond its target, and not
-// while held: some drivers count a header written to a paused device as partly played already.
+// Every finished header of a looping run goes back to the queue's end as one more loop pass.
+void requeueLoopPasses(WaveOutput& w) {
+    if (!w.runQueued || !w.loop.active()) return;
+    for (std::size_t i = 0; i < w.headerCount; ++i) {
+        if (!w.queued[i] || (w.headers[i].dwFlags & WHDR_DONE) == 0) continue;
+        waveOutUnprepareHeader(w.device, &w.headers[i], sizeof(WAVEHDR));
+        w.queued[i] = false;
+        queueHeader(w, i, w.loop.from, w.loop.to);
+    }
+}
+
+// Queues a seek's run once the render has written far enough beyond its target, and not while
+// held: some drivers count a header written to a paused device as partly played already.
 void queueRunWhenWritten(WaveOutput& w) {
     if (!w.runPending || w.paused) return;
-    const std::uint32_t needed = w.frameCount - w.runStart > kSeekLeadFrames ? w.runStart + kSeekLeadFrames : w.frameCount;
-    if (framesWritten(w) >= needed) queueRun(w);
+    if (songWrittenFor(w.runStart, framesWritten(w), w.frameCount)) queueRun(w);
+}
+
+// Drops what the device holds and starts a new run at `frame`, queued once the song is written.
+void restartRun(WaveOutput& w, std::uint32_t frame) {
+    // Resetting marks the queued headers done and brings the device's position back to 0.
+    waveOutReset(w.device);
+    unprepareHeaders(w);
+    // A held output stays held: the run is queued on resuming, onto a device still paused.
+    if (w.paused) waveOutPause(w.device);
+    w.runStart = loopEntry(std::min(frame, w.frameCount), w.loop);
+    w.lastPosition = w.runStart;
+    w.runPending = true;
+    queueRunWhenWritten(w);
 }
 
 }  // namespace
@@ -236,7 +310,7 @@ void exitProcess(int code) {
     WaveOutput& w = wave();
     if (w.device != nullptr) {
         waveOutReset(w.device);
-        if (w.headerQueued) waveOutUnprepareHeader(w.device, &w.header, sizeof(WAVEHDR));
+        unprepareHeaders(w);
         waveOutClose(w.device);
         w.device = nullptr;
     }
@@ -345,9 +419,10 @@ void reportCommandLineError(std::string_view text) {
     MessageBoxW(nullptr, wideFromUtf8(text).c_str(), L"Quorvale: command line", MB_OK | MB_ICONERROR);
 }
 
-// The whole buffer is queued at once; the render started well before and stays ahead.
+// The show's run is the whole buffer queued at once; the render started well before and stays
+// ahead. Making mode may start elsewhere, with a loop, once the song is written there.
 bool startAudioPlayback(const float* frames, std::uint32_t frameCount,
-                        const std::atomic<std::uint32_t>* framesReady) {
+                        const std::atomic<std::uint32_t>* framesReady, const AudioStart& start) {
     WaveOutput& w = wave();
     WAVEFORMATEX format{};
     format.wFormatTag = 3;  // IEEE float
@@ -364,24 +439,30 @@ bool startAudioPlayback(const float* frames, std::uint32_t frameCount,
     w.frames = frames;
     w.frameCount = frameCount;
     w.framesReady = framesReady;
-    w.headerQueued = false;
-    w.runStart = 0;
+    w.loop = clampedLoop(start.loop, frameCount);
+    w.runStart = loopEntry(std::min(start.frame, frameCount), w.loop);
     w.paused = false;
-    w.lastPosition = 0;
+    w.lastPosition = w.runStart;
+    if (start.waitForLead) {
+        w.runPending = true;
+        queueRunWhenWritten(w);
+        return true;
+    }
     queueRun(w);
-    return w.headerQueued;
+    return w.runQueued;
 }
 
-// Called every frame on the main thread, which is also where a waiting seek starts playing.
+// Called every frame on the main thread, which is also where a waiting seek starts playing and
+// where a loop's finished passes are queued again.
 std::optional<std::uint32_t> audioPlayPosition() {
     WaveOutput& w = wave();
     if (w.device == nullptr) return std::nullopt;
     queueRunWhenWritten(w);
-    if (!w.headerQueued) return w.lastPosition;  // waiting for the render, or at the end
-    const std::uint32_t samples = deviceSamples(w, w.runStartSamples + (w.lastPosition - w.runStart));
-    const std::uint32_t played = samples >= w.runStartSamples ? samples - w.runStartSamples : 0;
-    // The device stops at the header's end; the bound also guards a wrong report.
-    w.lastPosition = w.runStart + std::min(played, w.frameCount - w.runStart);
+    requeueLoopPasses(w);
+    if (!w.runQueued) return w.lastPosition;  // waiting for the render, or at the end
+    const std::uint32_t samples = deviceSamples(w, w.runStartSamples + w.lastPlayed);
+    w.lastPlayed = samples >= w.runStartSamples ? samples - w.runStartSamples : 0;
+    w.lastPosition = frameAfter(w.runStart, w.lastPlayed, w.loop, w.frameCount);
     return w.lastPosition;
 }
 
@@ -400,16 +481,17 @@ void pauseAudioPlayback(bool paused) {
 void seekAudioPlayback(std::uint32_t frame) {
     WaveOutput& w = wave();
     if (w.device == nullptr) return;
-    // Resetting marks the queued header done and brings the device's position back to 0.
-    waveOutReset(w.device);
-    if (w.headerQueued) waveOutUnprepareHeader(w.device, &w.header, sizeof(WAVEHDR));
-    w.headerQueued = false;
-    // A held output stays held: the header is queued on resuming, onto a device still paused.
-    if (w.paused) waveOutPause(w.device);
-    w.runStart = std::min(frame, w.frameCount);
-    w.lastPosition = w.runStart;
-    w.runPending = true;
-    queueRunWhenWritten(w);
+    restartRun(w, frame);
+}
+
+// A new run from the frame now playing, so the device's queue holds the new loop's passes; what
+// it had queued beyond that frame is dropped unheard, so the sound goes on without a skip.
+void setAudioLoop(AudioLoop loop) {
+    WaveOutput& w = wave();
+    if (w.device == nullptr) return;
+    const std::uint32_t now = audioPlayPosition().value_or(w.lastPosition);
+    w.loop = clampedLoop(loop, w.frameCount);
+    restartRun(w, now);
 }
 
 // waveOut reports the position of the sample being sounded: at the end, everything was heard.

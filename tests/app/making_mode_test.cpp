@@ -1,5 +1,5 @@
-// Making mode's portable side: keys moving the play position through the show, the part a time
-// belongs to, and the window title.
+// Making mode's portable side: keys moving the play position through the show, and the window
+// title.
 #include <gtest/gtest.h>
 
 #include "app/making_mode.h"
@@ -15,13 +15,15 @@ PlayPosition at(double seconds) {
     return play;
 }
 
-TEST(MakingKeysTest, SpacePausesAndResumesAndOtherKeysLeaveThePositionAlone) {
-    PlayPosition play = at(62.0);
+TEST(MakingKeysTest, SpaceHoldsThePictureOnScreenAtItsMillisecondAndOtherKeysLeaveThePositionAlone) {
+    PlayPosition play = at(62.00042);
     EXPECT_TRUE(applyMakingKey(play, Key::Space));
     EXPECT_TRUE(play.paused);
+    EXPECT_EQ(play.pendingSeek, 62.0) << "held at the shown picture's whole millisecond";
+    play.pendingSeek.reset();
     EXPECT_TRUE(applyMakingKey(play, Key::Space));
     EXPECT_FALSE(play.paused);
-    EXPECT_FALSE(play.pendingSeek) << "pausing is no seek";
+    EXPECT_FALSE(play.pendingSeek) << "playing on is no seek";
 
     EXPECT_FALSE(applyMakingKey(play, Key::Other));
     EXPECT_FALSE(applyMakingKey(play, Key::Escape));
@@ -45,7 +47,11 @@ TEST(MakingKeysTest, ArrowsSeekFiveSecondsFromTheLatestTargetAndStayInsideTheSho
 
     PlayPosition late = at(110.0);
     applyMakingKey(late, Key::Right);
-    EXPECT_EQ(late.pendingSeek, songEndSeconds());
+    EXPECT_EQ(late.pendingSeek, 111.989) << "the last whole millisecond of the song";
+
+    PlayPosition fine = at(62.0);
+    applyMakingKey(fine, Key::Right, true);
+    EXPECT_EQ(fine.pendingSeek, 63.0) << "Shift moves one second";
 
     PlayPosition held = at(62.0);
     held.paused = true;
@@ -53,27 +59,27 @@ TEST(MakingKeysTest, ArrowsSeekFiveSecondsFromTheLatestTargetAndStayInsideTheSho
     EXPECT_TRUE(held.paused) << "a seek keeps a held picture held";
 }
 
-TEST(MakingKeysTest, PageKeysGoToPartStartsAndHomeToTheStartOrTheLoopsStart) {
-    // A part's own first moment is just after the time at which the part before it ends.
-    const auto entry = [](std::size_t part) { return partEntrySeconds(part); };
+TEST(MakingKeysTest, PageKeysGoToTheFirstMillisecondTheDirectorDrawsInAPartAndHomeToTheStartOrTheLoopsStart) {
+    // The director keeps a part up to its duration inclusive: 70.000 s is still part 3.
     PlayPosition play = at(62.0);
     applyMakingKey(play, Key::PageDown);
-    EXPECT_EQ(play.pendingSeek, entry(4));
-    EXPECT_EQ(partAt(static_cast<float>(entry(4))), 4);
-    EXPECT_EQ(songFrameAt(entry(4), synth::kSongFrames), songFrameAt(70.0, synth::kSongFrames) + 1) << "on the clock, too";
+    EXPECT_EQ(play.pendingSeek, 70.001);
     applyMakingKey(play, Key::PageDown);
-    EXPECT_EQ(play.pendingSeek, entry(5)) << "from the start just reached, on to the next";
+    EXPECT_EQ(play.pendingSeek, 110.001) << "from the start just reached, on to the next";
     EXPECT_FALSE(applyMakingKey(play, Key::PageDown)) << "the last part has no next one";
-    EXPECT_EQ(play.pendingSeek, entry(5));
+    EXPECT_EQ(play.pendingSeek, 110.001);
 
     PlayPosition back = at(62.0);
     applyMakingKey(back, Key::PageUp);
-    EXPECT_EQ(back.pendingSeek, entry(2));
+    EXPECT_EQ(back.pendingSeek, 38.001);
     applyMakingKey(back, Key::PageUp);
-    EXPECT_EQ(back.pendingSeek, entry(1));
-    PlayPosition first = at(5.0);
-    applyMakingKey(first, Key::PageUp);
-    EXPECT_EQ(first.pendingSeek, 0.0);
+    EXPECT_EQ(back.pendingSeek, 22.001);
+    applyMakingKey(back, Key::PageUp);
+    EXPECT_EQ(back.pendingSeek, 0.0);
+
+    PlayPosition boundary = at(70.0);  // the last moment of part 3
+    applyMakingKey(boundary, Key::PageDown);
+    EXPECT_EQ(boundary.pendingSeek, 70.001);
 
     PlayPosition home = at(62.0);
     applyMakingKey(home, Key::Home);
@@ -85,7 +91,7 @@ TEST(MakingKeysTest, PageKeysGoToPartStartsAndHomeToTheStartOrTheLoopsStart) {
 
 TEST(MakingTitleTest, SaysPartTimeAndRateOrPausedAndTheFirstLineOfABuildProblem) {
     EXPECT_EQ(makingTitle(3, 62.44, 1.94, false, std::nullopt), "Quorvale · part 3 · 62.4 s · 1.9 fps");
-    EXPECT_EQ(makingTitle(0, 0.0, 0.0, true, std::nullopt), "Quorvale · part 0 · 0.00 s · paused");
+    EXPECT_EQ(makingTitle(0, 0.0, 0.0, true, std::nullopt), "Quorvale · part 0 · 0.000 s · paused");
     EXPECT_EQ(makingTitle(1, 30.0, 2.0, false, std::string("test.glsl: 0:3(1): error: syntax error\nmore")),
               "Quorvale · part 1 · 30.0 s · 2.0 fps · test.glsl: 0:3(1): error: syntax error");
     const std::string longTitle = makingTitle(1, 30.0, 2.0, false, std::string(500, 'e'));

@@ -15,6 +15,7 @@ check_refused --at
 check_refused --at 62x
 check_refused --at 500
 check_refused --loop 34 30
+check_refused --at 50 --loop 30 40
 check_refused --window 640
 check_refused --window 4x4
 check_refused --window 640x360 --at 10 --at 20

@@ -28,7 +28,12 @@ struct Script {
 
 Script script;
 
-bool scriptedStart(const float*, std::uint32_t, const std::atomic<std::uint32_t>*) { return script.deviceOpens; }
+platform::AudioStart startAsked;
+bool scriptedStart(const float*, std::uint32_t, const std::atomic<std::uint32_t>*, const platform::AudioStart& start) {
+    startAsked = start;
+    script.position = start.frame;  // where a device reports it starts
+    return script.deviceOpens;
+}
 
 std::optional<std::uint32_t> scriptedPosition() {
     if (script.livePosition != nullptr) return script.livePosition->load(std::memory_order_acquire);
@@ -113,18 +118,22 @@ TEST(AudioClockTest, WithoutADeviceFollowsTheSteadyClockAndEndsOnTime) {
     EXPECT_EQ(audioSeconds(), static_cast<double>(kSongEndSeconds)) << "the clock stops at the last frame";
 }
 
-// ---- Making mode: the play position followed by the clock ------------------------------------
+// ---- Making mode: what the clock offers the rules ------------------------------------------
 
-// The scripted device's answers to pausing and seeking: a seek moves its position, as the
-// platform's does; pausing only records the call (the script's position does not run anyway).
+// The scripted device's answers to pausing, seeking and looping: a seek moves its position, as
+// the platform's does; the rest only records the call (the script's position does not run).
 std::vector<std::string> deviceCalls;
 void scriptedPause(bool paused) { deviceCalls.push_back(paused ? "pause" : "resume"); }
 void scriptedSeek(std::uint32_t frame) {
     deviceCalls.push_back("seek " + std::to_string(frame));
     script.position = frame;
 }
+void scriptedLoop(platform::AudioLoop loop) {
+    deviceCalls.push_back("loop " + std::to_string(loop.from) + " " + std::to_string(loop.to));
+}
 
-const AudioClockSource kScriptedMaking{scriptedStart, scriptedPosition, scriptedNow, scriptedPause, scriptedSeek};
+const AudioClockSource kScriptedMaking{scriptedStart, scriptedPosition, scriptedNow,
+                                       scriptedPause, scriptedSeek,     scriptedLoop};
 
 void startMaking(bool deviceOpens, const std::atomic<std::uint32_t>* framesReady = nullptr) {
     script = Script{};
@@ -134,131 +143,80 @@ void startMaking(bool deviceOpens, const std::atomic<std::uint32_t>* framesReady
     startAudio(kScriptedMaking, nullptr, kSongFrames, framesReady);
 }
 
-TEST(PlayPositionClockTest, WithADeviceASeekMovesTheOutputToTheRoundedFrameAndPauseHoldsIt) {
+TEST(MakingClockTest, APlannedStartReachesTheDeviceAndHoldsForOneStartOnly) {
+    planAudioStart(62.00001, LoopRange{60.0, 64.0});  // 2,734,200.44 frames
     startMaking(true);
-    PlayPosition play;
-    requestSeek(play, 62.00001);  // 2,734,200.44 frames
-    followPlayPosition(play);
-    EXPECT_EQ(deviceCalls, std::vector<std::string>{"seek 2734200"});
-    EXPECT_FALSE(play.pendingSeek);
-    EXPECT_EQ(play.seeksDone, 1u);
-    EXPECT_EQ(play.showTime, static_cast<double>(2734200.0f / 44100.0f));
+    EXPECT_EQ(startAsked.frame, 2734200u);
+    EXPECT_EQ(startAsked.loop.from, 60u * 44100u);
+    EXPECT_EQ(startAsked.loop.to, 64u * 44100u);
+    EXPECT_TRUE(startAsked.waitForLead) << "no frame may sound before the render is well past the start";
+    EXPECT_EQ(audioFrame(), 2734200u);
 
-    script.position = 2734200 + 4410;
-    followPlayPosition(play);
-    EXPECT_NEAR(play.showTime, 62.1, 1e-4);
-    EXPECT_EQ(play.seeksDone, 1u) << "playing on is no seek";
-
-    play.paused = true;
-    followPlayPosition(play);
-    followPlayPosition(play);
-    play.paused = false;
-    followPlayPosition(play);
-    EXPECT_EQ(deviceCalls, (std::vector<std::string>{"seek 2734200", "pause", "resume"})) << "each change once";
-
-    script.position = std::nullopt;  // a failed query after a seek reads the seek's frame
-    requestSeek(play, 10.0);
-    followPlayPosition(play);
-    EXPECT_EQ(play.showTime, 10.0);
+    startMaking(true);
+    EXPECT_EQ(startAsked.frame, 0u);
+    EXPECT_FALSE(startAsked.loop.active());
+    EXPECT_FALSE(startAsked.waitForLead) << "the show starts as it always did";
 }
 
-TEST(PlayPositionClockTest, WithoutADeviceTheSteadyClockSeeksPausesAndResumes) {
+TEST(MakingClockTest, WithADeviceSeekPauseAndLoopEachReachItOnce) {
+    startMaking(true);
+    EXPECT_EQ(seekAudio(62.00001), 2734200u);
+    script.position = 2734200 + 4410;
+    EXPECT_NEAR(audioSeconds(), 62.1, 1e-4);
+    pauseAudio(true);
+    pauseAudio(true);
+    pauseAudio(false);
+    loopAudio(LoopRange{30.0, 34.0});
+    EXPECT_EQ(seekAudio(40.0), 30u * 44100u) << "at or past the loop's end: its start";
+    loopAudio(std::nullopt);
+    EXPECT_EQ(deviceCalls, (std::vector<std::string>{"seek 2734200", "pause", "resume", "loop 1323000 1499400",
+                                                     "seek 1323000", "loop 0 0"}));
+    script.position = std::nullopt;  // a failed query after a seek reads the seek's frame
+    seekAudio(10.0);
+    EXPECT_EQ(audioSeconds(), 10.0);
+}
+
+TEST(MakingClockTest, WithoutADeviceTheSteadyClockSeeksPausesAndWrapsTheLoop) {
     startMaking(false);
-    PlayPosition play;
-    requestSeek(play, 62.0);
-    followPlayPosition(play);
-    EXPECT_EQ(play.showTime, 62.0);
+    seekAudio(62.0);
+    EXPECT_EQ(audioSeconds(), 62.0);
     script.now += std::chrono::milliseconds(500);
-    followPlayPosition(play);
-    EXPECT_NEAR(play.showTime, 62.5, 1e-4);
+    EXPECT_NEAR(audioSeconds(), 62.5, 1e-4);
 
-    play.paused = true;
-    followPlayPosition(play);
+    pauseAudio(true);
     script.now += std::chrono::seconds(30);
-    followPlayPosition(play);
-    EXPECT_NEAR(play.showTime, 62.5, 1e-4) << "held while paused";
-    EXPECT_NEAR(audioSeconds(), 62.5, 1e-4) << "the clock the director reads holds too";
-
-    requestSeek(play, 80.0);
-    followPlayPosition(play);
+    EXPECT_NEAR(audioSeconds(), 62.5, 1e-4) << "held while paused";
+    seekAudio(80.0);
     script.now += std::chrono::seconds(3);
-    followPlayPosition(play);
-    EXPECT_EQ(play.showTime, 80.0) << "a seek while paused stays paused";
-
-    play.paused = false;
-    followPlayPosition(play);
+    EXPECT_EQ(audioSeconds(), 80.0) << "a seek while paused stays paused";
+    pauseAudio(false);
     script.now += std::chrono::milliseconds(250);
-    followPlayPosition(play);
-    EXPECT_NEAR(play.showTime, 80.25, 1e-4) << "resumes from where it was held, not from the wall clock";
+    EXPECT_NEAR(audioSeconds(), 80.25, 1e-4) << "resumes from where it was held, not from the wall clock";
+
+    loopAudio(LoopRange{80.0, 81.0});
+    script.now += std::chrono::milliseconds(1000);
+    EXPECT_EQ(audioFrame(), 80u * 44100u + 44100u / 4) << "one second on in a one-second loop: the same frame";
+    loopAudio(LoopRange{70.0, 75.0});
+    EXPECT_EQ(audioFrame(), 70u * 44100u) << "past the new loop's end: its start";
     EXPECT_TRUE(deviceCalls.empty()) << "no device to call";
 }
 
-TEST(PlayPositionClockTest, WithoutADeviceASeekAheadOfTheRenderWaitsForIt) {
+TEST(MakingClockTest, WithoutADeviceASeekAheadOfTheRenderWaitsForItsLead) {
     std::atomic<std::uint32_t> framesReady{44100 * 10};
     startMaking(false, &framesReady);
-    PlayPosition play;
-    requestSeek(play, 50.0);
-    followPlayPosition(play);
+    seekAudio(50.0);
     script.now += std::chrono::seconds(2);
-    followPlayPosition(play);
-    EXPECT_EQ(play.showTime, 50.0) << "the render has not written 50 s yet";
+    EXPECT_EQ(audioSeconds(), 50.0) << "the render has not written 50 s yet";
+    EXPECT_TRUE(audioWaitsForSong());
+    EXPECT_EQ(songFramesWritten(), 441000u);
 
-    framesReady.store(44100 * 50 + 5512);
-    followPlayPosition(play);
-    EXPECT_EQ(play.showTime, 50.0) << "starts from the target once it is there, not two seconds on";
+    framesReady.store(44100 * 50 + platform::kStartLeadFrames - 1);
+    EXPECT_EQ(audioSeconds(), 50.0) << "written, but not far enough beyond the target";
+    framesReady.store(44100 * 50 + platform::kStartLeadFrames);
+    EXPECT_EQ(audioSeconds(), 50.0) << "starts from the target once it is there, not two seconds on";
+    EXPECT_FALSE(audioWaitsForSong());
     script.now += std::chrono::milliseconds(100);
-    followPlayPosition(play);
-    EXPECT_NEAR(play.showTime, 50.1, 1e-4);
-}
-
-TEST(PlayPositionClockTest, TheLoopGoesBackToItsStartAndTheSongsEndHoldsUntilASeek) {
-    for (const bool device : {true, false}) {
-        SCOPED_TRACE(device ? "with a device" : "without a device");
-        startMaking(device);
-        PlayPosition play;
-        play.loop = LoopRange{30.0, 34.0};
-        requestSeek(play, 30.0);
-        followPlayPosition(play);
-        script.now += std::chrono::milliseconds(3900);
-        if (device) script.position = 30 * 44100 + 3900 * 441 / 10;
-        followPlayPosition(play);
-        EXPECT_NEAR(play.showTime, 33.9, 1e-4);
-        script.now += std::chrono::milliseconds(200);
-        if (device) script.position = 34 * 44100 + 100 * 441 / 10;
-        followPlayPosition(play);
-        EXPECT_EQ(play.showTime, 30.0) << "past the loop's end: back at its start";
-        EXPECT_EQ(play.seeksDone, 2u);
-
-        // A loop to the show's end, as the option spells it, wraps rather than holds there.
-        play.loop = LoopRange{100.0, 111.98984};
-        requestSeek(play, 111.5);
-        followPlayPosition(play);
-        script.now += std::chrono::seconds(1);
-        if (device) script.position = kSongFrames;
-        followPlayPosition(play);
-        EXPECT_EQ(play.showTime, 100.0);
-        EXPECT_FALSE(play.paused);
-
-        play.loop.reset();
-        requestSeek(play, 111.0);
-        followPlayPosition(play);
-        script.now += std::chrono::seconds(5);
-        if (device) script.position = kSongFrames;
-        followPlayPosition(play);
-        EXPECT_EQ(play.showTime, static_cast<double>(kSongEndSeconds));
-        EXPECT_TRUE(play.paused && play.heldAtEnd) << "the song's end holds the show";
-        script.now += std::chrono::seconds(5);
-        followPlayPosition(play);
-        EXPECT_EQ(play.showTime, static_cast<double>(kSongEndSeconds));
-
-        requestSeek(play, 100.0);
-        followPlayPosition(play);
-        EXPECT_FALSE(play.paused) << "a seek from the end plays on";
-        script.now += std::chrono::seconds(1);
-        if (device) script.position = 101 * 44100;
-        followPlayPosition(play);
-        EXPECT_NEAR(play.showTime, 101.0, 1e-4);
-    }
+    EXPECT_NEAR(audioSeconds(), 50.1, 1e-4);
 }
 
 // ---- The feed -------------------------------------------------------------------------------
@@ -291,6 +249,41 @@ TEST(AudioFeedTest, PlaysWhatIsReadyThenSilenceWithThePositionHeld) {
         << "a ready count past the song's end is the song's end";
     EXPECT_EQ(out[2 * 9], static_cast<float>(kFrames));
     EXPECT_EQ(out[2 * 10], 0.0f);
+}
+
+// A loop wraps inside the buffer being filled: the frame after the loop's last is its first, no
+// frame at or past its end is ever handed out, and the position never reads the end itself. The
+// position after any number of frames is what frameAfter (the Win32 queue's and the steady
+// clock's arithmetic) says, from a start before the loop as well as inside it.
+TEST(AudioFeedTest, ALoopWrapsSampleExactlyWhereverTheBuffersEnd) {
+    const std::vector<float> song = testSong();
+    const platform::AudioLoop loop{1000, 1300};
+    for (const std::uint32_t start : {900u, 1000u, 1299u}) {
+        for (const std::uint32_t pull : {1u, 7u, 300u, 1024u}) {
+            SCOPED_TRACE("start " + std::to_string(start) + ", " + std::to_string(pull) + " a buffer");
+            std::vector<float> out(2 * pull);
+            std::uint32_t position = start;
+            std::uint32_t expected = start;  // the song frame that must come next
+            std::uint64_t played = 0;
+            while (played < 2500) {
+                position = platform::feedSongFrames(out.data(), pull, song.data(), kFrames, kFrames, position, loop);
+                for (std::uint32_t i = 0; i < pull; ++i) {
+                    ASSERT_EQ(out[2 * i], static_cast<float>(expected + 1)) << "after " << played + i << " frames";
+                    expected = expected + 1 == loop.to ? loop.from : expected + 1;
+                }
+                played += pull;
+                ASSERT_NE(position, loop.to);
+                ASSERT_EQ(position, platform::frameAfter(start, played, loop, kFrames));
+            }
+        }
+    }
+    std::vector<float> out(2 * 10);
+    EXPECT_EQ(platform::feedSongFrames(out.data(), 10, song.data(), kFrames, kFrames, 2000, loop), 1010u)
+        << "a position at or past the loop's end goes on from its start";
+    EXPECT_EQ(out[0], 1001.0f);
+    EXPECT_EQ(platform::feedSongFrames(out.data(), 10, song.data(), kFrames, 1005, 1000, loop), 1005u)
+        << "inside a loop, frames not yet written still wait";
+    EXPECT_EQ(out[2 * 5], 0.0f);
 }
 
 // The render publishes one row at a time, slower than the device pulls, so the device keeps

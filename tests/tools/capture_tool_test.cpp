@@ -216,6 +216,10 @@ TEST(CaptureToolRefusalTest, BadRequestsSayWhyAndLeaveNoFile) {
         {out, "--fps"},
         {out, "--fps", "10", "--fps", "20"},
         {out, "--speed", "2"},
+        {out, "--samples", "2"},
+        {out, "--crf", "52"},
+        {out, "--preset", "quick"},
+        {out, "--plan", "0"},
     };
     fs::create_directories(folder / "taken.mp4");
     const std::vector<std::string> unwritable = {

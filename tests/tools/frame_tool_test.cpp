@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <iterator>
@@ -11,35 +13,22 @@
 #include <tuple>
 #include <vector>
 
-#include <stb_image.h>
 
 #include "show/director.h"
 #include "show/dither_palettes.h"
 #include "tests/support/pictures.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tool_run.h"
+#include "tests/tools/rendered_frame.h"
 
 namespace {
 
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> rgb;
-};
+using Picture = RenderedFrame;
 
-// Renders show time `seconds` at the given size from the repository's resources.
-Picture renderPicture(const std::string& seconds, const std::string& size = "96x54") {
-    const ScratchFolder scratch("frame");
-    const std::filesystem::path png = scratch.path / "frame.png";
-    const ToolRun run = runTool(QVTOOL_PATH, {"frame", seconds, png.string(), "--size", size}, QV_SOURCE_DIR);
-    EXPECT_EQ(run.status, 0) << run.err;
-    Picture picture;
-    int channels = 0;
-    unsigned char* pixels = stbi_load(png.string().c_str(), &picture.width, &picture.height, &channels, 3);
-    if (pixels == nullptr) return picture;
-    picture.rgb.assign(pixels, pixels + 3 * picture.width * picture.height);
-    stbi_image_free(pixels);
-    return picture;
+// Renders show time `seconds` at the given size, in RGB, with any further options.
+Picture renderPicture(const std::string& seconds, const std::string& size = "96x54",
+                      const std::vector<std::string>& options = {}) {
+    return renderFrame(seconds, size, 3, options);
 }
 
 struct Colours {
@@ -52,8 +41,8 @@ struct Colours {
 Colours renderFrame(const std::string& seconds) {
     const Picture picture = renderPicture(seconds);
     Colours colours{picture.width, picture.height, {}};
-    for (std::size_t i = 0; i < picture.rgb.size(); i += 3) {
-        colours.distinct.emplace(picture.rgb[i], picture.rgb[i + 1], picture.rgb[i + 2]);
+    for (std::size_t i = 0; i < picture.pixels.size(); i += 3) {
+        colours.distinct.emplace(picture.pixels[i], picture.pixels[i + 1], picture.pixels[i + 2]);
     }
     return colours;
 }
@@ -67,6 +56,9 @@ TEST(FrameToolTest, TheOpeningIsDitheredToBlackAndWhiteThenShownDirectly) {
 
     const Colours direct = renderFrame("21");
     EXPECT_GT(direct.distinct.size(), 16u) << "after 20 s the scene is drawn without a palette";
+
+    // The dither is a pattern of the picture's own pixels: more samples would average it to grey.
+    EXPECT_EQ(renderPicture("5", "96x54", {"--samples", "16"}).pixels, renderPicture("5").pixels);
 }
 
 // Each 4 x 4 block of a picture averaged into one pixel.
@@ -76,7 +68,7 @@ std::vector<std::uint8_t> averagedDown4(const Picture& large) {
         for (int x = 0; x + 4 <= large.width; x += 4) {
             for (int c = 0; c < 3; ++c) {
                 int sum = 0;
-                for (int j = 0; j < 16; ++j) sum += large.rgb[3 * ((y + j / 4) * large.width + x + j % 4) + c];
+                for (int j = 0; j < 16; ++j) sum += large.pixels[3 * ((y + j / 4) * large.width + x + j % 4) + c];
                 small.push_back(std::uint8_t((sum + 8) / 16));
             }
         }
@@ -89,9 +81,9 @@ std::vector<std::uint8_t> averagedDown4(const Picture& large) {
 double psnrAgainstSixteenSamples(const std::string& seconds) {
     const Picture frame = renderPicture(seconds, "320x180");
     const std::vector<std::uint8_t> reference = averagedDown4(renderPicture(seconds, "1280x720"));
-    EXPECT_EQ(frame.rgb.size(), std::size_t(320 * 180 * 3));
-    if (reference.size() != frame.rgb.size() || reference.empty()) return 0.0;
-    return psnr(frame.rgb.data(), reference.data(), reference.size());
+    EXPECT_EQ(frame.pixels.size(), std::size_t(320 * 180 * 3));
+    if (reference.size() != frame.pixels.size() || reference.empty()) return 0.0;
+    return psnr(frame.pixels.data(), reference.data(), reference.size());
 }
 
 // In the stairwell at 62 s the lights throw the steps' shadows across the lit treads. Its frame
@@ -105,6 +97,45 @@ TEST(FrameToolTest, ShadowBordersAreAntiAliasedLikeOutlines) { EXPECT_GE(psnrAga
 // taken around the sample point instead of the pixel's middle shifts every tile border by a
 // quarter pixel and brings it down to 30.3.
 TEST(FrameToolTest, CheckerFloorsAreAveragedOverEachPixel) { EXPECT_GE(psnrAgainstSixteenSamples("104"), 34.0); }
+
+// Each 4 x 4 block of a picture averaged in linear light: bytes decoded with the sRGB curve,
+// averaged, encoded again and rounded.
+std::vector<std::uint8_t> averagedDown4InLight(const Picture& large) {
+    const auto toLight = [](int byte) {
+        const double c = byte / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const auto toByte = [](double light) {
+        const double c = light <= 0.0031308 ? 12.92 * light : 1.055 * std::pow(light, 1.0 / 2.4) - 0.055;
+        return static_cast<std::uint8_t>(std::lround(255.0 * std::clamp(c, 0.0, 1.0)));
+    };
+    std::vector<std::uint8_t> small;
+    for (int y = 0; y + 4 <= large.height; y += 4) {
+        for (int x = 0; x + 4 <= large.width; x += 4) {
+            for (int c = 0; c < 3; ++c) {
+                double sum = 0.0;
+                for (int j = 0; j < 16; ++j) {
+                    sum += toLight(large.pixels[3 * ((y + j / 4) * large.width + x + j % 4) + c]);
+                }
+                small.push_back(toByte(sum / 16.0));
+            }
+        }
+    }
+    return small;
+}
+
+// --samples 16 draws the picture at four times the width and height and averages each 4 x 4 block
+// in linear light on the GPU: the plaza at 104 s so drawn at 80 x 45 is the 320 x 180 picture
+// averaged down here (60.4 dB; what differs is the 320 x 180 picture's rounding to bytes before
+// averaging). Averaging the stored values instead gives 34.0 dB, a picture shifted by one pixel
+// 17.4 dB and one upside down 11.5 dB.
+TEST(FrameToolTest, SixteenSamplesAPixelAreTheLargerPictureAveragedInLinearLight) {
+    const Picture sampled = renderPicture("104", "80x45", {"--samples", "16"});
+    const std::vector<std::uint8_t> reference = averagedDown4InLight(renderPicture("104", "320x180"));
+    ASSERT_EQ(sampled.pixels.size(), std::size_t(80 * 45 * 3));
+    ASSERT_EQ(reference.size(), sampled.pixels.size());
+    EXPECT_GE(psnr(sampled.pixels.data(), reference.data(), reference.size()), 45.0);
+}
 
 using ColourSet = std::set<std::tuple<int, int, int>>;
 
@@ -199,7 +230,7 @@ TEST(FrameToolTest, BadRequestsAreRefusedWithUsageAndBadOutputsBeforeDrawing) {
     const std::vector<std::vector<std::string>> usage = {
         {"frame", "3", png, "--size", "0x10"}, {"frame", "3", png, "--size", "10x"}, {"frame", "3", png, "--size"},
         {"frame", "soon", png},               {"frame", "-1", png},                {"frame", "3", png, "--fast"},
-        {"frame", "3"}};
+        {"frame", "3"},                       {"frame", "3", png, "--samples", "8"}};
     for (const std::vector<std::string>& arguments : usage) {
         const ToolRun run = runTool(QVTOOL_PATH, arguments);
         EXPECT_EQ(run.status, 2) << arguments.back();

@@ -64,4 +64,19 @@ TEST_F(InterruptedToolsTest, SongInterruptedWhileRenderingLeavesNothingAndSaysSo
     expectOutputAsBefore();
 }
 
+// join polls: an interrupt while it renders the song (up to 100 s here) or copies pictures leaves
+// nothing.
+TEST_F(InterruptedToolsTest, JoinInterruptedWhileWritingLeavesNothing) {
+    const ScratchFolder pieces("interrupted_pieces");
+    // OUT must end in .mp4: out.mp4 beside "out", which stays as it was, and nothing else may remain.
+    std::vector<std::string> join = {"join", (folder / "out.mp4").string()};
+    for (const auto& [from, to] : {std::pair{"99.5", "99.8"}, std::pair{"99.8", "100"}}) {
+        join.push_back((pieces.path / (std::string(from) + ".mp4")).string());
+        ASSERT_EQ(runTool(QVTOOL_PATH, {"capture", join.back(), "--from", from, "--to", to, "--size", "32x18", "--no-audio"},
+                          QV_SOURCE_DIR).status, 0);
+    }
+    EXPECT_EQ(interruptOnceWriting(folder, join, SIGINT), 128 + SIGINT);
+    expectOutputAsBefore();
+}
+
 }  // namespace

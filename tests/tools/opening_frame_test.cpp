@@ -8,37 +8,18 @@
 #include <string>
 #include <vector>
 
-#include <stb_image.h>
 
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tool_run.h"
+#include "tests/tools/rendered_frame.h"
 
 namespace {
 
-struct GreyFrame {
-    int width = 0;
-    int height = 0;
-    std::vector<unsigned char> pixels;  // one byte per pixel, rows top first
-};
-
-GreyFrame renderGrey(const std::string& seconds, const std::string& size) {
-    const ScratchFolder scratch("opening");
-    const std::filesystem::path png = scratch.path / "frame.png";
-    const ToolRun run = runTool(QVTOOL_PATH, {"frame", seconds, png.string(), "--size", size}, QV_SOURCE_DIR);
-    EXPECT_EQ(run.status, 0) << run.err;
-    GreyFrame frame;
-    int channels = 0;
-    unsigned char* pixels = stbi_load(png.string().c_str(), &frame.width, &frame.height, &channels, 1);
-    if (pixels == nullptr) return frame;
-    frame.pixels.assign(pixels, pixels + static_cast<std::ptrdiff_t>(frame.width) * frame.height);
-    stbi_image_free(pixels);
-    return frame;
-}
 
 // The share of the frame covered by the largest region of pixels of the given value whose
 // pixels touch along their sides. An even dither pattern of a tone has only small regions of
 // its minority colour.
-double largestRegionShare(const GreyFrame& frame, unsigned char value) {
+double largestRegionShare(const RenderedFrame& frame, unsigned char value) {
     const int count = frame.width * frame.height;
     if (count == 0) return 0.0;
     std::vector<bool> seen(static_cast<std::size_t>(count), false);
@@ -74,7 +55,7 @@ double largestRegionShare(const GreyFrame& frame, unsigned char value) {
 TEST(OpeningFrameTest, TwoColourFramesHaveLargeSolidAreasOfBlackAndOfWhite) {
     constexpr double kLargeShare = 0.08;
     for (const std::string seconds : {"4", "8", "12"}) {
-        const GreyFrame frame = renderGrey(seconds, "160x90");
+        const RenderedFrame frame = renderFrame(seconds, "160x90", 1);
         ASSERT_EQ(frame.width, 160) << seconds << " s";
         ASSERT_EQ(frame.height, 90) << seconds << " s";
         EXPECT_GT(largestRegionShare(frame, 0), kLargeShare) << seconds << " s: black";

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs qvtool's drawing commands once, small, from a sanitizer build: a capture of four frames at
-# 64 x 36 (the song render, the director, the read-back and the MP4 writer's encoder thread) and
-# one 64 x 36 frame. Any sanitizer report fails the run. Only Mesa's own libraries are suppressed,
+# 64 x 36 (the song render, the director, the read-back and the MP4 writer's encoder thread), two
+# video-only pieces and their join (the pieces' reading and the copying writer), and one 64 x 36
+# frame with 4 samples a pixel (the GPU reduction). Any sanitizer report fails the run. Only Mesa's own libraries are suppressed,
 # by name, for ThreadSanitizer (tests/tsan_suppressions.txt); a report in this project's code never is.
 #
 # usage: tests/tools/tools_under_sanitizers.sh QVTOOL address|thread
@@ -40,8 +41,12 @@ run() {
 # frame is the scene drawn directly.
 run capture "$work/capture.mp4" --size 64x36 --fps 10 --from 1 --to 1.4
 test -s "$work/capture.mp4" || { echo "FAILED: no capture written" >&2; exit 1; }
+run capture "$work/piece1.mp4" --size 64x36 --fps 10 --from 1 --to 1.2 --no-audio
+run capture "$work/piece2.mp4" --size 64x36 --fps 10 --from 1.2 --to 1.4 --no-audio
+run join "$work/joined.mp4" "$work/piece2.mp4" "$work/piece1.mp4"
+test -s "$work/joined.mp4" || { echo "FAILED: no join written" >&2; exit 1; }
 if [ "$mode" = address ]; then
-  run frame 30 "$work/frame.png" --size 64x36
+  run frame 30 "$work/frame.png" --size 64x36 --samples 4
   test -s "$work/frame.png" || { echo "FAILED: no frame written" >&2; exit 1; }
 fi
 echo "qvtool ran clean under the $mode sanitizer"

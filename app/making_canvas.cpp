@@ -1,0 +1,60 @@
+#include "app/making_canvas.h"
+
+#include "gl/gl_api.h"
+#include "gl/screen_size.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr GLenum kGlRenderbuffer = 0x8D41;
+constexpr GLenum kGlReadFramebuffer = 0x8CA8;
+constexpr GLenum kGlDrawFramebuffer = 0x8CA9;
+
+using BlitFramebuffer = void(QV_GL_CALL*)(GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLbitfield, GLenum);
+
+// Fetched once: the one entry point beyond the show's table that making mode needs.
+BlitFramebuffer blitFramebuffer() {
+    static const auto entry = reinterpret_cast<BlitFramebuffer>(platform::getGlProcAddress("glBlitFramebuffer"));
+    return entry;
+}
+
+}  // namespace
+
+bool makeMakingCanvas(MakingCanvas& canvas, int width, int height) {
+    if (glApi.glGenRenderbuffers == nullptr || glApi.glBindRenderbuffer == nullptr ||
+        glApi.glRenderbufferStorage == nullptr || glApi.glFramebufferRenderbuffer == nullptr ||
+        glApi.glCheckFramebufferStatus == nullptr || blitFramebuffer() == nullptr) {
+        return false;
+    }
+    // A renderbuffer, not a texture: making it binds nothing on the texture units the passes use.
+    GLuint colour = 0;
+    glApi.glGenRenderbuffers(1, &colour);
+    glApi.glBindRenderbuffer(kGlRenderbuffer, colour);
+    glApi.glRenderbufferStorage(kGlRenderbuffer, kGlRGBA8, width, height);
+    GLuint framebuffer = 0;
+    glApi.glGenFramebuffers(1, &framebuffer);
+    glApi.glBindFramebuffer(kGlFramebuffer, framebuffer);
+    glApi.glFramebufferRenderbuffer(kGlFramebuffer, kGlColorAttachment0, kGlRenderbuffer, colour);
+    const bool complete = glApi.glCheckFramebufferStatus(kGlFramebuffer) == kGlFramebufferComplete;
+    glApi.glBindFramebuffer(kGlFramebuffer, 0);
+    if (!complete) return false;
+    canvas = MakingCanvas{framebuffer, width, height};
+    screenFramebuffer = framebuffer;
+    return true;
+}
+
+void clearCanvas(const MakingCanvas& canvas) {
+    glApi.glBindFramebuffer(kGlFramebuffer, canvas.framebuffer);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
+void presentCanvas(const MakingCanvas& canvas) {
+    if (canvas.framebuffer != 0) {
+        glApi.glBindFramebuffer(kGlReadFramebuffer, canvas.framebuffer);
+        glApi.glBindFramebuffer(kGlDrawFramebuffer, 0);
+        blitFramebuffer()(0, 0, canvas.width, canvas.height, 0, 0, canvas.width, canvas.height, GL_COLOR_BUFFER_BIT,
+                          GL_NEAREST);
+    }
+    glApi.glBindFramebuffer(kGlFramebuffer, 0);
+}

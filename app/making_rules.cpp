@@ -1,0 +1,89 @@
+#include "app/making_rules.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "synth/audio_clock.h"
+#include "synth/song_constants.h"
+
+double timeOfMillisecond(std::int64_t milliseconds) {
+    return secondsOfFrame(songFrameAt(static_cast<double>(milliseconds) / 1000.0, synth::kSongFrames));
+}
+
+std::int64_t millisecondOf(double seconds) { return std::llround(seconds * 1000.0); }
+
+double seekTarget(const std::optional<LoopRange>& loop, double seconds) {
+    const double inShow = std::clamp(seconds, 0.0, songEndSeconds());
+    if (loop && (inShow < loop->from || inShow >= loop->to)) return loop->from;
+    return inShow;
+}
+
+void requestSeek(PlayPosition& play, double seconds) {
+    // The show's end lies between two milliseconds: the one before it stands for it.
+    const auto lastMillisecond = static_cast<std::int64_t>(std::floor(songEndSeconds() * 1000.0));
+    const std::int64_t target = std::min(millisecondOf(seekTarget(play.loop, seconds)), lastMillisecond);
+    play.pendingSeek = static_cast<double>(target) / 1000.0;
+}
+
+double seekBase(const PlayPosition& play) { return play.pendingSeek.value_or(play.showTime); }
+
+void togglePause(PlayPosition& play) {
+    play.paused = !play.paused;
+    play.heldAtEnd = false;
+    if (play.paused) requestSeek(play, seekBase(play));
+}
+
+void hold(PlayPosition& play) {
+    if (!play.paused) togglePause(play);
+}
+
+void setLoop(PlayPosition& play, const std::optional<LoopRange>& loop) {
+    play.loop = loop;
+    play.loopChanged = true;
+}
+
+bool setLoopStartHere(PlayPosition& play) {
+    const double here = static_cast<double>(millisecondOf(seekBase(play))) / 1000.0;
+    const double to = play.loop && play.loop->to > here ? play.loop->to : songEndSeconds();
+    if (!(here < to)) return false;
+    setLoop(play, LoopRange{here, to});
+    return true;
+}
+
+bool setLoopEndHere(PlayPosition& play) {
+    const double here = static_cast<double>(millisecondOf(seekBase(play))) / 1000.0;
+    const double from = play.loop && play.loop->from < here ? play.loop->from : 0.0;
+    if (!(from < here)) return false;
+    setLoop(play, LoopRange{from, here});
+    return true;
+}
+
+void followClock(PlayPosition& play) {
+    if (play.loopChanged) {
+        loopAudio(play.loop);
+        play.loopChanged = false;
+    }
+    if (play.pendingSeek) {
+        // Held only by the song's end: a seek from there plays on.
+        if (play.heldAtEnd) {
+            play.paused = false;
+            play.heldAtEnd = false;
+        }
+        // Held before the move, so that not one frame from the target sounds when pausing.
+        if (play.paused) pauseAudio(true);
+        const std::uint32_t target = seekAudio(*play.pendingSeek);
+        play.pendingSeek.reset();
+        ++play.seeksDone;
+        pauseAudio(play.paused);
+        play.showTime = secondsOfFrame(target);
+        return;
+    }
+    pauseAudio(play.paused);
+    const std::uint32_t frame = audioFrame();
+    play.showTime = secondsOfFrame(frame);
+    if (frame >= songFramesTotal() && !play.paused && !play.loop) {
+        play.paused = true;
+        play.heldAtEnd = true;
+        pauseAudio(true);
+    }
+}

@@ -1,0 +1,59 @@
+// Where making mode stands in the show, and the rules over it: the one record that the keys
+// write, the audio clock carries out and the picture follows. The clock's feed plays the loop
+// sample-exactly; the rules here decide where a seek lands, what pausing holds, and that the
+// song's end holds the show until a seek.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "synth/play_position.h"
+
+struct PlayPosition {
+    double showTime = 0.0;             // seconds; the time of the picture being drawn
+    bool paused = false;               // picture and sound held
+    std::optional<LoopRange> loop;
+    bool loopChanged = false;          // set or cleared since the clock last heard of it
+    std::optional<double> pendingSeek; // seconds, inside the show and the loop; the clock's to do
+    bool heldAtEnd = false;            // paused by reaching the song's end, not by the user
+    std::uint32_t seeksDone = 0;       // seeks the clock has carried out, so the picture can follow
+};
+
+// A held time is a whole number of milliseconds: the clock's reading at song frame
+// round(ms / 1000 x 44100). That is exactly where `--at` with the millisecond time starts, so the
+// readout's time always gives the held picture back.
+double timeOfMillisecond(std::int64_t milliseconds);
+std::int64_t millisecondOf(double seconds);  // the nearest whole millisecond
+
+// Where a seek to `seconds` lands: clamped into the show; with a loop, a time before its start or
+// at or past its end goes to its start, as reaching the end by playing does.
+double seekTarget(const std::optional<LoopRange>& loop, double seconds);
+
+// Asks for show time `seconds` (see seekTarget), at its whole millisecond.
+void requestSeek(PlayPosition& play, double seconds);
+
+// The time a relative seek starts from: a seek asked for but not carried out yet, else the
+// picture's time, so that two quick presses move twice.
+double seekBase(const PlayPosition& play);
+
+// Space: holds picture and sound at the picture on screen (at its whole millisecond), or plays on.
+void togglePause(PlayPosition& play);
+
+// Holds the show (as Space does) when it plays; nothing when already held.
+void hold(PlayPosition& play);
+
+// Sets or clears the loop. The clock follows on the next frame: a time at or past a new loop's
+// end goes to its start.
+void setLoop(PlayPosition& play, const std::optional<LoopRange>& loop);
+
+// `[`: the loop starts at the picture's time and ends where it ended (the show's end when that is
+// not after the new start). `]`: the loop ends there and starts where it started (the show's
+// start when that is not before the new end). False when the time allows no loop.
+bool setLoopStartHere(PlayPosition& play);
+bool setLoopEndHere(PlayPosition& play);
+
+// Once per frame: hands the loop, a pending seek and the pause to the clock and sets
+// `play.showTime` from it. After a seek the time is the seek's target, so the first picture is
+// the target's. Reaching the song's end without a loop holds there, paused, until a seek; a seek
+// from there plays on.
+void followClock(PlayPosition& play);

@@ -1,0 +1,46 @@
+#include "app/scene_watch.h"
+
+#include <cstdio>
+#include <system_error>
+
+#include "scene/scene.h"
+#include "scene/scene_loader.h"
+#include "show/timeline.h"
+
+namespace {
+
+constexpr auto kLookInterval = std::chrono::milliseconds(250);
+
+std::optional<SceneFileStamp> stampOf(const std::filesystem::path& path) {
+    std::error_code error;
+    SceneFileStamp stamp;
+    stamp.written = std::filesystem::last_write_time(path, error);
+    if (error) return std::nullopt;
+    stamp.size = std::filesystem::file_size(path, error);
+    if (error) return std::nullopt;
+    return stamp;
+}
+
+}  // namespace
+
+void startSceneWatch(SceneFileWatch& watch, const std::filesystem::path& path) {
+    watch = SceneFileWatch{};
+    watch.path = path;
+    watch.stamp = stampOf(path);
+}
+
+SceneReload reloadSceneIfChanged(SceneFileWatch& watch, std::chrono::steady_clock::time_point now) {
+    if (now - watch.lastLook < kLookInterval) return SceneReload::Unchanged;
+    watch.lastLook = now;
+    const std::optional<SceneFileStamp> stamp = stampOf(watch.path);
+    if (stamp == watch.stamp) return SceneReload::Unchanged;
+    watch.stamp = stamp;
+    if (std::optional<std::string> error =
+            loadScene(theScene, watch.path, kSceneTextureSide, kTimelineNeeds, discardTraceLine)) {
+        std::fprintf(stderr, "the scene did not load; the last one stays:\n%s\n", error->c_str());
+        watch.problem = std::move(error);
+        return SceneReload::Failed;
+    }
+    watch.problem.reset();
+    return SceneReload::Loaded;
+}

@@ -1,0 +1,33 @@
+// Making mode's live scene: the scene file is looked at a few times a second and, when it
+// changed, loaded again with the production's loader and uploaded. A file that fails to load
+// leaves the scene on screen as it was, and its message stays until a load succeeds.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+struct SceneFileStamp {
+    std::filesystem::file_time_type written{};
+    std::uintmax_t size = 0;
+    bool operator==(const SceneFileStamp&) const = default;
+};
+
+struct SceneFileWatch {
+    std::filesystem::path path;
+    std::optional<SceneFileStamp> stamp;  // as last loaded or tried; nothing: not there
+    std::chrono::steady_clock::time_point lastLook{};
+    std::optional<std::string> problem;   // the loader's message after a failed load
+};
+
+enum class SceneReload { Unchanged, Loaded, Failed };
+
+// Starts watching `path`, taking the file as it is now as the one loaded at start-up.
+void startSceneWatch(SceneFileWatch& watch, const std::filesystem::path& path);
+
+// Looks at the file at most every quarter second; when its time or size changed, loads it into
+// the one scene (needs the current OpenGL context). The message of a failed load also goes to
+// standard error.
+SceneReload reloadSceneIfChanged(SceneFileWatch& watch, std::chrono::steady_clock::time_point now);
