@@ -117,7 +117,7 @@ std::uint32_t build(std::vector<Entry>& entries, std::uint32_t start, std::uint3
 
 float exact(std::uint32_t value) { return static_cast<float>(value); }
 
-float leafWord(const Node& node) { return node.child == 0 ? exact(node.first * 16 + node.count) : 0.0f; }
+float leafWord(const Node& node) { return node.child == 0 ? exact(node.first << kLeafWordCountBits | node.count) : 0.0f; }
 
 // Children are made in pairs, nodes 2p - 1 and 2p; pair p holds the children of one inner node.
 float pairOf(const Node& node) { return node.child == 0 ? 0.0f : exact((node.child + 1) / 2); }

@@ -41,6 +41,9 @@
 namespace content {
 
 inline constexpr std::uint32_t kTraceTreeLeafFaces = 4;
+// A leaf word is its first face entry shifted up by this many bits, above its entry count.
+inline constexpr std::uint32_t kLeafWordCountBits = 4;
+static_assert(kTraceTreeLeafFaces < (1u << kLeafWordCountBits));
 // The scene program keeps a waiting node in 20 bits (a pair, or a leaf word of first face entry *
 // 16 + count), so a mesh's tree holds fewer faces than this.
 inline constexpr std::uint32_t kTraceTreeFaceLimit = 1u << 15;

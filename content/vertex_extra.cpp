@@ -7,9 +7,7 @@
 namespace content {
 namespace {
 
-constexpr std::uint32_t kOctSteps = 1022;  // codes 0..1022: -1..1 with an exact 0 in the middle
-constexpr std::uint32_t kNoNormal = 1023;
-constexpr std::uint32_t kAmbientLevels = 15;
+constexpr std::uint32_t kCodeMask = (1u << kSecondCodeShift) - 1;
 
 std::uint32_t quantize(float value) {
     return static_cast<std::uint32_t>(std::lround((std::clamp(value, -1.0f, 1.0f) + 1.0f) * 0.5f * kOctSteps));
@@ -23,7 +21,7 @@ float signOf(float v) { return v < 0.0f ? -1.0f : 1.0f; }
 
 float packVertexExtra(const VertexExtra& extra) {
     const float level = std::clamp(extra.ambient, 0.0f, 1.0f);
-    std::uint32_t bits = static_cast<std::uint32_t>(std::lround(level * kAmbientLevels)) << 20;
+    std::uint32_t bits = static_cast<std::uint32_t>(std::lround(level * kAmbientLevels)) << kAmbientShift;
     const Vec3 n = extra.normal;
     const float sum = std::fabs(n.x) + std::fabs(n.y) + std::fabs(n.z);
     if (!(sum > 1e-6f)) return static_cast<float>(bits | kNoNormal);
@@ -35,16 +33,16 @@ float packVertexExtra(const VertexExtra& extra) {
         u = fu;
         v = fv;
     }
-    bits |= quantize(u) | quantize(v) << 10;
+    bits |= quantize(u) | quantize(v) << kSecondCodeShift;
     return static_cast<float>(bits);
 }
 
 VertexExtra unpackVertexExtra(float packed) {
     const auto bits = static_cast<std::uint32_t>(packed);
     VertexExtra extra;
-    extra.ambient = static_cast<float>(bits >> 20) / kAmbientLevels;
-    if ((bits & 1023u) == kNoNormal) return extra;
-    const float u = dequantize(bits & 1023u), v = dequantize((bits >> 10) & 1023u);
+    extra.ambient = static_cast<float>(bits >> kAmbientShift) / kAmbientLevels;
+    if ((bits & kCodeMask) == kNoNormal) return extra;
+    const float u = dequantize(bits & kCodeMask), v = dequantize((bits >> kSecondCodeShift) & kCodeMask);
     Vec3 n{u, v, 1.0f - std::fabs(u) - std::fabs(v)};
     if (n.z < 0.0f) {
         n.x = (1.0f - std::fabs(v)) * signOf(u);

@@ -6,9 +6,17 @@
 // resources/test.glsl decodes it the same way.
 #pragma once
 
+#include <cstdint>
+
 #include "content/vector_math.h"
 
 namespace content {
+
+inline constexpr std::uint32_t kOctSteps = 1022;  // codes 0..1022: -1..1 with an exact 0 in the middle
+inline constexpr std::uint32_t kNoNormal = 1023;  // in the first code: no shading normal
+inline constexpr std::uint32_t kSecondCodeShift = 10;
+inline constexpr std::uint32_t kAmbientShift = 20;
+inline constexpr std::uint32_t kAmbientLevels = 15;
 
 struct VertexExtra {
     Vec3 normal;  // unit length, or zero: no shading normal of its own (a flat face's vertex)

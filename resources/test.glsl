@@ -1,25 +1,28 @@
 #version 450
 // Scene program: ray traces the packed scene. Every mesh of the current part is intersected through
 // its trace tree, a compact hierarchy the generator stores after the mesh's vertices, in mesh
-// coordinates (the ray is carried there by the mesh's inverse transform); the loader's own
-// hierarchy gives only each mesh's root box. A hit is shaded with its face's surface records:
-// albedo and roughness, emission and mirror share; the part's point lights cast shadows, and
-// mirror faces get one reflected ray. Rays that leave the scene see the sky. Checkered floors are
-// drawn here rather than built of tiles: each of their faces carries the pattern, and a pixel takes
-// the mean of the pattern over its footprint, so that tile borders cost no extra samples.
+// coordinates (the ray is carried there by the mesh's inverse transform); each mesh's world-space
+// box, which the scene pass works out every frame, says which meshes a ray can meet at all. A hit
+// is shaded with its face's surface records: albedo and roughness, emission and mirror share; the
+// part's point lights cast shadows, and mirror faces get one reflected ray. Rays that leave the
+// scene see the sky. Checkered floors are drawn here rather than built of tiles: each of their faces
+// carries the pattern, and a pixel takes the mean of the pattern over its footprint, so that tile
+// borders cost no extra samples.
 //
 // Where the time goes, and what keeps it down. The rasteriser shades a group of neighbouring pixels
 // in one go: it runs both sides of every branch for the whole group, and every pass of a loop that
 // any pixel of the group still needs, and at least one. So work is only saved where a loop runs
-// fewer passes.
-// - an eye or mirror ray enters a mesh only through its root box; meshes are opened nearest root
-//   box first, and the mesh-space ray (with its reciprocal direction) is worked out once per mesh;
+// fewer passes, and code that exists once is paid once per pass.
+// - the walk exists once: a pixel's rays (eye rays, shadow rays, mirror rays, and those of its
+//   extra edge samples) are the passes of one loop in main, each pass one ray through traceScene;
+//   neighbouring pixels doing different kinds of ray still step together;
+// - a ray opens only the meshes whose world-space boxes it enters, nearest first, so a mesh behind
+//   a hit found already is never opened, and a shadow ray skips the meshes off its segment;
 // - inside a mesh the nearer child is opened first and the farther one waits on a stack with its
 //   entry distance, so it is dropped when a closer hit has been found meanwhile; every step of the
 //   walk reads three texels for one pair of child boxes or one face (see traceMesh);
 // - shadow rays stop at the first face that blocks the light; a light that is behind a surface or
-//   too weak there to show is not traced at all, and empty light slots after the last light cost
-//   nothing;
+//   too weak there to show is not traced at all;
 // - a pixel that a fade covers completely does no tracing.
 
 layout(location = 0) uniform vec4 frame;  // screen width, screen height, focal factor, time in part
@@ -32,6 +35,8 @@ uniform ivec4 meshes_info[32];       // vertex texel, face texel, node texel, fa
 uniform ivec4 meshes_surface[32];    // surface record 0 texel, surface record 1 texel
 uniform mat4 meshes_tx[32];          // mesh to world
 uniform mat4 meshes_itx[32];         // world to mesh
+uniform vec4 meshes_low[32];         // the mesh's world-space box: lowest corner,
+uniform vec4 meshes_high[32];        // highest corner (an empty mesh's box is empty)
 uniform mat4 camera;                 // columns: right, up, forward, position
 uniform vec4 flash;                  // fade colour and amount
 uniform vec4 light_positions[4];
@@ -40,9 +45,11 @@ uniform vec4 light_colors[4];        // intensity already multiplied in; w = 0 m
 out vec4 fragColor;
 
 const float noHit = 1e30;
-const int maxMeshes = 32;
+const int maxMeshes = 32;       // the most meshes a scene holds (kMaxSceneMeshes)
+const int sideBits = 10;        // the scene texture is 1 << sideBits texels wide (kSceneTextureSide)
 const int stackSize = 40;        // a trace tree is at most 40 levels deep: one waiting child per level
 const int treeLeafFaces = 4;    // the most faces in a trace tree leaf (kTraceTreeLeafFaces)
+const int leafCountBits = 4;    // a leaf word: first face entry << leafCountBits | count (kLeafWordCountBits)
 const int maxSteps = 4096;       // steps of one mesh walk, a guard against damaged data
 const float invisibleLight = 1.0 / 4096.0;  // a light adding less than this cannot be seen
 const float faintMirror = 0.3;   // a mirror share up to which one reflection serves a whole pixel
@@ -50,7 +57,7 @@ const float faintMirror = 0.3;   // a mirror share up to which one reflection se
 // Texel `index` of the 1024-wide scene texture. Indices are never negative, so a mask and a shift
 // give the column and row without an integer division in every lane.
 vec4 fetchTexel(int index) {
-    return texelFetch(scene_data, ivec2(index & 1023, index >> 10), 0);
+    return texelFetch(scene_data, ivec2(index & ((1 << sideBits) - 1), index >> sideBits), 0);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -166,8 +173,8 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
     int lastFace = -1;
     for (int step = 0; step < maxSteps; ++step) {
         if (face > lastFace && node.x == 0) {
-            face = node.y >> 4;
-            lastFace = face + (node.y & 15) - 1;
+            face = node.y >> leafCountBits;
+            lastFace = face + (node.y & ((1 << leafCountBits) - 1)) - 1;
             node.x = -1;
         }
         bool onFace = face <= lastFace;
@@ -233,30 +240,25 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
 int firstMesh() { return clamp(scene_part.y, 0, maxMeshes - 1); }
 int lastMesh() { return clamp(scene_part.z, -1, maxMeshes - 1); }
 
-// Closest hit. The meshes' root boxes are tested first; those the ray enters are opened nearest
-// entry first, so a mesh behind a hit found already is never opened. A likely mesh (or -1) is
-// tried alone first, and its hit taken as it is: it serves the extra samples of a pixel whose whole
-// 2 x 2 block hit that one mesh, where anything else in front would fall between the block's first
-// samples and show no more than it does without anti-aliasing.
-Hit traceScene(vec3 origin, vec3 dir, float tmax, int likely) {
+// The one walk of the program. The closest hit on the ray before tmax, or with anyHit the first
+// hit found (for shadow rays). The meshes whose world-space boxes the ray enters before tmax are
+// opened nearest entry first, so a mesh behind a hit found already is never opened. A likely mesh
+// (or -1) whose box the ray enters is opened first: the mesh the pixel's block hit, for the extra
+// samples of its pixels.
+Hit traceScene(vec3 origin, vec3 dir, float tmax, bool anyHit, int likely) {
     Hit best = missWithin(tmax);
-    if (likely >= 0) {
-        traceMesh(likely, meshRay(likely, origin, dir), false, best);
-        if (best.mesh >= 0) return best;
-    }
     int first = firstMesh();
     int last = lastMesh();
-    // Only the entry distances are kept; a mesh's ray is worked out again when it is opened,
-    // which is cheaper than keeping 32 rays per pixel in memory.
+    Ray world = makeRay(origin, dir);
+    // Only the entry distances are kept; a mesh's ray is worked out when it is opened, which is
+    // cheaper than keeping 32 rays per pixel in memory.
     float entries[maxMeshes];
     int pending = 0;
     for (int m = first; m <= last; ++m) {
-        entries[m] = noHit;
-        if (meshes_info[m].w <= 0) continue;
-        Ray ray = meshRay(m, origin, dir);
-        int root = meshes_info[m].z;
-        entries[m] = boxEntry(ray, fetchTexel(root).xyz, fetchTexel(root + 1).xyz, tmax);
-        if (entries[m] < noHit) ++pending;
+        float entry = boxEntry(world, meshes_low[m].xyz, meshes_high[m].xyz, tmax);
+        if (m == likely && entry < noHit) entry = -1.0;
+        entries[m] = entry;
+        if (entry < noHit) ++pending;
     }
     for (; pending > 0; --pending) {
         int nearest = -1;
@@ -269,24 +271,9 @@ Hit traceScene(vec3 origin, vec3 dir, float tmax, int likely) {
         }
         if (nearest < 0) break;
         entries[nearest] = noHit;
-        traceMesh(nearest, meshRay(nearest, origin, dir), false, best);
+        if (traceMesh(nearest, meshRay(nearest, origin, dir), anyHit, best) && anyHit) break;
     }
     return best;
-}
-
-// Whether anything lies on the segment from origin to origin + tmax * dir. Every mesh is walked
-// without a test of its root box first: the walk's first step tests the two boxes under the root,
-// and a group of pixels that all miss a root box would still pay for one step of the walk. Parts
-// list their floor first, which seldom blocks a light: taken from the last, the meshes that do are
-// met sooner, and a group of pixels all in shadow stops there.
-bool occluded(vec3 origin, vec3 dir, float tmax) {
-    Hit best = missWithin(tmax);
-    int first = firstMesh();
-    for (int m = lastMesh(); m >= first; --m) {
-        if (meshes_info[m].w <= 0) continue;
-        if (traceMesh(m, meshRay(m, origin, dir), true, best)) return true;
-    }
-    return false;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -326,17 +313,24 @@ struct Surface {
 // The vertex extra value, a whole number below 2^24 (content/vertex_extra.h): bits 0 to 9 and 10
 // to 19 the vertex's shading normal in octahedral coordinates (1023 in the first: none, the face
 // is flat), bits 20 to 23 the ambient level.
+const int octSteps = 1022;      // kOctSteps
+const int noNormal = 1023;      // kNoNormal
+const int secondCodeShift = 10; // kSecondCodeShift
+const int ambientShift = 20;    // kAmbientShift
+const int ambientLevels = 15;   // kAmbientLevels
+
 vec3 extraNormal(float extra) {
     int bits = int(extra);
-    int u = bits & 1023;
-    if (u == 1023) return vec3(0.0);
-    vec2 e = vec2(float(u), float((bits >> 10) & 1023)) * (2.0 / 1022.0) - 1.0;
+    int codeMask = (1 << secondCodeShift) - 1;
+    int u = bits & codeMask;
+    if (u == noNormal) return vec3(0.0);
+    vec2 e = vec2(float(u), float((bits >> secondCodeShift) & codeMask)) * (2.0 / float(octSteps)) - 1.0;
     vec3 n = vec3(e, 1.0 - abs(e.x) - abs(e.y));
     if (n.z < 0.0) n.xy = (1.0 - abs(n.yx)) * mix(vec2(1.0), vec2(-1.0), lessThan(n.xy, vec2(0.0)));
     return normalize(n);
 }
 
-float extraAmbient(float extra) { return float(int(extra) >> 20) / 15.0; }
+float extraAmbient(float extra) { return float(int(extra) >> ambientShift) / float(ambientLevels); }
 
 // A checker pattern, from a face's records (content/surface_pattern.h): record 1's red is minus one
 // minus the second material's albedo, each channel's square root in 8 bits; its green the cell
@@ -513,17 +507,6 @@ Surface surfaceAt(Hit hit, vec3 origin, vec3 dir, bool raysLeave, PixelSides pix
     return s;
 }
 
-// What a pixel's first sample learnt about the surface it hit, for its later samples.
-struct FirstSample {
-    int mesh;           // the mesh it hit, -1 for none
-    int lit;            // bit i: light slot i reaches it (or was never tested there)
-    bool mirrored;      // whether mirror holds its reflection
-    vec3 mirror;
-    int blockMesh;      // the mesh all four first samples of the 2 x 2 block hit, or -1
-    bool shadowsAgree;  // whether the block's first samples got the same shadow answers
-    vec3 steady;        // its colour as shown with checkers at their mean, for the edge test
-};
-
 // The light a surface sends to the eye, in two parts: what its albedo scales, and its highlights
 // and emitted light, which it does not. Kept apart, a pattern's mean can be lit as well.
 struct Shading {
@@ -533,23 +516,30 @@ struct Shading {
 
 vec3 litColor(Shading light, vec3 albedo) { return albedo * light.diffuse + light.sheen; }
 
-// Direct light on a surface: ambient, then every occupied light slot. With shadows, each light
-// that would add something is tested with a shadow ray, and the answers go into bits of lit;
-// without, the answers already in lit are used.
-Shading shade(Surface s, vec3 viewDir, bool shadows, inout int lit) {
-    Shading light = Shading(s.ambient * vec3(0.22, 0.24, 0.30), s.emitted);
-    float shininess = mix(200.0, 6.0, s.roughness);
-    float specular = (1.0 - s.roughness) * 0.6;
-    int slots = 0;  // up to the last occupied slot: an empty one would cost a pass of the loop
+// The light slots up to the last occupied one: an empty slot after it would cost a pass of the
+// light loops.
+int lightSlots() {
+    int slots = 0;
     for (int i = 0; i < 4; ++i) {
         if (light_colors[i].w != 0.0) slots = i + 1;
     }
+    return slots;
+}
+
+// Direct light on a surface: ambient, then every light whose bit is set in lit. worth gets a bit
+// for each light that adds something there and may be shadowed: the lights a shadow ray is worth
+// tracing for. A light carried next to the eye hides its shadows behind their casters.
+Shading shade(Surface s, vec3 viewDir, int lit, out int worth) {
+    Shading light = Shading(s.ambient * vec3(0.22, 0.24, 0.30), s.emitted);
+    float shininess = mix(200.0, 6.0, s.roughness);
+    float specular = (1.0 - s.roughness) * 0.6;
+    worth = 0;
+    int slots = lightSlots();
     for (int i = 0; i < slots; ++i) {
         if (light_colors[i].w == 0.0) continue;
         vec3 toLight = light_positions[i].xyz - s.position;
         float d2 = max(dot(toLight, toLight), 1e-6);
-        float d = sqrt(d2);
-        vec3 l = toLight / d;
+        vec3 l = toLight * inversesqrt(d2);
         float ndl = dot(s.normal, l);
         if (ndl <= 0.0) continue;  // the light is behind the surface
         vec3 h = normalize(l - viewDir);
@@ -557,9 +547,7 @@ Shading shade(Surface s, vec3 viewDir, bool shadows, inout int lit) {
         vec3 reaching = light_colors[i].rgb / d2 * ndl;
         vec3 added = reaching * (max(s.albedo, s.otherAlbedo) + vec3(highlight));
         if (max(max(added.r, added.g), added.b) < invisibleLight) continue;  // too far or too weak to show
-        // A light carried next to the eye hides its shadows behind their casters: no shadow ray.
-        bool nearEye = distance(light_positions[i].xyz, camera[3].xyz) < 1.0;
-        if (shadows && !nearEye && occluded(s.rayOrigin, l, d - 2e-3)) lit &= ~(1 << i);
+        if (distance(light_positions[i].xyz, camera[3].xyz) >= 1.0) worth |= 1 << i;
         if ((lit & (1 << i)) != 0) {
             light.diffuse += reaching;
             light.sheen += reaching * highlight;
@@ -584,82 +572,6 @@ vec3 shownColor(Shading light, vec3 albedo, vec3 mirror, float fresnel, vec3 sky
     return displayed(mix(color, skyColor, haze));
 }
 
-// The colour seen along one ray from the eye, in display values, through a pixel of the given
-// sides. A later sample of a pixel that hits the same mesh as its first sample takes that sample's
-// shadow answers, unless a shadow's border crosses the pixel's block (its first samples disagree):
-// elsewhere they are the same within one pixel of one object, and the outlines and highlights that
-// the extra samples are for still come from the sample's own hit and surface. It also takes the
-// first sample's reflection on a faint mirror (a polished floor); a strong mirror reflects with
-// every sample, since what it shows has edges of its own.
-vec3 tracePixel(vec3 eye, vec3 dir, PixelSides pixel, bool later, inout FirstSample firstSample) {
-    Hit hit = traceScene(eye, dir, noHit, later ? firstSample.blockMesh : -1);
-    vec3 skyColor = sky(dir);
-    if (hit.mesh < 0) {
-        firstSample.steady = displayed(skyColor);
-        return firstSample.steady;
-    }
-    bool reuse = later && hit.mesh == firstSample.mesh;
-    bool reuseShadows = reuse && firstSample.shadowsAgree;
-    Surface s = surfaceAt(hit, eye, dir, true, pixel);
-    int lit = reuseShadows ? firstSample.lit : 15;
-    Shading light = shade(s, dir, !reuseShadows, lit);
-    vec3 mirror = vec3(0.0);
-    vec3 steadyMirror = vec3(0.0);  // with checkers at their mean, for the edge test
-    float fresnel = 0.0;
-    if (s.reflectivity > 0.0) {
-        mirror = firstSample.mirror;
-        if (!reuse || !firstSample.mirrored || s.reflectivity > faintMirror) {
-            vec3 rdir = reflect(dir, s.normal);
-            // A reflection off a blended normal may point into the face: keep it just above.
-            float above = dot(rdir, s.geometric);
-            if (above < 1e-2) rdir = normalize(rdir + s.geometric * (1e-2 - above));
-            Hit rhit = traceScene(s.rayOrigin, rdir, noHit, -1);
-            if (rhit.mesh < 0) {
-                mirror = sky(rdir);
-                steadyMirror = mirror;
-            } else {
-                // The pixel's sides reflected: a turning normal spreads them.
-                float facing = dot(dir, s.normal);
-                vec3 dirX = pixel.dirX - 2.0 * ((dot(pixel.dirX, s.normal) + dot(dir, s.turnX)) * s.normal + facing * s.turnX);
-                vec3 dirY = pixel.dirY - 2.0 * ((dot(pixel.dirY, s.normal) + dot(dir, s.turnY)) * s.normal + facing * s.turnY);
-                PixelSides mirrored = PixelSides(s.sideX, s.sideY, dirX, dirY, pixel.toMiddle);
-                Surface seen = surfaceAt(rhit, s.rayOrigin, rdir, false, mirrored);
-                int unused = 15;
-                Shading seenLight = shade(seen, rdir, false, unused);
-                mirror = litColor(seenLight, mix(seen.albedo, seen.otherAlbedo, seen.otherShare));
-                steadyMirror = litColor(seenLight, 0.5 * (seen.albedo + seen.otherAlbedo));
-            }
-            if (!later) {
-                firstSample.mirrored = true;
-                firstSample.mirror = mirror;
-            }
-        }
-        fresnel = clamp(s.reflectivity + (1.0 - s.reflectivity) * 0.25 * pow(1.0 - max(dot(-dir, s.normal), 0.0), 5.0), 0.0, 1.0);
-    }
-    // Distance haze toward the sky colour keeps far geometry calm.
-    float haze = 1.0 - exp(-max(hit.t - 30.0, 0.0) * 0.01);
-    if (!later) {
-        firstSample.mesh = hit.mesh;
-        firstSample.lit = lit;
-        firstSample.steady = shownColor(light, 0.5 * (s.albedo + s.otherAlbedo), steadyMirror, fresnel, skyColor, haze);
-    }
-    // A checker's two materials are mixed as shown, as the samples of a pixel are.
-    vec3 shown = shownColor(light, s.albedo, mirror, fresnel, skyColor, haze);
-    if (s.otherShare > 0.0) shown = mix(shown, shownColor(light, s.otherAlbedo, mirror, fresnel, skyColor, haze), s.otherShare);
-    return shown;
-}
-
-// One sample of the picture at a point of the window (in pixels), in display values.
-vec3 sampleAt(vec2 point, vec3 right, vec3 up, vec3 forward, vec3 eye, bool later, inout FirstSample firstSample) {
-    vec2 size = max(frame.xy, vec2(1.0));
-    float focal = frame.z > 0.0 ? frame.z : 1.7;
-    vec2 uv = (2.0 * point - size) / size.y;
-    vec3 ray = uv.x * right + uv.y * up + focal * forward;
-    float spread = 2.0 / (size.y * length(ray));  // a pixel's width at distance 1 along this ray
-    PixelSides pixel = PixelSides(vec3(0.0), vec3(0.0), spread * right, spread * up, floor(point) + 0.5 - point);
-    return tracePixel(eye, normalize(ray), pixel, later, firstSample);
-}
-
 // The largest value of v over the pixel's 2 x 2 block (the pixels the rasteriser shades together).
 float blockMax(float v, vec2 parity) {
     float dx = dFdxFine(v);
@@ -671,10 +583,65 @@ float blockMax(float v, vec2 parity) {
 // Whether v is the same in all four pixels of the block.
 bool sameInBlock(float v, vec2 parity) { return blockMax(abs(dFdxFine(v)) + abs(dFdyFine(v)), parity) == 0.0; }
 
+// Whether b holds in all four pixels of the block.
+bool allInBlock(bool b, vec2 parity) { return blockMax(b ? 0.0 : 1.0, parity) == 0.0; }
+
 // A block whose first samples differ by more than this holds an edge; by more than the second,
 // a strong one.
 const float edgeContrast = 0.12;
 const float strongEdgeContrast = 0.6;
+
+// The kinds of ray a pass of main's loop traces; a pixel with nothing to trace waits for its block.
+const int eyeRay = 0;
+const int shadowRay = 1;
+const int mirrorRay = 2;
+const int noRay = 3;
+// A guard on the passes of a pixel: four samples of an eye ray, four shadow rays and a mirror ray
+// each, and the waits for the block, fit well inside it.
+const int maxPasses = 64;
+
+// The ray through a point of the window (in pixels) from the eye, and the pixel's sides along it.
+vec3 eyeRayAt(vec2 point, mat3 view, out PixelSides pixel) {
+    vec2 size = max(frame.xy, vec2(1.0));
+    float focal = frame.z > 0.0 ? frame.z : 1.7;
+    vec2 uv = (2.0 * point - size) / size.y;
+    vec3 ray = view * vec3(uv, focal);
+    float spread = 2.0 / (size.y * length(ray));  // a pixel's width at distance 1 along this ray
+    pixel = PixelSides(vec3(0.0), vec3(0.0), spread * view[0], spread * view[1], floor(point) + 0.5 - point);
+    return normalize(ray);
+}
+
+// A sample point of the pixel: the first towards the outer corner of its 2 x 2 block, the others
+// with x and y swapped to the other grid column and row by the slot's bits; of two samples, the
+// second is the opposite corner.
+vec2 samplePoint(vec2 first, int i, int samples) {
+    int slot = samples == 2 ? 3 * i : i;
+    return mix(first, vec2(1.0) - first, vec2(float(slot & 1), float(slot >> 1)));
+}
+
+// The mirror ray off a surface met along dir, and the pixel's sides reflected: a turning normal
+// spreads them.
+vec3 mirrorRayOff(Surface s, vec3 dir, PixelSides pixel, out PixelSides mirrored) {
+    vec3 rdir = reflect(dir, s.normal);
+    // A reflection off a blended normal may point into the face: keep it just above.
+    float above = dot(rdir, s.geometric);
+    if (above < 1e-2) rdir = normalize(rdir + s.geometric * (1e-2 - above));
+    float facing = dot(dir, s.normal);
+    vec3 dirX = pixel.dirX - 2.0 * ((dot(pixel.dirX, s.normal) + dot(dir, s.turnX)) * s.normal + facing * s.turnX);
+    vec3 dirY = pixel.dirY - 2.0 * ((dot(pixel.dirY, s.normal) + dot(dir, s.turnY)) * s.normal + facing * s.turnY);
+    mirrored = PixelSides(s.sideX, s.sideY, dirX, dirY, pixel.toMiddle);
+    return rdir;
+}
+
+// What a pixel's first sample found, for the later samples of its block.
+struct FirstSample {
+    int mesh;        // the mesh it hit, -1 for none
+    int lit;         // bit i: light slot i reaches it (or was never tested there)
+    int mirrorMesh;  // the mesh its reflection met, -1 for the sky or no reflection
+    bool mirrored;   // whether mirror holds its reflection
+    vec3 mirror;
+    vec3 steady;     // its colour as shown with checkers at their mean, for the edge test
+};
 
 void main() {
     float fade = clamp(flash.a, 0.0, 1.0);
@@ -682,46 +649,174 @@ void main() {
         fragColor = vec4(flash.rgb, 1.0);  // the fade hides the scene entirely
         return;
     }
-    vec3 right = camera[0].xyz;
-    vec3 up = camera[1].xyz;
-    vec3 forward = camera[2].xyz;
+    mat3 view = mat3(camera[0].xyz, camera[1].xyz, camera[2].xyz);  // right, up, forward
     vec3 eye = camera[3].xyz;
-    if (dot(forward, forward) == 0.0) {
+    if (dot(view[2], view[2]) == 0.0) {
         // A camera without a direction: look down +z with y up rather than along a zero ray.
-        right = vec3(1.0, 0.0, 0.0);
-        up = vec3(0.0, 1.0, 0.0);
-        forward = vec3(0.0, 0.0, 1.0);
+        view = mat3(1.0);
     }
 
     // Anti-aliasing where it shows. Each pixel has four sample points on a 2 x 2 grid and traces
     // first the one towards the outer corner of its 2 x 2 block, so that the block's four first
     // samples span the block and an edge anywhere in it changes one of them. Where they differ
-    // (outlines, shadow borders, highlights) every pixel of the block traces more points: the
-    // opposite corner for a faint edge, all three others for a strong one; elsewhere one ray per
-    // pixel is all it costs. One loop draws every sample, so that the tracer's code exists once in
-    // the compiled program.
+    // (outlines, shadow borders, highlights, the objects a mirror shows) every pixel of the block
+    // traces more points: the opposite corner for a faint edge, all three others for a strong one;
+    // elsewhere one ray per pixel is all it costs. A later sample that hits the mesh its first
+    // sample hit takes that sample's shadow answers where the whole block got the same ones, and
+    // the reflection of a faint mirror (a polished floor) where the block's mirrors all met one
+    // object; otherwise it traces its own.
+    //
+    // Every ray of the pixel is one pass of the loop below: each pass traces the ray set up by the
+    // pass before and then sets up the next one (the shadow rays of a surface an eye ray met, its
+    // mirror ray, then the next sample's eye ray).
     vec2 cell = floor(gl_FragCoord.xy);
     vec2 parity = cell - 2.0 * floor(cell * 0.5);
     vec2 first = mix(vec2(0.25), vec2(0.75), parity);
-    vec3 color = vec3(0.0);
-    FirstSample firstSample = FirstSample(-1, 15, false, vec3(0.0), -1, false, vec3(0.0));
+
+    int kind = eyeRay;
+    PixelSides raySides;
+    vec3 rayOrigin = eye;
+    vec3 rayDir = eyeRayAt(cell + first, view, raySides);
+    float rayMax = noHit;
+    int likely = -1;
+    int light = 0;
+
+    int sampleIndex = 0;
     int samples = 1;
-    for (int i = 0; i < samples; ++i) {
-        // The first point with x and y swapped to the other grid column and row by the slot's bits;
-        // of two samples, the second is the opposite corner.
-        int slot = samples == 2 ? 3 * i : i;
-        vec2 point = mix(first, vec2(1.0) - first, vec2(float(slot & 1), float(slot >> 1)));
-        vec3 one = sampleAt(cell + point, right, up, forward, eye, i > 0, firstSample);
-        color += one;
-        if (i == 0) {
-            // Every pixel of the block runs this first pass, so the derivatives see all four. A
-            // checker is already averaged over the pixel: its tiles are compared at their mean.
-            vec3 change = abs(dFdxFine(firstSample.steady)) + abs(dFdyFine(firstSample.steady));
-            float contrast = blockMax(max(max(change.r, change.g), change.b), parity);
-            if (contrast > edgeContrast) samples = contrast > strongEdgeContrast ? 4 : 2;
-            if (sameInBlock(float(firstSample.mesh), parity)) firstSample.blockMesh = firstSample.mesh;
-            firstSample.shadowsAgree = sameInBlock(float(firstSample.lit), parity);
+    bool decided = false;  // whether the block has chosen its samples
+    FirstSample firstSample = FirstSample(-1, 15, -1, false, vec3(0.0), vec3(0.0));
+    int blockMesh = -1;        // the mesh all four first samples hit, or -1
+    bool shadowsAgree = true;  // whether they got the same shadow answers
+    bool mirrorsAgree = true;  // whether their reflections met the same object
+    vec3 color = vec3(0.0);
+
+    // The sample under way: the surface its eye ray met and what has been found for it.
+    Surface s;
+    PixelSides pixel = raySides;
+    vec3 dir = rayDir;
+    int hitMesh = -1;
+    float hitT = noHit;
+    vec3 skyColor = vec3(0.0);
+    int lit = 15;
+    int toTest = 0;
+    bool wantMirror = false;
+    vec3 mirror = vec3(0.0);
+    vec3 steadyMirror = vec3(0.0);  // with checkers at their mean, for the edge test
+    int mirrorMesh = -1;
+
+    for (int pass = 0; pass < maxPasses; ++pass) {
+        Hit hit = traceScene(rayOrigin, rayDir, rayMax, kind == shadowRay, likely);
+        bool later = sampleIndex > 0;
+        if (kind == shadowRay) {
+            if (hit.mesh >= 0) lit &= ~(1 << light);
+        } else if (kind != noRay) {
+            // An eye or a mirror ray: the surface it met (on a miss, a stand-in that is not used).
+            bool eyeKind = kind == eyeRay;
+            Hit met = hit;
+            met.mesh = max(hit.mesh, 0);
+            Surface surface = surfaceAt(met, rayOrigin, rayDir, eyeKind, raySides);
+            vec3 skyThere = sky(rayDir);
+            int worth;
+            Shading seenLight = shade(surface, rayDir, 15, worth);
+            if (eyeKind) {
+                s = surface;
+                hitMesh = hit.mesh;
+                hitT = hit.t;
+                skyColor = skyThere;
+                lit = 15;
+                toTest = 0;
+                wantMirror = hit.mesh >= 0 && s.reflectivity > 0.0;
+                mirror = vec3(0.0);
+                steadyMirror = vec3(0.0);
+                mirrorMesh = -1;
+                bool sameMesh = later && hit.mesh == firstSample.mesh;
+                if (sameMesh && shadowsAgree) {
+                    lit = firstSample.lit;
+                } else if (hit.mesh >= 0) {
+                    toTest = worth;
+                }
+                if (wantMirror && sameMesh && mirrorsAgree && firstSample.mirrored && s.reflectivity <= faintMirror) {
+                    wantMirror = false;
+                    mirror = firstSample.mirror;
+                    mirrorMesh = firstSample.mirrorMesh;
+                }
+            } else {
+                mirrorMesh = hit.mesh;
+                // A checker seen in a mirror: its two materials mixed much as shown (display values
+                // go roughly as the square root), as the samples of a pixel would mix them.
+                vec3 seenA = sqrt(max(litColor(seenLight, surface.albedo), vec3(0.0)));
+                vec3 seenB = sqrt(max(litColor(seenLight, surface.otherAlbedo), vec3(0.0)));
+                vec3 seenMix = mix(seenA, seenB, surface.otherShare);
+                mirror = hit.mesh < 0 ? skyThere : seenMix * seenMix;
+                steadyMirror = hit.mesh < 0 ? skyThere : litColor(seenLight, 0.5 * (surface.albedo + surface.otherAlbedo));
+            }
         }
+
+        // The next ray of the sample, or its colour when it has none left.
+        if (kind != noRay) {
+            if (toTest != 0) {
+                light = findLSB(toTest);
+                toTest &= toTest - 1;
+                vec3 toLight = light_positions[light].xyz - s.position;
+                float d = max(length(toLight), 1e-3);
+                kind = shadowRay;
+                rayOrigin = s.rayOrigin;
+                rayDir = toLight / d;
+                rayMax = d - 2e-3;
+                likely = -1;
+            } else if (wantMirror) {
+                wantMirror = false;
+                kind = mirrorRay;
+                rayOrigin = s.rayOrigin;
+                rayDir = mirrorRayOff(s, dir, pixel, raySides);
+                rayMax = noHit;
+                likely = -1;
+            } else {
+                vec3 shown = displayed(skyColor);
+                vec3 steady = shown;
+                if (hitMesh >= 0) {
+                    int unused;
+                    Shading lighting = shade(s, dir, lit, unused);
+                    float fresnel = s.reflectivity > 0.0 ? clamp(s.reflectivity + (1.0 - s.reflectivity) * 0.25 * pow(1.0 - max(dot(-dir, s.normal), 0.0), 5.0), 0.0, 1.0) : 0.0;
+                    // Distance haze toward the sky colour keeps far geometry calm.
+                    float haze = 1.0 - exp(-max(hitT - 30.0, 0.0) * 0.01);
+                    steady = shownColor(lighting, 0.5 * (s.albedo + s.otherAlbedo), steadyMirror, fresnel, skyColor, haze);
+                    // A checker's two materials are mixed as shown, as the samples of a pixel are.
+                    shown = shownColor(lighting, s.albedo, mirror, fresnel, skyColor, haze);
+                    if (s.otherShare > 0.0) shown = mix(shown, shownColor(lighting, s.otherAlbedo, mirror, fresnel, skyColor, haze), s.otherShare);
+                }
+                color += shown;
+                if (!later) firstSample = FirstSample(hitMesh, lit, mirrorMesh, s.reflectivity > 0.0 && hitMesh >= 0, mirror, steady);
+                kind = noRay;
+                rayMax = -1.0;  // a ray that meets no box
+            }
+        }
+
+        // Once the block's four first samples are in, it chooses how many samples its pixels take.
+        // The derivatives are taken in every pass, where all four pixels run.
+        vec3 change = abs(dFdxFine(firstSample.steady)) + abs(dFdyFine(firstSample.steady));
+        float contrast = blockMax(max(max(change.r, change.g), change.b), parity);
+        bool sameMesh = sameInBlock(float(firstSample.mesh), parity);
+        bool sameLit = sameInBlock(float(firstSample.lit), parity);
+        bool sameMirror = sameInBlock(float(firstSample.mirrorMesh), parity);
+        if (!decided && allInBlock(later || kind == noRay, parity)) {
+            decided = true;
+            if (contrast > edgeContrast || !sameLit || !sameMirror) samples = contrast > strongEdgeContrast ? 4 : 2;
+            blockMesh = sameMesh ? firstSample.mesh : -1;
+            shadowsAgree = sameLit;
+            mirrorsAgree = sameMirror;
+        }
+        if (kind == noRay && decided && sampleIndex + 1 < samples) {
+            ++sampleIndex;
+            kind = eyeRay;
+            rayOrigin = eye;
+            rayDir = eyeRayAt(cell + samplePoint(first, sampleIndex, samples), view, raySides);
+            rayMax = noHit;
+            likely = blockMesh;
+            pixel = raySides;
+            dir = rayDir;
+        }
+        if (allInBlock(decided && kind == noRay, parity)) break;
     }
     color /= float(samples);
     color = mix(color, flash.rgb, fade);

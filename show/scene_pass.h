@@ -10,16 +10,25 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "scene/scene.h"
 #include "scene/scene_loader.h"
 #include "shaders/shader.h"
 #include "show/timeline.h"
 
+#include <vector>
+
 using Vector4 = std::array<float, 4>;
 
 // Texture unit of the scene data texture (GL_TEXTURE3).
 inline constexpr int kSceneDataUnit = 3;
+
+// A box given by its lowest and highest corners.
+struct MeshBox {
+    Vec3 low;
+    Vec3 high;
+};
 
 // The per-mesh uniform arrays, indexed by the mesh's absolute index in the scene.
 struct MeshUniforms {
@@ -27,6 +36,8 @@ struct MeshUniforms {
     std::array<std::array<std::int32_t, 4>, kMaxSceneMeshes> surface;  // surface0, surface1 offsets, 0, 0
     std::array<Matrix4, kMaxSceneMeshes> transforms;
     std::array<Matrix4, kMaxSceneMeshes> inverses;
+    std::array<Vector4, kMaxSceneMeshes> lows;   // the mesh's box in world space (see worldBox), w = 1
+    std::array<Vector4, kMaxSceneMeshes> highs;
 };
 // Each array is handed to OpenGL as one block of values.
 static_assert(sizeof(MeshUniforms::info) == kMaxSceneMeshes * 4 * sizeof(std::int32_t));
@@ -82,10 +93,20 @@ void advancePartLights(Scene& scene, const ScenePart& part, std::int32_t frame,
 // meshes and lights, and the flash colour (partFlash). The part's camera must exist.
 void advanceSceneTo(Scene& scene, const ScenePart& part, float t);
 
+// The box in world space that holds `box`, a box in a mesh's coordinates, carried by the mesh's
+// transform: the extremes of its eight carried corners.
+MeshBox worldBox(const MeshBox& box, const Matrix4& transform);
+
 // The entries of the part's meshes as they stand; every other entry keeps zero offsets, a zero
-// transform and an identity inverse. Indices of the part outside the scene's meshes or the
-// arrays are skipped.
-MeshUniforms meshUniforms(const Scene& scene, const ScenePart& part);
+// transform, an identity inverse and a zero box. rootBoxes[i] is mesh i's box in its own
+// coordinates (the root box of its hierarchy); a mesh it does not reach gets a zero box. Indices of
+// the part outside the scene's meshes or the arrays are skipped.
+MeshUniforms meshUniforms(const Scene& scene, const ScenePart& part, std::span<const MeshBox> rootBoxes = {});
+
+// Each mesh's root box, read from the scene data texture bound to GL_TEXTURE_2D (the hierarchy's
+// root is two texels, lowest and highest corner, at the mesh's bvh offset). A mesh whose root lies
+// outside the texture gets a zero box.
+std::vector<MeshBox> readRootBoxes(const Scene& scene);
 
 // The flash colour at time t: the fade-in colour while t is inside the fade-in, else the
 // fade-out colour while t is inside the fade-out, else `current`. Both tests are strict.

@@ -237,6 +237,22 @@ TEST(MeshUniformsTest, IndicesBeyondTheSceneOrTheArraysAreSkipped) {
     EXPECT_EQ(meshUniformCount(large), 32);
 }
 
+TEST(MeshUniformsTest, EachPartMeshGetsItsRootBoxCarriedToTheWorld) {
+    Scene scene;
+    scene.meshes.resize(3);
+    // Mesh 1 turned a quarter about y (x goes to -z, z to x), then moved by (10, 20, 30).
+    scene.meshes[1].transform = {0, 0, -1, 0, 0, 1, 0, 0, 1, 0, 0, 0, 10, 20, 30, 1};
+    const std::vector<MeshBox> roots = {{{0, 0, 0}, {1, 1, 1}}, {{1, 2, 3}, {2, 4, 7}}, {{5, 5, 5}, {6, 6, 6}}};
+    const MeshUniforms out = meshUniforms(scene, {0, 1, 1, 1.0f, {}, {}, {}}, roots);
+    // x in [1, 2] becomes z in [-2, -1] + 30; z in [3, 7] becomes x in [3, 7] + 10.
+    EXPECT_EQ(out.lows[1], (Vector4{13, 22, 28, 1}));
+    EXPECT_EQ(out.highs[1], (Vector4{17, 24, 29, 1}));
+    EXPECT_EQ(out.lows[0], (Vector4{0, 0, 0, 0})) << "meshes outside the part get no box";
+    EXPECT_EQ(out.highs[2], (Vector4{0, 0, 0, 0}));
+    EXPECT_EQ(meshUniforms(scene, {0, 1, 1, 1.0f, {}, {}, {}}).highs[1], (Vector4{0, 0, 0, 0}))
+        << "a mesh without a root box gets none";
+}
+
 TEST(PartLightsTest, CameraLightSitsHalfAnUpVectorAboveTheCameraInXAndY) {
     Scene scene;
     scene.cameras.push_back(cameraWithFrames(10));

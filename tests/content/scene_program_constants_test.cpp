@@ -1,0 +1,73 @@
+// The scene program (resources/test.glsl) copies numbers from the C++ that writes what it reads:
+// the texture's width, the most meshes, the trace tree's limits and leaf words, the vertex extra's
+// codes. Each copy is read from the source tree's program and compared with its owner here, so that
+// a change on one side alone fails.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "content/trace_tree.h"
+#include "content/vertex_extra.h"
+#include "scene/scene_loader.h"
+#include "show/timeline.h"
+
+namespace {
+
+std::string sceneProgram() {
+    std::ifstream file(std::string(QV_SOURCE_DIR) + "/resources/test.glsl");
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// Every `const int NAME = VALUE;` (decimal or hexadecimal) and every uniform array's length.
+std::map<std::string, long> programNumbers(const std::string& program) {
+    std::map<std::string, long> numbers;
+    const std::regex constant(R"(const int (\w+) = (0x[0-9A-Fa-f]+|\d+);)");
+    for (std::sregex_iterator m(program.begin(), program.end(), constant), end; m != end; ++m) {
+        numbers[(*m)[1]] = std::stol((*m)[2], nullptr, 0);
+    }
+    const std::regex array(R"(uniform \w+ (\w+)\[(\d+)\];)");
+    for (std::sregex_iterator m(program.begin(), program.end(), array), end; m != end; ++m) {
+        numbers["uniform " + std::string((*m)[1])] = std::stol((*m)[2]);
+    }
+    return numbers;
+}
+
+TEST(SceneProgramConstantsTest, EveryCopiedNumberMatchesItsOwner) {
+    const std::string program = sceneProgram();
+    ASSERT_FALSE(program.empty()) << "resources/test.glsl not found under " << QV_SOURCE_DIR;
+    std::map<std::string, long> n = programNumbers(program);
+    const auto at = [&n](const std::string& name) {
+        EXPECT_TRUE(n.count(name)) << name << " is not in the program";
+        return n[name];
+    };
+
+    EXPECT_EQ(1L << at("sideBits"), kSceneTextureSide);
+    EXPECT_EQ(at("maxMeshes"), static_cast<long>(kMaxSceneMeshes));
+    for (const char* mesh_array : {"meshes_info", "meshes_surface", "meshes_tx", "meshes_itx", "meshes_low", "meshes_high"}) {
+        EXPECT_EQ(at(std::string("uniform ") + mesh_array), static_cast<long>(kMaxSceneMeshes)) << mesh_array;
+    }
+    const auto lightSlots = static_cast<long>(std::tuple_size_v<decltype(ScenePart::lights)>);
+    EXPECT_EQ(at("uniform light_positions"), lightSlots);
+    EXPECT_EQ(at("uniform light_colors"), lightSlots);
+
+    EXPECT_EQ(at("stackSize"), static_cast<long>(content::kTraceTreeDepthLimit));
+    EXPECT_EQ(at("treeLeafFaces"), static_cast<long>(content::kTraceTreeLeafFaces));
+    EXPECT_EQ(at("leafCountBits"), static_cast<long>(content::kLeafWordCountBits));
+    // A waiting child keeps a pair or a leaf word below the bias, in the bits below the distance.
+    EXPECT_EQ(at("wordBias"), static_cast<long>(content::kTraceTreeFaceLimit) << content::kLeafWordCountBits);
+    EXPECT_EQ(at("wordBits"), 2 * at("wordBias") - 1);
+
+    EXPECT_EQ(at("octSteps"), static_cast<long>(content::kOctSteps));
+    EXPECT_EQ(at("noNormal"), static_cast<long>(content::kNoNormal));
+    EXPECT_EQ(at("secondCodeShift"), static_cast<long>(content::kSecondCodeShift));
+    EXPECT_EQ(at("ambientShift"), static_cast<long>(content::kAmbientShift));
+    EXPECT_EQ(at("ambientLevels"), static_cast<long>(content::kAmbientLevels));
+}
+
+}  // namespace
