@@ -5,6 +5,7 @@
 
 #include "scene/scene.h"
 #include "scene/scene_loader.h"
+#include "show/scene_pass.h"
 #include "show/timeline.h"
 
 namespace {
@@ -41,6 +42,7 @@ SceneReload reloadSceneIfChanged(SceneFileWatch& watch, std::chrono::steady_cloc
         watch.problem = std::move(error);
         return SceneReload::Failed;
     }
+    forgetRootBoxes();
     watch.problem.reset();
     return SceneReload::Loaded;
 }

@@ -154,6 +154,8 @@ MeshBox worldBox(const MeshBox& box, const Matrix4& m) {
     return out;
 }
 
+void forgetRootBoxes() { rootBoxCache() = RootBoxCache{}; }
+
 std::vector<MeshBox> readRootBoxes(const Scene& scene) {
     std::vector<MeshBox> boxes(scene.meshes.size());
     GLint width = 0;

@@ -108,6 +108,10 @@ MeshUniforms meshUniforms(const Scene& scene, const ScenePart& part, std::span<c
 // outside the texture gets a zero box.
 std::vector<MeshBox> readRootBoxes(const Scene& scene);
 
+// Drops the root boxes the pass keeps between frames: call after the scene is loaded again, whose
+// new texture may reuse the old one's name and whose meshes may keep their offsets.
+void forgetRootBoxes();
+
 // The flash colour at time t: the fade-in colour while t is inside the fade-in, else the
 // fade-out colour while t is inside the fade-out, else `current`. Both tests are strict.
 Vector4 partFlash(const ScenePart& part, float t, const Vector4& current);
