@@ -6,7 +6,6 @@
 
 #include <fstream>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
 
@@ -24,16 +23,26 @@ std::string sceneProgram() {
     return text.str();
 }
 
-// Every `const int NAME = VALUE;` (decimal or hexadecimal) and every uniform array's length.
+// Every `const int NAME = VALUE;` (decimal or hexadecimal) and every `uniform TYPE NAME[N];`
+// array's length, read word by word (std::regex trips GCC 12's warnings under the sanitizers).
 std::map<std::string, long> programNumbers(const std::string& program) {
     std::map<std::string, long> numbers;
-    const std::regex constant(R"(const int (\w+) = (0x[0-9A-Fa-f]+|\d+);)");
-    for (std::sregex_iterator m(program.begin(), program.end(), constant), end; m != end; ++m) {
-        numbers[(*m)[1]] = std::stol((*m)[2], nullptr, 0);
-    }
-    const std::regex array(R"(uniform \w+ (\w+)\[(\d+)\];)");
-    for (std::sregex_iterator m(program.begin(), program.end(), array), end; m != end; ++m) {
-        numbers["uniform " + std::string((*m)[1])] = std::stol((*m)[2]);
+    std::istringstream lines(program);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::string first, second, third, fourth;
+        words >> first >> second >> third >> fourth;
+        if (first == "const" && second == "int" && fourth == "=") {
+            std::string value;
+            words >> value;
+            if (!value.empty() && value.back() == ';') numbers[third] = std::stol(value, nullptr, 0);
+        } else if (first == "uniform" && third.size() > 3 && third.ends_with("];")) {
+            const std::size_t open = third.find('[');
+            if (open != std::string::npos) {
+                numbers["uniform " + third.substr(0, open)] = std::stol(third.substr(open + 1));
+            }
+        }
     }
     return numbers;
 }
