@@ -86,8 +86,10 @@ void forgetTemporary(const std::filesystem::path& temporary) {
     if (s.temporary == temporary) s.temporary.clear();
 }
 
-namespace interrupts_detail {
-void lock() { state().lock.lock(); }
-void unlock() { state().lock.unlock(); }
-void name(const std::filesystem::path& temporary) { state().temporary = temporary; }
-}  // namespace interrupts_detail
+bool createDeletedOnInterrupt(const std::filesystem::path& temporary, const std::function<bool()>& create) {
+    InterruptState& s = state();
+    const std::lock_guard<std::mutex> held(s.lock);
+    const bool created = create();
+    if (created) s.temporary = temporary;
+    return created;
+}

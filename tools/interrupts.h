@@ -11,6 +11,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <system_error>
 
 // Blocks the signals and starts the thread that takes them. Call once, on the main thread,
@@ -26,8 +27,7 @@ void pollInterrupts();
 
 // Runs `create` (which makes the temporary file and returns true when it did) under the lock,
 // and names the file for deletion when it did: no interrupt can fall in between.
-template <typename Create>
-bool createDeletedOnInterrupt(const std::filesystem::path& temporary, Create create);
+bool createDeletedOnInterrupt(const std::filesystem::path& temporary, const std::function<bool()>& create);
 
 // Renames `temporary` to `path` unless an interrupt has come, in which case it deletes it. False
 // after an interrupt, or when the rename fails (`error` set; the temporary is then still named
@@ -38,18 +38,3 @@ bool createDeletedOnInterrupt(const std::filesystem::path& temporary, Create cre
 // Forgets the temporary file; call after removing it, so that an interrupt in between finds
 // nothing left to delete rather than leaving the file.
 void forgetTemporary(const std::filesystem::path& temporary);
-
-namespace interrupts_detail {
-void lock();
-void unlock();
-void name(const std::filesystem::path& temporary);  // with the lock held
-}  // namespace interrupts_detail
-
-template <typename Create>
-bool createDeletedOnInterrupt(const std::filesystem::path& temporary, Create create) {
-    interrupts_detail::lock();
-    const bool created = create();
-    if (created) interrupts_detail::name(temporary);
-    interrupts_detail::unlock();
-    return created;
-}
