@@ -590,6 +590,9 @@ bool allInBlock(bool b, vec2 parity) { return blockMax(b ? 0.0 : 1.0, parity) ==
 // a strong one.
 const float edgeContrast = 0.12;
 const float strongEdgeContrast = 0.6;
+// Reflections of one object that differ by more than this (in light, not as shown) are traced
+// again by the later samples rather than shared.
+const float mirrorContrast = 0.1;
 
 // The kinds of ray a pass of main's loop traces; a pixel with nothing to trace waits for its block.
 const int eyeRay = 0;
@@ -611,11 +614,11 @@ vec3 eyeRayAt(vec2 point, mat3 view, out PixelSides pixel) {
     return normalize(ray);
 }
 
-// A sample point of the pixel: the first towards the outer corner of its 2 x 2 block, the others
-// with x and y swapped to the other grid column and row by the slot's bits; of two samples, the
-// second is the opposite corner.
-vec2 samplePoint(vec2 first, int i, int samples) {
-    int slot = samples == 2 ? 3 * i : i;
+// Sample point i of the pixel: the first towards the outer corner of its 2 x 2 block, the second
+// the opposite corner, the third and fourth the two others (x or y swapped to the other grid
+// column or row by the slot's bits).
+vec2 samplePoint(vec2 first, int i) {
+    int slot = (3 * i) & 3;
     return mix(first, vec2(1.0) - first, vec2(float(slot & 1), float(slot >> 1)));
 }
 
@@ -664,7 +667,7 @@ void main() {
     // elsewhere one ray per pixel is all it costs. A later sample that hits the mesh its first
     // sample hit takes that sample's shadow answers where the whole block got the same ones, and
     // the reflection of a faint mirror (a polished floor) where the block's mirrors all met one
-    // object; otherwise it traces its own.
+    // object in much the same light; otherwise it traces its own.
     //
     // Every ray of the pixel is one pass of the loop below: each pass traces the ray set up by the
     // pass before and then sets up the next one (the shadow rays of a surface an eye ray met, its
@@ -687,7 +690,7 @@ void main() {
     FirstSample firstSample = FirstSample(-1, 15, -1, false, vec3(0.0), vec3(0.0));
     int blockMesh = -1;        // the mesh all four first samples hit, or -1
     bool shadowsAgree = true;  // whether they got the same shadow answers
-    bool mirrorsAgree = true;  // whether their reflections met the same object
+    bool mirrorsAgree = true;  // whether their reflections met the same object, much alike
     vec3 color = vec3(0.0);
 
     // The sample under way: the surface its eye ray met and what has been found for it.
@@ -799,18 +802,20 @@ void main() {
         bool sameMesh = sameInBlock(float(firstSample.mesh), parity);
         bool sameLit = sameInBlock(float(firstSample.lit), parity);
         bool sameMirror = sameInBlock(float(firstSample.mirrorMesh), parity);
+        vec3 mirrorChange = abs(dFdxFine(firstSample.mirror)) + abs(dFdyFine(firstSample.mirror));
+        bool mirrorsAlike = blockMax(max(max(mirrorChange.r, mirrorChange.g), mirrorChange.b), parity) < mirrorContrast;
         if (!decided && allInBlock(later || kind == noRay, parity)) {
             decided = true;
             if (contrast > edgeContrast || !sameLit || !sameMirror) samples = contrast > strongEdgeContrast ? 4 : 2;
             blockMesh = sameMesh ? firstSample.mesh : -1;
             shadowsAgree = sameLit;
-            mirrorsAgree = sameMirror;
+            mirrorsAgree = sameMirror && mirrorsAlike;
         }
         if (kind == noRay && decided && sampleIndex + 1 < samples) {
             ++sampleIndex;
             kind = eyeRay;
             rayOrigin = eye;
-            rayDir = eyeRayAt(cell + samplePoint(first, sampleIndex, samples), view, raySides);
+            rayDir = eyeRayAt(cell + samplePoint(first, sampleIndex), view, raySides);
             rayMax = noHit;
             likely = blockMesh;
             pixel = raySides;
