@@ -13,8 +13,10 @@
 // in one go: it runs both sides of every branch for the whole group, and every pass of a loop that
 // any pixel of the group still needs, and at least one. So work is only saved where a loop runs
 // fewer passes, and code that exists once is paid once per pass.
-// - the walk exists once: a pixel's rays (eye rays, shadow rays, mirror rays, and those of its
-//   extra edge samples) are the passes of one loop in main, each pass one ray through traceScene;
+// - the walk exists once: every ray of a pixel (eye rays, shadow rays, mirror rays, and those of
+//   its extra edge samples) goes through the one traceScene in traceRays, and each sample takes two
+//   passes of one loop in main: its eye ray, then all the rays leaving the surface it met, one
+//   after the other, so the surface, shading and colour are paid once a sample, not once a ray;
 //   neighbouring pixels doing different kinds of ray still step together;
 // - a ray opens only the meshes whose world-space boxes it enters, nearest first, so a mesh behind
 //   a hit found already is never opened, and a shadow ray skips the meshes off its segment;
@@ -274,6 +276,31 @@ Hit traceScene(vec3 origin, vec3 dir, float tmax, bool anyHit, int likely) {
         if (traceMesh(nearest, meshRay(nearest, origin, dir), anyHit, best) && anyHit) break;
     }
     return best;
+}
+
+// The rays of one pass of main's loop, one after the other through the one walk: a shadow ray
+// from `from` towards each light slot whose bit is set in lights, then the ray from origin along dir
+// for its nearest hit before tmax (none when tmax is negative). The lights found blocked come back
+// in blocked.
+Hit traceRays(vec3 from, int lights, vec3 origin, vec3 dir, float tmax, int likely, out int blocked) {
+    blocked = 0;
+    Hit nearest = missWithin(tmax);
+    while (lights != 0 || tmax >= 0.0) {
+        bool shadow = lights != 0;
+        int light = max(findLSB(lights), 0);
+        vec3 toLight = light_positions[light].xyz - from;
+        float d = max(length(toLight), 1e-3);
+        Hit hit = traceScene(shadow ? from : origin, shadow ? toLight / d : dir, shadow ? d - 2e-3 : tmax, shadow,
+                             shadow ? -1 : likely);
+        if (shadow) {
+            if (hit.mesh >= 0) blocked |= 1 << light;
+            lights &= lights - 1;
+        } else {
+            nearest = hit;
+            tmax = -1.0;
+        }
+    }
+    return nearest;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -594,13 +621,13 @@ const float strongEdgeContrast = 0.6;
 // again by the later samples rather than shared.
 const float mirrorContrast = 0.1;
 
-// The kinds of ray a pass of main's loop traces; a pixel with nothing to trace waits for its block.
+// What a pass of main's loop traces: a sample's eye ray, or the rays leaving the surface it met
+// (its shadow rays and its mirror ray); a pixel with nothing to trace waits for its block.
 const int eyeRay = 0;
-const int shadowRay = 1;
-const int mirrorRay = 2;
-const int noRay = 3;
-// A guard on the passes of a pixel: four samples of an eye ray, four shadow rays and a mirror ray
-// each, and the waits for the block, fit well inside it.
+const int surfaceRays = 1;
+const int noRay = 2;
+// A guard on the passes of a pixel: two for each of four samples, and the waits for the block, fit
+// well inside it.
 const int maxPasses = 64;
 
 // The ray through a point of the window (in pixels) from the eye, and the pixel's sides along it.
@@ -669,9 +696,9 @@ void main() {
     // the reflection of a faint mirror (a polished floor) where the block's mirrors all met one
     // object in much the same light; otherwise it traces its own.
     //
-    // Every ray of the pixel is one pass of the loop below: each pass traces the ray set up by the
-    // pass before and then sets up the next one (the shadow rays of a surface an eye ray met, its
-    // mirror ray, then the next sample's eye ray).
+    // A sample is two passes of the loop below: each pass traces the rays set up by the pass before
+    // and then sets up the next ones (the shadow rays and the mirror ray of the surface an eye ray
+    // met, then the next sample's eye ray).
     vec2 cell = floor(gl_FragCoord.xy);
     vec2 parity = cell - 2.0 * floor(cell * 0.5);
     vec2 first = mix(vec2(0.25), vec2(0.75), parity);
@@ -682,7 +709,6 @@ void main() {
     vec3 rayDir = eyeRayAt(cell + first, view, raySides);
     float rayMax = noHit;
     int likely = -1;
-    int light = 0;
 
     int sampleIndex = 0;
     int samples = 1;
@@ -695,6 +721,7 @@ void main() {
 
     // The sample under way: the surface its eye ray met and what has been found for it.
     Surface s;
+    s.rayOrigin = eye;
     PixelSides pixel = raySides;
     vec3 dir = rayDir;
     int hitMesh = -1;
@@ -708,11 +735,11 @@ void main() {
     int mirrorMesh = -1;
 
     for (int pass = 0; pass < maxPasses; ++pass) {
-        Hit hit = traceScene(rayOrigin, rayDir, rayMax, kind == shadowRay, likely);
+        int blocked;
+        Hit hit = traceRays(s.rayOrigin, kind == surfaceRays ? toTest : 0, rayOrigin, rayDir, rayMax, likely, blocked);
+        lit &= ~blocked;
         bool later = sampleIndex > 0;
-        if (kind == shadowRay) {
-            if (hit.mesh >= 0) lit &= ~(1 << light);
-        } else if (kind != noRay) {
+        if (kind == eyeRay || (kind == surfaceRays && rayMax >= 0.0)) {
             // An eye or a mirror ray: the surface it met (on a miss, a stand-in that is not used).
             bool eyeKind = kind == eyeRay;
             Hit met = hit;
@@ -755,44 +782,32 @@ void main() {
             }
         }
 
-        // The next ray of the sample, or its colour when it has none left.
-        if (kind != noRay) {
-            if (toTest != 0) {
-                light = findLSB(toTest);
-                toTest &= toTest - 1;
-                vec3 toLight = light_positions[light].xyz - s.position;
-                float d = max(length(toLight), 1e-3);
-                kind = shadowRay;
-                rayOrigin = s.rayOrigin;
-                rayDir = toLight / d;
-                rayMax = d - 2e-3;
-                likely = -1;
-            } else if (wantMirror) {
-                wantMirror = false;
-                kind = mirrorRay;
-                rayOrigin = s.rayOrigin;
-                rayDir = mirrorRayOff(s, dir, pixel, raySides);
-                rayMax = noHit;
-                likely = -1;
-            } else {
-                vec3 shown = displayed(skyColor);
-                vec3 steady = shown;
-                if (hitMesh >= 0) {
-                    int unused;
-                    Shading lighting = shade(s, dir, lit, unused);
-                    float fresnel = s.reflectivity > 0.0 ? clamp(s.reflectivity + (1.0 - s.reflectivity) * 0.25 * pow(1.0 - max(dot(-dir, s.normal), 0.0), 5.0), 0.0, 1.0) : 0.0;
-                    // Distance haze toward the sky colour keeps far geometry calm.
-                    float haze = 1.0 - exp(-max(hitT - 30.0, 0.0) * 0.01);
-                    steady = shownColor(lighting, 0.5 * (s.albedo + s.otherAlbedo), steadyMirror, fresnel, skyColor, haze);
-                    // A checker's two materials are mixed as shown, as the samples of a pixel are.
-                    shown = shownColor(lighting, s.albedo, mirror, fresnel, skyColor, haze);
-                    if (s.otherShare > 0.0) shown = mix(shown, shownColor(lighting, s.otherAlbedo, mirror, fresnel, skyColor, haze), s.otherShare);
-                }
-                color += shown;
-                if (!later) firstSample = FirstSample(hitMesh, lit, mirrorMesh, s.reflectivity > 0.0 && hitMesh >= 0, mirror, steady);
-                kind = noRay;
-                rayMax = -1.0;  // a ray that meets no box
+        // The rays leaving the sample's surface, or its colour when it has none left.
+        if (kind == eyeRay && (toTest != 0 || wantMirror)) {
+            kind = surfaceRays;
+            rayOrigin = s.rayOrigin;
+            rayDir = wantMirror ? mirrorRayOff(s, dir, pixel, raySides) : dir;
+            rayMax = wantMirror ? noHit : -1.0;
+            likely = -1;
+        } else if (kind != noRay) {
+            vec3 shown = displayed(skyColor);
+            vec3 steady = shown;
+            if (hitMesh >= 0) {
+                int unused;
+                Shading lighting = shade(s, dir, lit, unused);
+                float fresnel = s.reflectivity > 0.0 ? clamp(s.reflectivity + (1.0 - s.reflectivity) * 0.25 * pow(1.0 - max(dot(-dir, s.normal), 0.0), 5.0), 0.0, 1.0) : 0.0;
+                // Distance haze toward the sky colour keeps far geometry calm.
+                float haze = 1.0 - exp(-max(hitT - 30.0, 0.0) * 0.01);
+                steady = shownColor(lighting, 0.5 * (s.albedo + s.otherAlbedo), steadyMirror, fresnel, skyColor, haze);
+                // A checker's two materials are mixed as shown, as the samples of a pixel are.
+                shown = shownColor(lighting, s.albedo, mirror, fresnel, skyColor, haze);
+                if (s.otherShare > 0.0) shown = mix(shown, shownColor(lighting, s.otherAlbedo, mirror, fresnel, skyColor, haze), s.otherShare);
             }
+            color += shown;
+            if (!later) firstSample = FirstSample(hitMesh, lit, mirrorMesh, s.reflectivity > 0.0 && hitMesh >= 0, mirror, steady);
+            kind = noRay;
+            toTest = 0;
+            rayMax = -1.0;  // no ray
         }
 
         // Once the block's four first samples are in, it chooses how many samples its pixels take.
