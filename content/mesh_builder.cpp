@@ -73,12 +73,13 @@ void addShape(MeshBuilder& mesh, const Shape& shape, const Matrix4& placement, c
     }
 }
 
-int piecesFor(float length) { return std::max(1, static_cast<int>(std::ceil(length / kLongestEdge - 1e-4f))); }
+int piecesFor(float length, float longest) { return std::max(1, static_cast<int>(std::ceil(length / longest - 1e-4f))); }
 
-void addQuad(MeshBuilder& mesh, const std::array<Vec3, 4>& corners, Vec3 normal, const Material& material) {
+void addQuad(MeshBuilder& mesh, const std::array<Vec3, 4>& corners, Vec3 normal, const Material& material,
+             float longest) {
     const auto length = [](Vec3 a, Vec3 b) { return std::sqrt(dot(b - a, b - a)); };
-    const int across = piecesFor(std::max(length(corners[0], corners[1]), length(corners[3], corners[2])));
-    const int along = piecesFor(std::max(length(corners[0], corners[3]), length(corners[1], corners[2])));
+    const int across = piecesFor(std::max(length(corners[0], corners[1]), length(corners[3], corners[2])), longest);
+    const int along = piecesFor(std::max(length(corners[0], corners[3]), length(corners[1], corners[2])), longest);
     const auto base = static_cast<std::uint32_t>(mesh.positions.size());
     for (int j = 0; j <= along; ++j) {
         const float v = static_cast<float>(j) / static_cast<float>(along);
@@ -115,10 +116,13 @@ void addTriangle(MeshBuilder& mesh, const std::array<Vec3, 3>& corners, Vec3 nor
 }
 
 void addTiledFloor(MeshBuilder& mesh, Vec3 centre, float halfX, float halfZ, float tile, const Material& a,
-                   const Material& b) {
+                   const Material& b, float piece) {
     const float x0 = centre.x - halfX, x1 = centre.x + halfX, z0 = centre.z - halfZ, z1 = centre.z + halfZ;
     addQuad(mesh, {{{x0, centre.y, z0}, {x1, centre.y, z0}, {x1, centre.y, z1}, {x0, centre.y, z1}}}, kUp,
-            checkered(a, b, squareCells(tile)));
+            checkered(a, b, squareCells(tile)), piece);
+    const float pieceX = 2.0f * halfX / static_cast<float>(piecesFor(2.0f * halfX, piece));
+    const float pieceZ = 2.0f * halfZ / static_cast<float>(piecesFor(2.0f * halfZ, piece));
+    mesh.longestEdge = std::max(mesh.longestEdge, std::sqrt(pieceX * pieceX + pieceZ * pieceZ) * 1.001f);
 }
 
 void addRoundFloor(MeshBuilder& mesh, Vec3 centre, float radius, int rings, int sectors, const Material& a,

@@ -19,8 +19,8 @@ namespace content {
 // a face much longer than the things around it overlaps every split plane of the hierarchy.
 inline constexpr float kLongestEdge = 0.75f;
 
-// How many equal pieces of at most kLongestEdge a length takes.
-int piecesFor(float length);
+// How many equal pieces of at most `longest` a length takes.
+int piecesFor(float length, float longest = kLongestEdge);
 
 struct MeshBuilder {
     std::vector<Vec3> positions;
@@ -29,6 +29,8 @@ struct MeshBuilder {
     std::vector<Material> materials;  // one per triangle
     // One per position, or fewer: a vertex without one (zero, or past the end) belongs to flat faces.
     std::vector<Vec3> normals = {};
+    // The longest edge the generator leaves whole in this mesh (see addTiledFloor).
+    float longestEdge = kLongestEdge;
 };
 
 // The shading normal of vertex i: zero when it has none.
@@ -41,14 +43,18 @@ float ambientFactor(float y, float bottom, float height);
 void addShape(MeshBuilder& mesh, const Shape& shape, const Matrix4& placement, const Material& material);
 
 // A flat quad whose corners go around its edge loop, wound to face along normal, as a grid of
-// pieces no longer than kLongestEdge.
-void addQuad(MeshBuilder& mesh, const std::array<Vec3, 4>& corners, Vec3 normal, const Material& material);
+// pieces no longer than `longest`.
+void addQuad(MeshBuilder& mesh, const std::array<Vec3, 4>& corners, Vec3 normal, const Material& material,
+             float longest = kLongestEdge);
 void addTriangle(MeshBuilder& mesh, const std::array<Vec3, 3>& corners, Vec3 normal, const Material& material);
 
 // A floor at the height of centre over the given half extents, checkered in square tiles of the
-// given edge on the mesh's axes, the tile at the origin in a (content/surface_pattern.h).
+// given edge on the mesh's axes, the tile at the origin in a (content/surface_pattern.h), laid in
+// pieces no longer than `piece`. Its faces carry the pattern, so a floor standing clear of the
+// mesh's other faces can take pieces far longer than kLongestEdge: fewer, larger faces are fewer
+// steps for every ray that meets it. The mesh's longestEdge then grows to the pieces' diagonal.
 void addTiledFloor(MeshBuilder& mesh, Vec3 centre, float halfX, float halfZ, float tile, const Material& a,
-                   const Material& b);
+                   const Material& b, float piece = kLongestEdge);
 
 // A round floor of rings x sectors tiles in two alternating materials, the first sector of the
 // innermost ring (from +x towards -z) in a. Its centre lies on whole metres, where the pattern's

@@ -97,7 +97,7 @@ Light lightRecord(const LightPath& path, float partSeconds) {
 }  // namespace
 
 std::optional<std::string> refineForHierarchy(MeshBuilder& mesh) {
-    if (!splitLongEdges(mesh, kLongestEdge)) return "edges longer than the longest allowed remain after every split";
+    if (!splitLongEdges(mesh, mesh.longestEdge)) return "edges longer than the longest allowed remain after every split";
     if (!splitUntilEveryLeafIsSmall(mesh, kLeafRounds)) {
         return "a leaf of " + std::to_string(kBvhLeafLimit) + " faces or more remains after " +
                std::to_string(kLeafRounds) + " rounds of splitting";

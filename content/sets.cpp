@@ -96,9 +96,10 @@ void addKerb(MeshBuilder& mesh, Vec3 centre, float innerHalf, float width, float
     }
 }
 
-// Mesh 5: the plaza's checkered floor with a kerb around it.
+// Mesh 5: the plaza's checkered floor with a kerb around it. Nothing else stands on it in this
+// mesh, so it is laid in pieces of four tiles.
 void buildPlazaFloor(MeshBuilder& mesh, int) {
-    addTiledFloor(mesh, kPlaza, 12.0f, 12.0f, 1.5f, kTileBlack, kTileWhite);
+    addTiledFloor(mesh, kPlaza, 12.0f, 12.0f, 1.5f, kTileBlack, kTileWhite, 6.0f);
     addKerb(mesh, kPlaza, 12.0f, 1.0f, 0.3f, kGranite);
 }
 

@@ -9,6 +9,7 @@
 
 #include "content/mesh_builder.h"
 #include "content/refine.h"
+#include "content/scene_generator.h"
 #include "content/shapes.h"
 #include "scene/bvh.h"
 
@@ -99,6 +100,14 @@ TEST(RefineTest, GridQuadsKeepTheirAreaAndFaceTheAskedSide) {
     const Vec3 area = vectorArea(mesh);
     EXPECT_NEAR(area.x, 6.0f * 24.0f, 1e-3f);
     EXPECT_NEAR(std::fabs(area.y) + std::fabs(area.z), 0.0f, 1e-3f);
+}
+
+TEST(RefineTest, ATiledFloorLaidInLongPiecesKeepsThemThroughTheGeneratorsRefining) {
+    MeshBuilder mesh;
+    addTiledFloor(mesh, {0, 0, 60}, 12.0f, 12.0f, 1.5f, kRed, kBlue, 6.0f);
+    ASSERT_EQ(mesh.triangles.size(), 2u * 4u * 4u);
+    ASSERT_FALSE(refineForHierarchy(mesh));
+    EXPECT_EQ(mesh.triangles.size(), 2u * 4u * 4u) << "each face is a step of every ray that meets the floor";
 }
 
 // A room of ten big faces around a floor of small tiles: the big faces overlap every split the
