@@ -690,8 +690,9 @@ void main() {
     // first the one towards the outer corner of its 2 x 2 block, so that the block's four first
     // samples span the block and an edge anywhere in it changes one of them. Where they differ
     // (outlines, shadow borders, highlights, the objects a mirror shows) every pixel of the block
-    // traces more points: the opposite corner for a faint edge, all three others for a strong one;
-    // elsewhere one ray per pixel is all it costs. A later sample that hits the mesh its first
+    // traces more points: the opposite corner for a faint edge, then the other two as well where a
+    // pixel's two samples differ much, all three others at once for a strong edge; elsewhere one ray
+    // per pixel is all it costs. A later sample that hits the mesh its first
     // sample hit takes that sample's shadow answers where the whole block got the same ones, and
     // the reflection of a faint mirror (a polished floor) where the block's mirrors all met one
     // object in much the same light; otherwise it traces its own.
@@ -713,6 +714,8 @@ void main() {
     int sampleIndex = 0;
     int samples = 1;
     bool decided = false;  // whether the block has chosen its samples
+    bool splitWanted = false;  // whether the pixel's first two samples differ much
+    bool refined = false;      // whether a two-sample block has chosen again
     FirstSample firstSample = FirstSample(-1, 15, -1, false, vec3(0.0), vec3(0.0));
     int blockMesh = -1;        // the mesh all four first samples hit, or -1
     bool shadowsAgree = true;  // whether they got the same shadow answers
@@ -804,6 +807,9 @@ void main() {
                 if (s.otherShare > 0.0) shown = mix(shown, shownColor(lighting, s.otherAlbedo, mirror, fresnel, skyColor, haze), s.otherShare);
             }
             color += shown;
+            // A pixel whose first two samples differ much has the edge running through it.
+            vec3 apart = abs(steady - firstSample.steady);
+            if (sampleIndex == 1 && samples == 2 && max(max(apart.r, apart.g), apart.b) > edgeContrast) splitWanted = true;
             if (!later) firstSample = FirstSample(hitMesh, lit, mirrorMesh, s.reflectivity > 0.0 && hitMesh >= 0, mirror, steady);
             kind = noRay;
             toTest = 0;
@@ -826,6 +832,14 @@ void main() {
             shadowsAgree = sameLit;
             mirrorsAgree = sameMirror && mirrorsAlike;
         }
+        // Once the block's second samples are in, a block an edge runs through (as its pixels' first
+        // two samples show) takes the other two as well.
+        bool anySplit = !allInBlock(!splitWanted, parity);
+        bool secondsIn = allInBlock(samples != 2 || (sampleIndex >= 1 && kind == noRay), parity);
+        if (decided && !refined && samples == 2 && secondsIn) {
+            refined = true;
+            if (anySplit) samples = 4;
+        }
         if (kind == noRay && decided && sampleIndex + 1 < samples) {
             ++sampleIndex;
             kind = eyeRay;
@@ -836,7 +850,7 @@ void main() {
             pixel = raySides;
             dir = rayDir;
         }
-        if (allInBlock(decided && kind == noRay, parity)) break;
+        if (allInBlock(decided && kind == noRay && (samples != 2 || refined), parity)) break;
     }
     color /= float(samples);
     color = mix(color, flash.rgb, fade);
