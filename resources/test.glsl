@@ -690,12 +690,12 @@ void main() {
     // first the one towards the outer corner of its 2 x 2 block, so that the block's four first
     // samples span the block and an edge anywhere in it changes one of them. Where they differ
     // (outlines, shadow borders, highlights, the objects a mirror shows) every pixel of the block
-    // traces more points: the opposite corner for a faint edge, then the other two as well where a
-    // pixel's two samples differ much, all three others at once for a strong edge; elsewhere one ray
-    // per pixel is all it costs. A later sample that hits the mesh its first
-    // sample hit takes that sample's shadow answers where the whole block got the same ones, and
-    // the reflection of a faint mirror (a polished floor) where the block's mirrors all met one
-    // object in much the same light; otherwise it traces its own.
+    // traces more points: the opposite corner for a faint edge (then the other two as well, for the
+    // whole block, where any of its pixels finds its two samples far apart), all three others at
+    // once for a strong edge; elsewhere one ray per pixel is all it costs. A later sample that hits
+    // the mesh its first sample hit takes that sample's shadow answers where the whole block got
+    // the same ones, and the reflection of a faint mirror (a polished floor) where the block's
+    // mirrors all met one object in much the same light; otherwise it traces its own.
     //
     // A sample is two passes of the loop below: each pass traces the rays set up by the pass before
     // and then sets up the next ones (the shadow rays and the mirror ray of the surface an eye ray
