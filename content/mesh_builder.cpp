@@ -78,8 +78,15 @@ int piecesFor(float length, float longest) { return std::max(1, static_cast<int>
 void addQuad(MeshBuilder& mesh, const std::array<Vec3, 4>& corners, Vec3 normal, const Material& material,
              float longest) {
     const auto length = [](Vec3 a, Vec3 b) { return std::sqrt(dot(b - a, b - a)); };
-    const int across = piecesFor(std::max(length(corners[0], corners[1]), length(corners[3], corners[2])), longest);
-    const int along = piecesFor(std::max(length(corners[0], corners[3]), length(corners[1], corners[2])), longest);
+    const float wide = std::max(length(corners[0], corners[1]), length(corners[3], corners[2]));
+    const float deep = std::max(length(corners[0], corners[3]), length(corners[1], corners[2]));
+    const int across = piecesFor(wide, longest);
+    const int along = piecesFor(deep, longest);
+    if (longest > kLongestEdge) {
+        // The generator would halve the pieces' diagonals again: the mesh allows them.
+        const float pieceX = wide / static_cast<float>(across), pieceZ = deep / static_cast<float>(along);
+        mesh.longestEdge = std::max(mesh.longestEdge, std::sqrt(pieceX * pieceX + pieceZ * pieceZ) * 1.001f);
+    }
     const auto base = static_cast<std::uint32_t>(mesh.positions.size());
     for (int j = 0; j <= along; ++j) {
         const float v = static_cast<float>(j) / static_cast<float>(along);
@@ -120,9 +127,6 @@ void addTiledFloor(MeshBuilder& mesh, Vec3 centre, float halfX, float halfZ, flo
     const float x0 = centre.x - halfX, x1 = centre.x + halfX, z0 = centre.z - halfZ, z1 = centre.z + halfZ;
     addQuad(mesh, {{{x0, centre.y, z0}, {x1, centre.y, z0}, {x1, centre.y, z1}, {x0, centre.y, z1}}}, kUp,
             checkered(a, b, squareCells(tile)), piece);
-    const float pieceX = 2.0f * halfX / static_cast<float>(piecesFor(2.0f * halfX, piece));
-    const float pieceZ = 2.0f * halfZ / static_cast<float>(piecesFor(2.0f * halfZ, piece));
-    mesh.longestEdge = std::max(mesh.longestEdge, std::sqrt(pieceX * pieceX + pieceZ * pieceZ) * 1.001f);
 }
 
 void addRoundFloor(MeshBuilder& mesh, Vec3 centre, float radius, int rings, int sectors, const Material& a,

@@ -43,7 +43,8 @@ float ambientFactor(float y, float bottom, float height);
 void addShape(MeshBuilder& mesh, const Shape& shape, const Matrix4& placement, const Material& material);
 
 // A flat quad whose corners go around its edge loop, wound to face along normal, as a grid of
-// pieces no longer than `longest`.
+// pieces no longer than `longest`. With pieces longer than kLongestEdge the mesh's longestEdge
+// grows to their diagonal, so that the generator keeps them whole.
 void addQuad(MeshBuilder& mesh, const std::array<Vec3, 4>& corners, Vec3 normal, const Material& material,
              float longest = kLongestEdge);
 void addTriangle(MeshBuilder& mesh, const std::array<Vec3, 3>& corners, Vec3 normal, const Material& material);
@@ -52,7 +53,7 @@ void addTriangle(MeshBuilder& mesh, const std::array<Vec3, 3>& corners, Vec3 nor
 // given edge on the mesh's axes, the tile at the origin in a (content/surface_pattern.h), laid in
 // pieces no longer than `piece`. Its faces carry the pattern, so a floor standing clear of the
 // mesh's other faces can take pieces far longer than kLongestEdge: fewer, larger faces are fewer
-// steps for every ray that meets it. The mesh's longestEdge then grows to the pieces' diagonal.
+// steps for every ray that meets it.
 void addTiledFloor(MeshBuilder& mesh, Vec3 centre, float halfX, float halfZ, float tile, const Material& a,
                    const Material& b, float piece = kLongestEdge);
 

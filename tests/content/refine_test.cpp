@@ -108,6 +108,9 @@ TEST(RefineTest, ATiledFloorLaidInLongPiecesKeepsThemThroughTheGeneratorsRefinin
     ASSERT_EQ(mesh.triangles.size(), 2u * 4u * 4u);
     ASSERT_FALSE(refineForHierarchy(mesh));
     EXPECT_EQ(mesh.triangles.size(), 2u * 4u * 4u) << "each face is a step of every ray that meets the floor";
+    MeshBuilder fine;
+    addTiledFloor(fine, {0, 0, 0}, 5.0f, 12.0f, 1.0f, kRed, kBlue);
+    EXPECT_EQ(fine.longestEdge, kLongestEdge) << "a floor in the usual grid lets the rest of its mesh be split as before";
 }
 
 // A room of ten big faces around a floor of small tiles: the big faces overlap every split the
