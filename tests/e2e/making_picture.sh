@@ -36,8 +36,9 @@ wait_for_picture() {
 all_black() { [ "$(measure 320x180+0+0 '%[fx:int(255*maxima)]')" = "0" ]; }
 same_as() { [ "$(psnr now "$1")" = "inf" ]; }
 differs_from() { [ "$(psnr now "$1")" != "inf" ]; }
-# The scene step the director shows at part-3 time $1 (part 3 starts at 54 s).
-step_at() { awk -v t="$1" 'BEGIN { print int((t - 54) * 60) }'; }
+# The scene step the director shows at part-3 time $1 (part 3 starts at 54 s). A step holds its own
+# end, as a part does: 62.350 s is the last moment of step 500, not the first of 501.
+step_at() { awk -v t="$1" 'BEGIN { print int((t - 54) * 60 - 1e-6) }'; }
 
 # ---- The last part is black ----
 start_show --window 320x180 --at 111
