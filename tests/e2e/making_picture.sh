@@ -36,9 +36,25 @@ wait_for_picture() {
 all_black() { [ "$(measure 320x180+0+0 '%[fx:int(255*maxima)]')" = "0" ]; }
 same_as() { [ "$(psnr now "$1")" = "inf" ]; }
 differs_from() { [ "$(psnr now "$1")" != "inf" ]; }
-# The scene step the director shows at part-3 time $1 (part 3 starts at 54 s). A step holds its own
-# end, as a part does: 62.350 s is the last moment of step 500, not the first of 501.
-step_at() { awk -v t="$1" 'BEGIN { print int((t - 54) * 60 - 1e-6) }'; }
+# The scene step the director shows at part-3 time $1 (part 3 starts at 54 s), worked out as the
+# production does: the millisecond to a sample frame, the frame to seconds and the step in single
+# precision. So 62.350 s is the last moment of step 500 (62.3499985 s) and 62.500 s the first of
+# 510: doubles alone get one of the two wrong.
+step_at() {
+  awk -v t="$1" '
+    function single(x,  e, q, r, n) {  # x > 0 rounded to the nearest float, ties to even
+      e = 0
+      while (2 ^ e > x) e--
+      while (2 ^ (e + 1) <= x) e++
+      q = 2 ^ (23 - e); r = x * q; n = int(r)
+      if (r - n > 0.5 || (r - n == 0.5 && n % 2 == 1)) n++
+      return n / q
+    }
+    BEGIN {
+      frame = int(int(t * 1000 + 0.5) / 1000 * 44100 + 0.5)
+      print int(single(single(single(frame / 44100) - 54) * 60))
+    }'
+}
 
 # ---- The last part is black ----
 start_show --window 320x180 --at 111
