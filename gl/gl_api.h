@@ -29,7 +29,8 @@
     X(void, glBindFramebuffer, (GLenum, GLuint), true)                               \
     X(void, glFramebufferTexture2D, (GLenum, GLenum, GLenum, GLuint, GLint), true)   \
     X(GLenum, glCheckFramebufferStatus, (GLenum), false)                             \
-    X(void, glDeleteProgram, (GLuint), true)
+    X(void, glDeleteProgram, (GLuint), true)                                         \
+    X(void, glBindImageTexture, (GLuint, GLuint, GLint, GLboolean, GLint, GLenum, GLenum), true)
 
 struct GlApi {
 #define QV_GL_DECLARE_FIELD(result, name, parameters, hasCaller) result(QV_GL_CALL* name) parameters = nullptr;
@@ -37,7 +38,7 @@ struct GlApi {
 #undef QV_GL_DECLARE_FIELD
 };
 
-inline constexpr int kGlApiEntryCount = 21;
+inline constexpr int kGlApiEntryCount = 22;
 
 // The process-wide table; empty until loadGlApi runs.
 extern GlApi glApi;

@@ -28,6 +28,7 @@ inline constexpr GLenum kGlColorAttachment0 = 0x8CE0;
 inline constexpr GLenum kGlTexture0 = 0x84C0;
 inline constexpr GLenum kGlR32F = 0x822E;
 inline constexpr GLenum kGlRGBA32F = 0x8814;
+inline constexpr GLenum kGlReadOnly = 0x88B8;
 inline constexpr GLenum kGlRGBA8 = 0x8058;
 inline constexpr GLenum kGlRed = 0x1903;
 inline constexpr GLenum kGlRgba = 0x1908;

@@ -71,6 +71,7 @@ void bindSceneData(const Scene& scene) {
     // -1 means no scene texture is held; bind none rather than an invented name.
     const GLuint name = scene.texture.id == -1 ? 0u : static_cast<GLuint>(scene.texture.id);
     glBindTexture(GL_TEXTURE_2D, name);
+    glApi.glBindImageTexture(kSceneImageUnit, name, 0, GL_FALSE, 0, kGlReadOnly, kGlRGBA32F);
 }
 
 }  // namespace
@@ -255,6 +256,7 @@ bool setSceneUniforms(Scene& scene, const ScenePart& part, float t, const Shader
         if (shader.hasFixedLocation(unit + 1)) glApi.glUniform1i(unit + 1, unit);
     }
     glApi.glUniform1i(uniformLocation(shader, "scene_data"), kSceneDataUnit);
+    glApi.glUniform1i(uniformLocation(shader, "scene_image"), kSceneImageUnit);
     glApi.glUniform4iv(uniformLocation(shader, "scene_part"), 1, partValues.data());
     glApi.glUniform4iv(uniformLocation(shader, "meshes_info"), meshCount, meshes.info[0].data());
     glApi.glUniform4iv(uniformLocation(shader, "meshes_surface"), meshCount, meshes.surface[0].data());

@@ -23,6 +23,9 @@ using Vector4 = std::array<float, 4>;
 
 // Texture unit of the scene data texture (GL_TEXTURE3).
 inline constexpr int kSceneDataUnit = 3;
+// Image unit the scene data texture is bound to as well, read-only ("scene_image"): an image load
+// costs the software rasteriser less than a texel fetch, which handles a mip level per pixel.
+inline constexpr int kSceneImageUnit = 0;
 
 // A box given by its lowest and highest corners.
 struct MeshBox {

@@ -7,6 +7,11 @@
 // less than the wall clock. Google Benchmark's own CPU column is the whole process's processor
 // time too (for a part, that of the pair of frames).
 //
+// The first frame of each part is measured too ("BM_FirstFrame"): the scene program built afresh
+// from its file, then the part's frame drawn with it, which is what a part's first frame costs
+// before the driver has a compiled copy of the program. The driver's shader cache on disk is
+// turned off for the whole process so that every build is a real one.
+//
 // The show's resources are read from resources/ in the current folder when there is one (so a
 // copy of an older scene and shader can be measured), otherwise from the source tree's.
 #include <benchmark/benchmark.h>
@@ -17,6 +22,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "gl/gl_api.h"
@@ -24,6 +30,7 @@
 #include "gl/screen_size.h"
 #include "shaders/shader.h"
 #include "show/director.h"
+#include "show/show_resources.h"
 #include "show/startup.h"
 #include "tools/headless_screen.h"
 #include "show/timeline.h"
@@ -75,6 +82,7 @@ bool prepare() {
     FrameBench& b = bench();
     if (b.ready) return true;
     if (!std::filesystem::exists("resources/scene.vxs")) std::filesystem::current_path(QV_SOURCE_DIR);
+    setenv("MESA_SHADER_CACHE_DISABLE", "true", 1);  // read when the context is made
     if (auto error = openHeadlessScreen(b.screen, kWidth, kHeight)) {
         std::fprintf(stderr, "frame_benchmark: %s\n", error->c_str());
         return false;
@@ -156,6 +164,42 @@ void BM_Part(benchmark::State& state, float seconds) {
     state.counters["x_reference_cpu"] = part.cpuMs / reference.cpuMs;
 }
 
+// The scene program built again from resources/test.glsl into the show's slot, as a saved file
+// is, and the part's frame drawn with it: the driver compiles the program for the rasteriser at
+// that first draw. Paired with a reference frame like BM_Part.
+void BM_FirstFrame(benchmark::State& state, float seconds) {
+    if (!prepare()) {
+        state.SkipWithError("no headless OpenGL context or no show resources");
+        return;
+    }
+    const std::optional<std::string> source = readFile("resources/test.glsl");
+    if (!source) {
+        state.SkipWithError("resources/test.glsl cannot be read");
+        return;
+    }
+    const auto buildAndDraw = [&] {
+        *shaderSlots.test = buildShaderQuietly(kGlFragmentShader, source->c_str()).shader;
+        drawShowFrame(seconds);
+    };
+    drawReference();
+    FrameCost first;
+    FrameCost reference;
+    for (auto _ : state) {
+        const FrameCost pairedReference = timeFrame(drawReference);
+        const FrameCost cost = timeFrame(buildAndDraw);
+        state.SetIterationTime(cost.ms / 1000.0);
+        first.ms += cost.ms;
+        first.cpuMs += cost.cpuMs;
+        reference.ms += pairedReference.ms;
+        reference.cpuMs += pairedReference.cpuMs;
+    }
+    const auto frames = static_cast<double>(state.iterations());
+    state.counters["ms"] = first.ms / frames;
+    state.counters["x_reference"] = first.ms / reference.ms;
+    state.counters["cpu_ms"] = first.cpuMs / frames;
+    state.counters["x_reference_cpu"] = first.cpuMs / reference.cpuMs;
+}
+
 // Each part at a fixed time into it, well inside its fades; the opening while it is dithered to
 // two colours; and the plaza once more at its heaviest views (34 s in).
 void registerBenchmarks() {
@@ -177,6 +221,16 @@ void registerBenchmarks() {
         const auto seconds = static_cast<float>(partStartSeconds(moment.part) + moment.secondsIntoPart);
         const std::string name = std::string(moment.name) + "_" + std::to_string(static_cast<int>(seconds)) + "s";
         benchmark::RegisterBenchmark(name.c_str(), BM_Part, seconds)
+            ->UseManualTime()
+            ->MeasureProcessCPUTime()
+            ->MinTime(2.0)
+            ->Unit(benchmark::kMillisecond);
+    }
+    for (const Moment& moment : kMoments) {
+        const auto seconds = static_cast<float>(partStartSeconds(moment.part) + moment.secondsIntoPart);
+        const std::string name = "BM_FirstFrame/" + std::string(moment.name).substr(8) + "_" +
+                                 std::to_string(static_cast<int>(seconds)) + "s";
+        benchmark::RegisterBenchmark(name.c_str(), BM_FirstFrame, seconds)
             ->UseManualTime()
             ->MeasureProcessCPUTime()
             ->MinTime(2.0)

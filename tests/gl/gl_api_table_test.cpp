@@ -19,7 +19,7 @@ void* fakeLookup(const char* name) {
     return &anyFunction;
 }
 
-TEST(FillGlApiTest, LooksUpTheTwentyOneEntryPointsInTableOrder) {
+TEST(FillGlApiTest, LooksUpTheTwentyTwoEntryPointsInTableOrder) {
     lookedUp.clear();
     lacking.clear();
     GlApi api;
@@ -29,7 +29,7 @@ TEST(FillGlApiTest, LooksUpTheTwentyOneEntryPointsInTableOrder) {
         "glUniform1i", "glGetProgramiv", "glGetProgramInfoLog", "glGenerateMipmap", "glActiveTexture",
         "glGetUniformLocation", "glGetUniformfv", "glGenRenderbuffers", "glBindRenderbuffer",
         "glRenderbufferStorage", "glFramebufferRenderbuffer", "glGenFramebuffers", "glBindFramebuffer",
-        "glFramebufferTexture2D", "glCheckFramebufferStatus", "glDeleteProgram"};
+        "glFramebufferTexture2D", "glCheckFramebufferStatus", "glDeleteProgram", "glBindImageTexture"};
     EXPECT_EQ(lookedUp, expected);
     EXPECT_NE(api.glDeleteProgram, nullptr);
 }

@@ -20,6 +20,7 @@ layout(location = 1) uniform sampler2D unit0;
 layout(location = 2) uniform sampler2D unit1;
 layout(location = 3) uniform sampler2D unit2;
 uniform sampler2D scene_data;
+layout(rgba32f) readonly uniform image2D scene_image;
 uniform ivec4 scene_part;
 uniform ivec4 meshes_info[32];
 uniform ivec4 meshes_surface[32];
@@ -31,7 +32,7 @@ uniform vec4 light_positions[4];
 uniform vec4 light_colors[4];
 out vec4 colour;
 void main() {
-    float s = frame.x + texture(scene_data, vec2(0.5)).x + texture(unit0, vec2(0.5)).x
+    float s = frame.x + texture(scene_data, vec2(0.5)).x + imageLoad(scene_image, ivec2(0)).x + texture(unit0, vec2(0.5)).x
             + texture(unit1, vec2(0.5)).x + texture(unit2, vec2(0.5)).x + camera[3][0];
     for (int i = 0; i < 32; ++i) {
         if (i > scene_part.z) break;
@@ -131,6 +132,7 @@ TEST(SceneUniformsGlTest, SetsEveryUniformAndDraws) {
     EXPECT_EQ((program.ints<1>(2)), (std::array<GLint, 1>{1}));
     EXPECT_EQ((program.ints<1>(3)), (std::array<GLint, 1>{2}));
     EXPECT_EQ((program.ints<1>("scene_data")), (std::array<GLint, 1>{3}));
+    EXPECT_EQ((program.ints<1>("scene_image")), (std::array<GLint, 1>{kSceneImageUnit}));
     EXPECT_EQ((program.ints<4>("scene_part")), (std::array<GLint, 4>{1, 1, 2, 0x41800000}));
 
     EXPECT_EQ((program.ints<4>("meshes_info[0]")), (std::array<GLint, 4>{0, 0, 0, 0}));
@@ -162,6 +164,11 @@ TEST(SceneUniformsGlTest, SetsEveryUniformAndDraws) {
     glGetIntegerv(0x8B8D /* GL_CURRENT_PROGRAM */, &used);
     EXPECT_EQ(active, 0x84C3);
     EXPECT_EQ(bound, scene.texture.id);
+    using GetIntegeri = void(QV_GL_CALL*)(GLenum, GLuint, GLint*);
+    const auto getIntegeri = reinterpret_cast<GetIntegeri>(platform::getGlProcAddress("glGetIntegeri_v"));
+    GLint image = 0;
+    getIntegeri(0x8F3A /* GL_IMAGE_BINDING_NAME */, kSceneImageUnit, &image);
+    EXPECT_EQ(image, scene.texture.id) << "the scene texture is bound as an image too";
     EXPECT_EQ(static_cast<GLuint>(used), program.shader.program);
 
     std::array<float, 4> pixel{};
