@@ -676,10 +676,6 @@ struct FirstSample {
 };
 
 void main() {
-    // Never taken (the window is never narrower than nothing), but a program that may discard is
-    // compiled once by the rasteriser rather than twice (once more for blocks it covers whole):
-    // that halves this program's build, most of what a part's first frame costs.
-    if (frame.x < 0.0) discard;
     float fade = clamp(flash.a, 0.0, 1.0);
     if (fade >= 1.0) {
         fragColor = vec4(flash.rgb, 1.0);  // the fade hides the scene entirely
@@ -861,4 +857,9 @@ void main() {
     color /= float(samples);
     color = mix(color, flash.rgb, fade);
     fragColor = vec4(color, 1.0);
+    // Never taken (the window is never narrower than nothing), but a program that may discard is
+    // compiled once by the rasteriser rather than twice (once more for blocks it covers whole):
+    // that halves this program's build, most of what a part's first frame costs. At the start of
+    // main it cost 2.5 % more instructions (7 % more steps of the walk); here, nothing.
+    if (frame.x < 0.0) discard;
 }
