@@ -35,7 +35,6 @@ layout(rgba32f) readonly uniform image2D scene_image;  // the scene texture, rea
 uniform ivec4 scene_part;            // camera, first mesh, last mesh, duration bits
 uniform ivec4 meshes_info[32];       // vertex texel, face texel, node texel, face count
 uniform ivec4 meshes_surface[32];    // surface record 0 texel, surface record 1 texel
-uniform mat4 meshes_tx[32];          // mesh to world
 uniform mat4 meshes_itx[32];         // world to mesh
 uniform vec4 meshes_low[32];         // the mesh's world-space box: lowest corner,
 uniform vec4 meshes_high[32];        // highest corner (an empty mesh's box is empty)
@@ -474,8 +473,10 @@ Surface surfaceAt(Hit hit, vec3 origin, vec3 dir, bool raysLeave, PixelSides pix
             // already reaches the curve would be shadowed by the neighbouring faces.
             vec3 p = w.x * v0.xyz + w.y * v1.xyz + w.z * v2.xyz;
             vec3 below = vec3(min(dot(p - v0.xyz, n0), 0.0), min(dot(p - v1.xyz, n1), 0.0), min(dot(p - v2.xyz, n2), 0.0));
-            p -= w.x * below.x * n0 + w.y * below.y * n1 + w.z * below.z * n2;
-            leaving = (meshes_tx[hit.mesh] * vec4(p, 1.0)).xyz;
+            // The step out to the curve is carried to the world by the inverse of the world-to-mesh
+            // matrix at hand: cheaper than reading the mesh-to-world one lane by lane.
+            vec3 outward = -(w.x * below.x * n0 + w.y * below.y * n1 + w.z * below.z * n2);
+            leaving += inverse(transpose(toWorldNormal)) * outward;
         }
     }
     if (!front) {
@@ -595,11 +596,19 @@ vec3 displayed(vec3 color) {
     return pow(color, vec3(1.0 / 2.2));
 }
 
-// A surface of the given albedo as shown: lit, mirroring with the given share, in haze.
-vec3 shownColor(Shading light, vec3 albedo, vec3 mirror, float fresnel, vec3 skyColor, float haze) {
+// The light from a surface of the given albedo: lit, mirroring with the given share, in haze.
+vec3 seenColor(Shading light, vec3 albedo, vec3 mirror, float fresnel, vec3 skyColor, float haze) {
     vec3 color = mix(litColor(light, albedo), mirror * mix(vec3(1.0), albedo, 0.3), fresnel);
-    return displayed(mix(color, skyColor, haze));
+    return mix(color, skyColor, haze);
 }
+
+vec3 shownColor(Shading light, vec3 albedo, vec3 mirror, float fresnel, vec3 skyColor, float haze) {
+    return displayed(seenColor(light, albedo, mirror, fresnel, skyColor, haze));
+}
+
+// Light measured much as shown, for the edge tests only: a square root is one instruction where
+// the display curve is a few hundred.
+vec3 steadyShown(vec3 color) { return sqrt(clamp(color, 0.0, 1.0)); }
 
 // The largest value of v over the pixel's 2 x 2 block (the pixels the rasteriser shades together).
 float blockMax(float v, vec2 parity) {
@@ -672,7 +681,7 @@ struct FirstSample {
     int mirrorMesh;  // the mesh its reflection met, -1 for the sky or no reflection
     bool mirrored;   // whether mirror holds its reflection
     vec3 mirror;
-    vec3 steady;     // its colour as shown with checkers at their mean, for the edge test
+    vec3 steady;     // its colour with checkers at their mean, for the edge test (see steadyShown)
 };
 
 void main() {
@@ -796,14 +805,14 @@ void main() {
             likely = -1;
         } else if (kind != noRay) {
             vec3 shown = displayed(skyColor);
-            vec3 steady = shown;
+            vec3 steady = steadyShown(skyColor);
             if (hitMesh >= 0) {
                 int unused;
                 Shading lighting = shade(s, dir, lit, unused);
                 float fresnel = s.reflectivity > 0.0 ? clamp(s.reflectivity + (1.0 - s.reflectivity) * 0.25 * pow(1.0 - max(dot(-dir, s.normal), 0.0), 5.0), 0.0, 1.0) : 0.0;
                 // Distance haze toward the sky colour keeps far geometry calm.
                 float haze = 1.0 - exp(-max(hitT - 30.0, 0.0) * 0.01);
-                steady = shownColor(lighting, 0.5 * (s.albedo + s.otherAlbedo), steadyMirror, fresnel, skyColor, haze);
+                steady = steadyShown(seenColor(lighting, 0.5 * (s.albedo + s.otherAlbedo), steadyMirror, fresnel, skyColor, haze));
                 // A checker's two materials are mixed as shown, as the samples of a pixel are.
                 shown = shownColor(lighting, s.albedo, mirror, fresnel, skyColor, haze);
                 if (s.otherShare > 0.0) shown = mix(shown, shownColor(lighting, s.otherAlbedo, mirror, fresnel, skyColor, haze), s.otherShare);
