@@ -140,21 +140,20 @@ bool intersectTriangle(Ray ray, vec3 v0, vec3 e1, vec3 e2, float tmax, out float
 const int wordBits = 0xFFFFF;
 const int wordBias = 0x80000;
 
-int packWaiting(float entry, ivec2 node) {
-    return (floatBitsToInt(entry) & ~wordBits) | ((node.x != 0 ? node.x : -node.y) + wordBias);
-}
+int packWaiting(float entry, int node) { return (floatBitsToInt(entry) & ~wordBits) | (node + wordBias); }
 
 float waitingEntry(int waiting) { return intBitsToFloat(waiting & ~wordBits); }
 
-ivec2 waitingNode(int waiting) {
-    int word = (waiting & wordBits) - wordBias;
-    return word < 0 ? ivec2(0, -word) : ivec2(word, 0);
-}
+int waitingNode(int waiting) { return (waiting & wordBits) - wordBias; }
+
+// A child as a pair's texel stores it, (pair, leaf word), in one number (see traceMesh).
+int nodeWord(vec2 stored) { return stored.x != 0.0 ? int(stored.x) : -int(stored.y); }
 
 // Walks a mesh through its trace tree: a hierarchy the generator appends to the mesh's vertices
-// (content/trace_tree.h), pairs then face entries, just before the mesh's face texels. A node
-// travels as (pair, leaf word): its pair holds its two children, and a pair of 0 marks a leaf,
-// whose leaf word is its first face entry times 16 plus its entry count.
+// (content/trace_tree.h), pairs then face entries, just before the mesh's face texels. A node is
+// stored as (pair, leaf word): its pair holds its two children, and a pair of 0 marks a leaf,
+// whose leaf word is its first face entry times 16 plus its entry count. The walk carries it as
+// one number (see nodeWord).
 //
 // Every step reads three texels and does one piece of work with them: a pair (its two child boxes,
 // stored as 8-bit steps from the pair's origin, and the children's words), or one face entry (its
@@ -171,17 +170,18 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
     int top = 0;
 
     bool found = false;
-    ivec2 node = info.w > treeLeafFaces ? ivec2(1, 0) : ivec2(0, info.w);
+    // The node to open next: a pair above 0, minus a leaf word below 0, 0 for none.
+    int node = info.w > treeLeafFaces ? 1 : -info.w;
     int face = 0;       // the face entries face..lastFace of the current leaf are still to be tested
     int lastFace = -1;
     for (int step = 0; step < maxSteps; ++step) {
-        if (face > lastFace && node.x == 0) {
-            face = node.y >> leafCountBits;
-            lastFace = face + (node.y & ((1 << leafCountBits) - 1)) - 1;
-            node.x = -1;
+        if (face > lastFace && node < 0) {
+            face = -node >> leafCountBits;
+            lastFace = face + (-node & ((1 << leafCountBits) - 1)) - 1;
+            node = 0;
         }
         bool onFace = face <= lastFace;
-        int pair = entryBase - 3 * max(node.x, 0);
+        int pair = entryBase - 3 * max(node, 0);
         int entry = entryBase + 3 * face;
         ivec3 address = onFace ? ivec3(entry, entry + 1, entry + 2) : ivec3(pair, pair + 1, pair + 2);
         vec4 t0 = fetchTexel(address.x);
@@ -196,7 +196,7 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
                 if (anyHit) return true;
             }
             ++face;
-        } else if (node.x > 0) {
+        } else if (node > 0) {
             // The two boxes' planes, origin + steps * 2^(e - 127) on each axis, as distances along the ray.
             int exponents = int(t0.w);
             vec3 stepSize = vec3(intBitsToFloat((exponents & 255) << 23), intBitsToFloat(((exponents >> 8) & 255) << 23),
@@ -209,14 +209,14 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
             vec4 z = start.z + vec4(corners >> 16) * stride.z;
             float ta = slabEntry(vec3(x.x, y.x, z.x), vec3(x.y, y.y, z.y), best.t);
             float tb = slabEntry(vec3(x.z, y.z, z.z), vec3(x.w, y.w, z.w), best.t);
-            ivec2 a = ivec2(t2.xy);
-            ivec2 b = ivec2(t2.zw);
+            int a = nodeWord(t2.xy);
+            int b = nodeWord(t2.zw);
             if (tb < ta) {
-                ivec2 swapNode = a; a = b; b = swapNode;
+                int swapNode = a; a = b; b = swapNode;
                 float swapT = ta; ta = tb; tb = swapT;
             }
             if (ta >= noHit) {
-                node.x = -1;
+                node = 0;
             } else {
                 // Open the nearer child next; the farther one waits.
                 if (tb < noHit && top < stackSize) {
@@ -226,7 +226,7 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
                 node = a;
             }
         }
-        if (face > lastFace && node.x < 0) {
+        if (face > lastFace && node == 0) {
             // Next: the most recently deferred child, unless a closer hit has been found since.
             if (top == 0) break;
             --top;
@@ -602,8 +602,11 @@ vec3 seenColor(Shading light, vec3 albedo, vec3 mirror, float fresnel, vec3 skyC
     return mix(color, skyColor, haze);
 }
 
-vec3 shownColor(Shading light, vec3 albedo, vec3 mirror, float fresnel, vec3 skyColor, float haze) {
-    return displayed(seenColor(light, albedo, mirror, fresnel, skyColor, haze));
+// Two lights mixed much as shown, as the samples of a pixel mix them: display values go roughly as
+// the square root of light.
+vec3 mixedAsShown(vec3 a, vec3 b, float share) {
+    vec3 root = mix(sqrt(max(a, vec3(0.0))), sqrt(max(b, vec3(0.0))), share);
+    return root * root;
 }
 
 // Light measured much as shown, for the edge tests only: a square root is one instruction where
@@ -786,12 +789,10 @@ void main() {
                 }
             } else {
                 mirrorMesh = hit.mesh;
-                // A checker seen in a mirror: its two materials mixed much as shown (display values
-                // go roughly as the square root), as the samples of a pixel would mix them.
-                vec3 seenA = sqrt(max(litColor(seenLight, surface.albedo), vec3(0.0)));
-                vec3 seenB = sqrt(max(litColor(seenLight, surface.otherAlbedo), vec3(0.0)));
-                vec3 seenMix = mix(seenA, seenB, surface.otherShare);
-                mirror = hit.mesh < 0 ? skyThere : seenMix * seenMix;
+                // A checker seen in a mirror: its two materials mixed as a pixel's samples would be.
+                vec3 seenMix = mixedAsShown(litColor(seenLight, surface.albedo), litColor(seenLight, surface.otherAlbedo),
+                                            surface.otherShare);
+                mirror = hit.mesh < 0 ? skyThere : seenMix;
                 steadyMirror = hit.mesh < 0 ? skyThere : litColor(seenLight, 0.5 * (surface.albedo + surface.otherAlbedo));
             }
         }
@@ -814,8 +815,11 @@ void main() {
                 float haze = 1.0 - exp(-max(hitT - 30.0, 0.0) * 0.01);
                 steady = steadyShown(seenColor(lighting, 0.5 * (s.albedo + s.otherAlbedo), steadyMirror, fresnel, skyColor, haze));
                 // A checker's two materials are mixed as shown, as the samples of a pixel are.
-                shown = shownColor(lighting, s.albedo, mirror, fresnel, skyColor, haze);
-                if (s.otherShare > 0.0) shown = mix(shown, shownColor(lighting, s.otherAlbedo, mirror, fresnel, skyColor, haze), s.otherShare);
+                shown = displayed(seenColor(lighting, s.albedo, mirror, fresnel, skyColor, haze));
+                if (s.otherShare > 0.0) {
+                    vec3 other = displayed(seenColor(lighting, s.otherAlbedo, mirror, fresnel, skyColor, haze));
+                    shown = mix(shown, other, s.otherShare);
+                }
             }
             color += shown;
             // A pixel whose first two samples differ much has the edge running through it.
