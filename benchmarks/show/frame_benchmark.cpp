@@ -138,6 +138,28 @@ void BM_Reference(benchmark::State& state) {
 // One frame of the show at show time `seconds`. Each of its frames is paired with a reference
 // frame drawn just before it, so that the ratio compares frames drawn under the same load of the
 // machine.
+// Times `draw` once per iteration, each time just after a reference frame, and reports its cost
+// and its ratio to those reference frames.
+template <typename Draw>
+void timeAgainstReference(benchmark::State& state, Draw draw) {
+    FrameCost drawn;
+    FrameCost reference;
+    for (auto _ : state) {
+        const FrameCost pairedReference = timeFrame(drawReference);
+        const FrameCost cost = timeFrame(draw);
+        state.SetIterationTime(cost.ms / 1000.0);
+        drawn.ms += cost.ms;
+        drawn.cpuMs += cost.cpuMs;
+        reference.ms += pairedReference.ms;
+        reference.cpuMs += pairedReference.cpuMs;
+    }
+    const auto frames = static_cast<double>(state.iterations());
+    state.counters["ms"] = drawn.ms / frames;
+    state.counters["x_reference"] = drawn.ms / reference.ms;
+    state.counters["cpu_ms"] = drawn.cpuMs / frames;
+    state.counters["x_reference_cpu"] = drawn.cpuMs / reference.cpuMs;
+}
+
 void BM_Part(benchmark::State& state, float seconds) {
     if (!prepare()) {
         state.SkipWithError("no headless OpenGL context or no show resources");
@@ -146,22 +168,7 @@ void BM_Part(benchmark::State& state, float seconds) {
     const auto drawPart = [seconds] { drawShowFrame(seconds); };
     drawReference();
     drawPart();
-    FrameCost part;
-    FrameCost reference;
-    for (auto _ : state) {
-        const FrameCost pairedReference = timeFrame(drawReference);
-        const FrameCost cost = timeFrame(drawPart);
-        state.SetIterationTime(cost.ms / 1000.0);
-        part.ms += cost.ms;
-        part.cpuMs += cost.cpuMs;
-        reference.ms += pairedReference.ms;
-        reference.cpuMs += pairedReference.cpuMs;
-    }
-    const auto frames = static_cast<double>(state.iterations());
-    state.counters["ms"] = part.ms / frames;
-    state.counters["x_reference"] = part.ms / reference.ms;
-    state.counters["cpu_ms"] = part.cpuMs / frames;
-    state.counters["x_reference_cpu"] = part.cpuMs / reference.cpuMs;
+    timeAgainstReference(state, drawPart);
 }
 
 // The scene program built again from resources/test.glsl into the show's slot, as a saved file
@@ -185,23 +192,8 @@ void BM_FirstFrame(benchmark::State& state, float seconds) {
         drawShowFrame(seconds);
     };
     drawReference();
-    FrameCost first;
-    FrameCost reference;
-    for (auto _ : state) {
-        const FrameCost pairedReference = timeFrame(drawReference);
-        const FrameCost cost = timeFrame(buildAndDraw);
-        state.SetIterationTime(cost.ms / 1000.0);
-        first.ms += cost.ms;
-        first.cpuMs += cost.cpuMs;
-        reference.ms += pairedReference.ms;
-        reference.cpuMs += pairedReference.cpuMs;
-    }
-    const auto frames = static_cast<double>(state.iterations());
-    state.counters["ms"] = first.ms / frames;
-    state.counters["x_reference"] = first.ms / reference.ms;
-    state.counters["cpu_ms"] = first.cpuMs / frames;
-    state.counters["x_reference_cpu"] = first.cpuMs / reference.cpuMs;
-    state.counters["compile_cpu_ms"] = compileCpuMs / frames;
+    timeAgainstReference(state, buildAndDraw);
+    state.counters["compile_cpu_ms"] = compileCpuMs / static_cast<double>(state.iterations());
 }
 
 // Each part at a fixed time into it, well inside its fades; the opening while it is dithered to
