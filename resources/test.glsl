@@ -283,13 +283,47 @@ Hit traceScene(vec3 origin, vec3 dir, float tmax, bool anyHit, int likely) {
 // from `from` towards each light slot whose bit is set in lights, then the ray from origin along dir
 // for its nearest hit before tmax (none when tmax is negative). The lights found blocked come back
 // in blocked.
+// The part's lights, read from their uniforms once in main: the rasteriser reads a uniform lane by
+// lane wherever the program uses it, which in the light loops would be every pass of every loop.
+// Only ever indexed by constants, so they stay in registers; lightPosition and lightColor choose a
+// slot among them.
+vec3 lightPositions[4];
+vec3 lightColors[4];
+int lightSlotCount;    // the slots up to the last occupied one: an empty slot after it would cost a pass
+int lightsOccupied;    // bit i: slot i holds a light
+int lightsCasting;     // bit i: slot i holds a light that may cast shadows the eye can see
+
+// A light carried next to the eye hides its shadows behind their casters, so it casts none.
+void readLights(vec3 eye) {
+    lightSlotCount = 0;
+    lightsOccupied = 0;
+    lightsCasting = 0;
+    for (int i = 0; i < 4; ++i) {
+        lightPositions[i] = light_positions[i].xyz;
+        lightColors[i] = light_colors[i].rgb;
+        if (light_colors[i].w != 0.0) {
+            lightSlotCount = i + 1;
+            lightsOccupied |= 1 << i;
+            if (distance(lightPositions[i], eye) >= 1.0) lightsCasting |= 1 << i;
+        }
+    }
+}
+
+vec3 lightPosition(int i) {
+    return i < 2 ? (i == 0 ? lightPositions[0] : lightPositions[1]) : (i == 2 ? lightPositions[2] : lightPositions[3]);
+}
+
+vec3 lightColor(int i) {
+    return i < 2 ? (i == 0 ? lightColors[0] : lightColors[1]) : (i == 2 ? lightColors[2] : lightColors[3]);
+}
+
 Hit traceRays(vec3 from, int lights, vec3 origin, vec3 dir, float tmax, int likely, out int blocked) {
     blocked = 0;
     Hit nearest = missWithin(tmax);
     while (lights != 0 || tmax >= 0.0) {
         bool shadow = lights != 0;
         int light = max(findLSB(lights), 0);
-        vec3 toLight = light_positions[light].xyz - from;
+        vec3 toLight = lightPosition(light) - from;
         float d = max(length(toLight), 1e-3);
         Hit hit = traceScene(shadow ? from : origin, shadow ? toLight / d : dir, shadow ? d - 2e-3 : tmax, shadow,
                              shadow ? -1 : likely);
@@ -546,38 +580,28 @@ struct Shading {
 
 vec3 litColor(Shading light, vec3 albedo) { return albedo * light.diffuse + light.sheen; }
 
-// The light slots up to the last occupied one: an empty slot after it would cost a pass of the
-// light loops.
-int lightSlots() {
-    int slots = 0;
-    for (int i = 0; i < 4; ++i) {
-        if (light_colors[i].w != 0.0) slots = i + 1;
-    }
-    return slots;
-}
-
 // Direct light on a surface: ambient, then every light whose bit is set in lit. worth gets a bit
 // for each light that adds something there and may be shadowed: the lights a shadow ray is worth
-// tracing for. A light carried next to the eye hides its shadows behind their casters.
+// tracing for.
 Shading shade(Surface s, vec3 viewDir, int lit, out int worth) {
     Shading light = Shading(s.ambient * vec3(0.22, 0.24, 0.30), s.emitted);
     float shininess = mix(200.0, 6.0, s.roughness);
     float specular = (1.0 - s.roughness) * 0.6;
     worth = 0;
-    int slots = lightSlots();
-    for (int i = 0; i < slots; ++i) {
-        if (light_colors[i].w == 0.0) continue;
-        vec3 toLight = light_positions[i].xyz - s.position;
+    for (int i = 0; i < lightSlotCount; ++i) {
+        if ((lightsOccupied & (1 << i)) == 0) continue;
+        vec3 lightAt = lightPosition(i);
+        vec3 toLight = lightAt - s.position;
         float d2 = max(dot(toLight, toLight), 1e-6);
         vec3 l = toLight * inversesqrt(d2);
         float ndl = dot(s.normal, l);
         if (ndl <= 0.0) continue;  // the light is behind the surface
         vec3 h = normalize(l - viewDir);
         float highlight = specular * pow(max(dot(s.normal, h), 0.0), shininess);
-        vec3 reaching = light_colors[i].rgb / d2 * ndl;
+        vec3 reaching = lightColor(i) / d2 * ndl;
         vec3 added = reaching * (max(s.albedo, s.otherAlbedo) + vec3(highlight));
         if (max(max(added.r, added.g), added.b) < invisibleLight) continue;  // too far or too weak to show
-        if (distance(light_positions[i].xyz, camera[3].xyz) >= 1.0) worth |= 1 << i;
+        worth |= lightsCasting & (1 << i);
         if ((lit & (1 << i)) != 0) {
             light.diffuse += reaching;
             light.sheen += reaching * highlight;
@@ -695,6 +719,7 @@ void main() {
     }
     mat3 view = mat3(camera[0].xyz, camera[1].xyz, camera[2].xyz);  // right, up, forward
     vec3 eye = camera[3].xyz;
+    readLights(eye);
     if (dot(view[2], view[2]) == 0.0) {
         // A camera without a direction: look down +z with y up rather than along a zero ray.
         view = mat3(1.0);
@@ -805,7 +830,11 @@ void main() {
             rayMax = wantMirror ? noHit : -1.0;
             likely = -1;
         } else if (kind != noRay) {
-            vec3 shown = displayed(skyColor);
+            // The light of the sample's two materials (a checker's; otherwise one and the same),
+            // mixed as shown, as the samples of a pixel are; the sky where it met nothing.
+            vec3 seen = skyColor;
+            vec3 otherSeen = skyColor;
+            float otherShare = 0.0;
             vec3 steady = steadyShown(skyColor);
             if (hitMesh >= 0) {
                 int unused;
@@ -814,13 +843,11 @@ void main() {
                 // Distance haze toward the sky colour keeps far geometry calm.
                 float haze = 1.0 - exp(-max(hitT - 30.0, 0.0) * 0.01);
                 steady = steadyShown(seenColor(lighting, 0.5 * (s.albedo + s.otherAlbedo), steadyMirror, fresnel, skyColor, haze));
-                // A checker's two materials are mixed as shown, as the samples of a pixel are.
-                shown = displayed(seenColor(lighting, s.albedo, mirror, fresnel, skyColor, haze));
-                if (s.otherShare > 0.0) {
-                    vec3 other = displayed(seenColor(lighting, s.otherAlbedo, mirror, fresnel, skyColor, haze));
-                    shown = mix(shown, other, s.otherShare);
-                }
+                seen = seenColor(lighting, s.albedo, mirror, fresnel, skyColor, haze);
+                otherSeen = seenColor(lighting, s.otherAlbedo, mirror, fresnel, skyColor, haze);
+                otherShare = s.otherShare;
             }
+            vec3 shown = mix(displayed(seen), displayed(otherSeen), otherShare);
             color += shown;
             // A pixel whose first two samples differ much has the edge running through it.
             vec3 apart = abs(steady - firstSample.steady);
