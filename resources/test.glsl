@@ -32,12 +32,14 @@ layout(location = 1) uniform sampler2D unit0;
 layout(location = 2) uniform sampler2D unit1;
 layout(location = 3) uniform sampler2D unit2;
 layout(rgba32f) readonly uniform image2D scene_image;  // the scene texture, read as an image
+// Row m: mesh m's world-to-mesh matrix as three rows (x, y, z, translation), then its world-space
+// box's lowest and highest corners (an empty mesh's box is empty). The same as the uniforms
+// meshes_itx, meshes_low and meshes_high, which this program does not read: the rasteriser reads a
+// texel, four numbers, for little more than it pays to gather one uniform number.
+layout(rgba32f) readonly uniform image2D meshes_image;
 uniform ivec4 scene_part;            // camera, first mesh, last mesh, duration bits
 uniform ivec4 meshes_info[32];       // vertex texel, face texel, node texel, face count
 uniform ivec4 meshes_surface[32];    // surface record 0 texel, surface record 1 texel
-uniform mat4 meshes_itx[32];         // world to mesh
-uniform vec4 meshes_low[32];         // the mesh's world-space box: lowest corner,
-uniform vec4 meshes_high[32];        // highest corner (an empty mesh's box is empty)
 uniform mat4 camera;                 // columns: right, up, forward, position
 uniform vec4 flash;                  // fade colour and amount
 uniform vec4 light_positions[4];
@@ -80,10 +82,21 @@ Ray makeRay(vec3 origin, vec3 dir) {
     return Ray(origin, dir, invDir, origin * invDir);
 }
 
+const int lowTexel = 3;   // where a row of meshes_image holds the box's corners
+const int highTexel = 4;
+
+// Row r of mesh m's world-to-mesh matrix, and the columns x, y and z of its first three rows.
+vec4 toMeshRow(int mesh, int r) { return imageLoad(meshes_image, ivec2(r, mesh)); }
+
+mat3 toMeshAxes(int mesh) { return transpose(mat3(toMeshRow(mesh, 0).xyz, toMeshRow(mesh, 1).xyz, toMeshRow(mesh, 2).xyz)); }
+
 // The world ray in a mesh's own coordinates.
 Ray meshRay(int mesh, vec3 worldOrigin, vec3 worldDir) {
-    mat4 itx = meshes_itx[mesh];
-    return makeRay((itx * vec4(worldOrigin, 1.0)).xyz, (itx * vec4(worldDir, 0.0)).xyz);
+    vec4 x = toMeshRow(mesh, 0);
+    vec4 y = toMeshRow(mesh, 1);
+    vec4 z = toMeshRow(mesh, 2);
+    vec3 origin = vec3(dot(x.xyz, worldOrigin), dot(y.xyz, worldOrigin), dot(z.xyz, worldOrigin)) + vec3(x.w, y.w, z.w);
+    return makeRay(origin, vec3(dot(x.xyz, worldDir), dot(y.xyz, worldDir), dot(z.xyz, worldDir)));
 }
 
 // Entry distance into a box whose planes the ray meets at distances t0 and t1 on each axis, or
@@ -258,7 +271,7 @@ Hit traceScene(vec3 origin, vec3 dir, float tmax, bool anyHit, int likely) {
     float entries[maxMeshes];
     int pending = 0;
     for (int m = first; m <= last; ++m) {
-        float entry = boxEntry(world, meshes_low[m].xyz, meshes_high[m].xyz, tmax);
+        float entry = boxEntry(world, imageLoad(meshes_image, ivec2(lowTexel, m)).xyz, imageLoad(meshes_image, ivec2(highTexel, m)).xyz, tmax);
         if (m == likely && entry < noHit) entry = -1.0;
         entries[m] = entry;
         if (entry < noHit) ++pending;
@@ -488,7 +501,8 @@ Surface surfaceAt(Hit hit, vec3 origin, vec3 dir, bool raysLeave, PixelSides pix
     vec4 v1 = fetchTexel(info.x + int(idx.y));
     vec4 v2 = fetchTexel(info.x + int(idx.z));
     vec3 w = vec3(1.0 - hit.bary.x - hit.bary.y, hit.bary);
-    mat3 toWorldNormal = transpose(mat3(meshes_itx[hit.mesh]));
+    mat3 toMesh = toMeshAxes(hit.mesh);
+    mat3 toWorldNormal = transpose(toMesh);
     vec3 geometric = normalize(toWorldNormal * cross(v1.xyz - v0.xyz, v2.xyz - v0.xyz));
     vec3 n0 = extraNormal(v0.w);
     vec3 n1 = extraNormal(v1.w);
@@ -529,7 +543,6 @@ Surface surfaceAt(Hit hit, vec3 origin, vec3 dir, bool raysLeave, PixelSides pix
     s.sideY = pixel.startY + hit.t * pixel.dirY;
     s.sideX -= dir * (dot(s.sideX, geometric) / along);
     s.sideY -= dir * (dot(s.sideY, geometric) / along);
-    mat3 toMesh = mat3(meshes_itx[hit.mesh]);
     vec4 s0 = fetchTexel(surf.x + hit.face);
     vec4 s1 = fetchTexel(surf.y + hit.face);
     s.albedo = clamp(s0.rgb, 0.0, 1.0);

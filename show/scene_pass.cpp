@@ -74,6 +74,16 @@ void bindSceneData(const Scene& scene) {
     glApi.glBindImageTexture(kSceneImageUnit, name, 0, GL_FALSE, 0, kGlReadOnly, kGlRGBA32F);
 }
 
+// The frame's meshes' image, made on a texture unit of its own and bound to its image unit.
+Texture bindMeshImage(const MeshUniforms& meshes) {
+    constexpr int kMeshImageTextureUnit = 4;
+    glApi.glActiveTexture(kGlTexture0 + kMeshImageTextureUnit);
+    const MeshImageTexels texels = meshImageTexels(meshes);
+    Texture image = createTexture(kMeshImageWidth, kMaxSceneMeshes, kTextureFormatRGBA32F, texels.data(), false, 0);
+    glApi.glBindImageTexture(kMeshImageUnit, static_cast<GLuint>(image.id), 0, GL_FALSE, 0, kGlReadOnly, kGlRGBA32F);
+    return image;
+}
+
 }  // namespace
 
 std::int32_t sceneFrameIndex(float t) {
@@ -201,6 +211,18 @@ MeshUniforms meshUniforms(const Scene& scene, const ScenePart& part, std::span<c
     return out;
 }
 
+MeshImageTexels meshImageTexels(const MeshUniforms& meshes) {
+    MeshImageTexels texels{};
+    for (std::size_t mesh = 0; mesh < kMaxSceneMeshes; ++mesh) {
+        Vector4* row = &texels[mesh * kMeshImageWidth];
+        const Matrix4& m = meshes.inverses[mesh];
+        for (std::size_t r = 0; r < 3; ++r) row[r] = {m[r], m[4 + r], m[8 + r], m[12 + r]};
+        row[3] = meshes.lows[mesh];
+        row[4] = meshes.highs[mesh];
+    }
+    return texels;
+}
+
 Vector4 partFlash(const ScenePart& part, float t, const Vector4& current) {
     const float fadeInLength = part.fadeIn[3];
     const float fadeOutLength = part.fadeOut[3];
@@ -249,6 +271,8 @@ bool setSceneUniforms(Scene& scene, const ScenePart& part, float t, const Shader
 
     bindSceneData(scene);
     const MeshUniforms meshes = meshUniforms(scene, part, rootBoxesOf(scene));
+    const Texture meshImage = bindMeshImage(meshes);
+    glApi.glActiveTexture(kGlTexture0 + kSceneDataUnit);
     glApi.glUseProgram(shader.program);
     // The fixed locations only where the program has them: setting one it lacks is an error.
     if (shader.hasFixedLocation(0)) glApi.glUniform4fv(0, 1, frameValues.data());
@@ -257,6 +281,7 @@ bool setSceneUniforms(Scene& scene, const ScenePart& part, float t, const Shader
     }
     glApi.glUniform1i(uniformLocation(shader, "scene_data"), kSceneDataUnit);
     glApi.glUniform1i(uniformLocation(shader, "scene_image"), kSceneImageUnit);
+    glApi.glUniform1i(uniformLocation(shader, "meshes_image"), kMeshImageUnit);
     glApi.glUniform4iv(uniformLocation(shader, "scene_part"), 1, partValues.data());
     glApi.glUniform4iv(uniformLocation(shader, "meshes_info"), meshCount, meshes.info[0].data());
     glApi.glUniform4iv(uniformLocation(shader, "meshes_surface"), meshCount, meshes.surface[0].data());

@@ -27,6 +27,13 @@ inline constexpr int kSceneDataUnit = 3;
 // costs the software rasteriser less than a texel fetch, which handles a mip level per pixel.
 inline constexpr int kSceneImageUnit = 0;
 
+// Image unit of the meshes' image ("meshes_image"), read-only: the per-mesh values the scene
+// program reads in its walk, again, as texels. The rasteriser gathers a uniform number by number
+// for each pixel, and an image texel, four numbers, for little more than one of them.
+inline constexpr int kMeshImageUnit = 1;
+// Texels per mesh in the meshes' image, one row per mesh (see meshImageTexels).
+inline constexpr int kMeshImageWidth = 5;
+
 // A box given by its lowest and highest corners.
 struct MeshBox {
     Vec3 low;
@@ -45,6 +52,11 @@ struct MeshUniforms {
 // Each array is handed to OpenGL as one block of values.
 static_assert(sizeof(MeshUniforms::info) == kMaxSceneMeshes * 4 * sizeof(std::int32_t));
 static_assert(sizeof(MeshUniforms::transforms) == kMaxSceneMeshes * 16 * sizeof(float));
+
+// The meshes' image, row after row: row i holds mesh i's world-to-mesh matrix as three rows
+// (x, y, z, translation), then its world box's lowest and highest corners (w = 1).
+using MeshImageTexels = std::array<Vector4, kMeshImageWidth * kMaxSceneMeshes>;
+MeshImageTexels meshImageTexels(const MeshUniforms& meshes);
 
 // The four light slots of a part as the scene program receives them.
 struct PartLights {
@@ -126,7 +138,8 @@ PartLights partLights(const Scene& scene, const ScenePart& part, const Camera& c
 
 // The whole pass for one frame, drawn into whatever framebuffer is bound. Writes the scene's
 // frame and flash and the poses of the part's camera, lights and meshes; these persist into
-// later parts. Leaves texture unit 3 active with the scene data texture bound and the shader's
+// later parts. The meshes' image is a texture made for the frame and deleted after it. Leaves
+// texture unit 3 active with the scene data texture bound and the shader's
 // program in use. Returns false, having touched nothing, when the part has no camera to look
 // through (a negative index, or one the scene lacks).
 bool setSceneUniforms(Scene& scene, const ScenePart& part, float t, const Shader& shader);

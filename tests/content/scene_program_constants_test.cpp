@@ -58,7 +58,7 @@ TEST(SceneProgramConstantsTest, EveryCopiedNumberMatchesItsOwner) {
 
     EXPECT_EQ(1L << at("sideBits"), kSceneTextureSide);
     EXPECT_EQ(at("maxMeshes"), static_cast<long>(kMaxSceneMeshes));
-    for (const char* mesh_array : {"meshes_info", "meshes_surface", "meshes_itx", "meshes_low", "meshes_high"}) {
+    for (const char* mesh_array : {"meshes_info", "meshes_surface"}) {
         EXPECT_EQ(at(std::string("uniform ") + mesh_array), static_cast<long>(kMaxSceneMeshes)) << mesh_array;
     }
     const auto lightSlots = static_cast<long>(std::tuple_size_v<decltype(ScenePart::lights)>);

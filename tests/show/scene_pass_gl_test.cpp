@@ -211,4 +211,35 @@ void main() { colour = vec4(frame.x / 640.0, 0.0, 0.0, 1.0); }
     glApi.glBindFramebuffer(kGlFramebuffer, 0);
 }
 
+// The meshes' image as a program reads it: pixel (x, y) shows texel x of mesh y. Mesh 2 stands
+// translated by 2 in x at frame 900 (its zero root box goes with it); mesh 0 is outside the part.
+TEST(SceneUniformsGlTest, TheMeshesImageHoldsEachMeshsRowsAndBox) {
+    Program program(R"(#version 450
+layout(location = 0) uniform vec4 frame;
+layout(rgba32f) readonly uniform image2D meshes_image;
+out vec4 colour;
+void main() { colour = imageLoad(meshes_image, ivec2(gl_FragCoord.xy)) + vec4(frame.x < 0.0 ? 1.0 : 0.0); }
+)");
+    Scene scene = makeScene();
+    Texture target = createTexture(kMeshImageWidth, 3, kTextureFormatRGBA32F, nullptr, false, 0);
+    RenderTarget renderTarget;
+    makeRenderTarget(renderTarget, static_cast<std::uint32_t>(target.id));
+    glViewport(0, 0, kMeshImageWidth, 3);
+    const ScenePart part = {1, 1, 2, 16.0f, {1, -1, -1, -1}, {0, 0, 0, 2.0f}, {0, 0, 0, 2.0f}};
+    ASSERT_TRUE(setSceneUniforms(scene, part, 15.0f, program.shader));
+    std::vector<Vector4> texels(kMeshImageWidth * 3);
+    glReadPixels(0, 0, kMeshImageWidth, 3, GL_RGBA, GL_FLOAT, texels.data());
+    const auto at = [&](int mesh, int texel) { return texels[static_cast<std::size_t>(mesh * kMeshImageWidth + texel)]; };
+    EXPECT_EQ(at(2, 0), (Vector4{1, 0, 0, -2})) << "world to mesh, first row";
+    EXPECT_EQ(at(2, 2), (Vector4{0, 0, 1, 0}));
+    EXPECT_EQ(at(2, 3), (Vector4{2, 0, 0, 1})) << "the world box's lowest corner";
+    EXPECT_EQ(at(2, 4), (Vector4{2, 0, 0, 1}));
+    EXPECT_EQ(at(0, 1), (Vector4{0, 1, 0, 0})) << "a mesh outside the part keeps the identity";
+    EXPECT_EQ(at(0, 4), (Vector4{}));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    glApi.glUseProgram(0);
+    glApi.glActiveTexture(kGlTexture0);
+    glApi.glBindFramebuffer(kGlFramebuffer, 0);
+}
+
 }  // namespace
