@@ -253,8 +253,17 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
 // ---------------------------------------------------------------------------------------------
 // The part's meshes
 
-int firstMesh() { return clamp(scene_part.y, 0, maxMeshes - 1); }
-int lastMesh() { return clamp(scene_part.z, -1, maxMeshes - 1); }
+// The part's first and last mesh and the frame vector, read once at the start of main: the
+// rasteriser reads a uniform lane by lane wherever the program uses it (see readLights).
+int firstMesh;
+int lastMesh;
+vec4 frameValues;
+
+void readPart() {
+    firstMesh = clamp(scene_part.y, 0, maxMeshes - 1);
+    lastMesh = clamp(scene_part.z, -1, maxMeshes - 1);
+    frameValues = frame;
+}
 
 // The one walk of the program. The closest hit on the ray before tmax, or with anyHit the first
 // hit found (for shadow rays). The meshes whose world-space boxes the ray enters before tmax are
@@ -263,8 +272,8 @@ int lastMesh() { return clamp(scene_part.z, -1, maxMeshes - 1); }
 // samples of its pixels.
 Hit traceScene(vec3 origin, vec3 dir, float tmax, bool anyHit, int likely) {
     Hit best = missWithin(tmax);
-    int first = firstMesh();
-    int last = lastMesh();
+    int first = firstMesh;
+    int last = lastMesh;
     Ray world = makeRay(origin, dir);
     // Only the entry distances are kept; a mesh's ray is worked out when it is opened, which is
     // cheaper than keeping 32 rays per pixel in memory.
@@ -361,8 +370,8 @@ vec3 sky(vec3 dir) {
     vec3 ground = vec3(0.10, 0.09, 0.10);
     if (dir.y < 0.0) return mix(horizon * 0.5, ground, clamp(-dir.y * 3.0, 0.0, 1.0));
     vec3 color = mix(horizon, zenith, clamp(dir.y * 1.5, 0.0, 1.0));
-    vec2 p = dir.xz / (dir.y + 0.15) + vec2(0.05, 0.02) * frame.w;
-    float cloud = sin(p.x * 1.7 + sin(p.y * 1.3)) * sin(p.y * 2.1 + sin(p.x * 0.9 + 0.3 * frame.w));
+    vec2 p = dir.xz / (dir.y + 0.15) + vec2(0.05, 0.02) * frameValues.w;
+    float cloud = sin(p.x * 1.7 + sin(p.y * 1.3)) * sin(p.y * 2.1 + sin(p.x * 0.9 + 0.3 * frameValues.w));
     cloud = smoothstep(0.2, 0.9, cloud) * smoothstep(0.0, 0.25, dir.y);
     return mix(color, vec3(0.85, 0.86, 0.90), 0.35 * cloud);
 }
@@ -683,8 +692,8 @@ const int maxPasses = 64;
 
 // The ray through a point of the window (in pixels) from the eye, and the pixel's sides along it.
 vec3 eyeRayAt(vec2 point, mat3 view, out PixelSides pixel) {
-    vec2 size = max(frame.xy, vec2(1.0));
-    float focal = frame.z > 0.0 ? frame.z : 1.7;
+    vec2 size = max(frameValues.xy, vec2(1.0));
+    float focal = frameValues.z > 0.0 ? frameValues.z : 1.7;
     vec2 uv = (2.0 * point - size) / size.y;
     vec3 ray = view * vec3(uv, focal);
     float spread = 2.0 / (size.y * length(ray));  // a pixel's width at distance 1 along this ray
@@ -733,6 +742,7 @@ void main() {
     mat3 view = mat3(camera[0].xyz, camera[1].xyz, camera[2].xyz);  // right, up, forward
     vec3 eye = camera[3].xyz;
     readLights(eye);
+    readPart();
     if (dot(view[2], view[2]) == 0.0) {
         // A camera without a direction: look down +z with y up rather than along a zero ray.
         view = mat3(1.0);
@@ -914,5 +924,5 @@ void main() {
     // compiled once by the rasteriser rather than twice (once more for blocks it covers whole):
     // that halves this program's build, most of what a part's first frame costs. At the start of
     // main it cost 2.5 % more instructions (7 % more steps of the walk); here, nothing.
-    if (frame.x < 0.0) discard;
+    if (frameValues.x < 0.0) discard;
 }
