@@ -85,10 +85,11 @@ Ray makeRay(vec3 origin, vec3 dir) {
 const int lowTexel = 3;   // where a row of meshes_image holds the box's corners
 const int highTexel = 4;
 
-// Row r of mesh m's world-to-mesh matrix, and the columns x, y and z of its first three rows.
+// Row r of mesh m's world-to-mesh matrix.
 vec4 toMeshRow(int mesh, int r) { return imageLoad(meshes_image, ivec2(r, mesh)); }
 
-mat3 toMeshAxes(int mesh) { return transpose(mat3(toMeshRow(mesh, 0).xyz, toMeshRow(mesh, 1).xyz, toMeshRow(mesh, 2).xyz)); }
+// The rows' first three columns as columns: the matrix that carries a mesh's normals to the world.
+mat3 toWorldNormalOf(int mesh) { return mat3(toMeshRow(mesh, 0).xyz, toMeshRow(mesh, 1).xyz, toMeshRow(mesh, 2).xyz); }
 
 // The world ray in a mesh's own coordinates.
 Ray meshRay(int mesh, vec3 worldOrigin, vec3 worldDir) {
@@ -301,10 +302,6 @@ Hit traceScene(vec3 origin, vec3 dir, float tmax, bool anyHit, int likely) {
     return best;
 }
 
-// The rays of one pass of main's loop, one after the other through the one walk: a shadow ray
-// from `from` towards each light slot whose bit is set in lights, then the ray from origin along dir
-// for its nearest hit before tmax (none when tmax is negative). The lights found blocked come back
-// in blocked.
 // The part's lights, read from their uniforms once in main: the rasteriser reads a uniform lane by
 // lane wherever the program uses it, which in the light loops would be every pass of every loop.
 // Only ever indexed by constants, so they stay in registers; lightPosition and lightColor choose a
@@ -339,6 +336,10 @@ vec3 lightColor(int i) {
     return i < 2 ? (i == 0 ? lightColors[0] : lightColors[1]) : (i == 2 ? lightColors[2] : lightColors[3]);
 }
 
+// The rays of one pass of main's loop, one after the other through the one walk: a shadow ray
+// from `from` towards each light slot whose bit is set in lights, then the ray from origin along dir
+// for its nearest hit before tmax (none when tmax is negative). The lights found blocked come back
+// in blocked.
 Hit traceRays(vec3 from, int lights, vec3 origin, vec3 dir, float tmax, int likely, out int blocked) {
     blocked = 0;
     Hit nearest = missWithin(tmax);
@@ -510,8 +511,8 @@ Surface surfaceAt(Hit hit, vec3 origin, vec3 dir, bool raysLeave, PixelSides pix
     vec4 v1 = fetchTexel(info.x + int(idx.y));
     vec4 v2 = fetchTexel(info.x + int(idx.z));
     vec3 w = vec3(1.0 - hit.bary.x - hit.bary.y, hit.bary);
-    mat3 toMesh = toMeshAxes(hit.mesh);
-    mat3 toWorldNormal = transpose(toMesh);
+    mat3 toWorldNormal = toWorldNormalOf(hit.mesh);
+    mat3 toMesh = transpose(toWorldNormal);
     vec3 geometric = normalize(toWorldNormal * cross(v1.xyz - v0.xyz, v2.xyz - v0.xyz));
     vec3 n0 = extraNormal(v0.w);
     vec3 n1 = extraNormal(v1.w);

@@ -79,6 +79,7 @@ struct Light {
 
 struct Scene {
     Texture texture;  // the scene data texture; -1 until the scene is loaded
+    Texture meshImage;  // the meshes' image the scene pass writes each frame; -1 until its first
     std::vector<Mesh> meshes;
     std::vector<Camera> cameras;
     std::vector<Light> lights;

@@ -74,14 +74,20 @@ void bindSceneData(const Scene& scene) {
     glApi.glBindImageTexture(kSceneImageUnit, name, 0, GL_FALSE, 0, kGlReadOnly, kGlRGBA32F);
 }
 
-// The frame's meshes' image, made on a texture unit of its own and bound to its image unit.
-Texture bindMeshImage(const MeshUniforms& meshes) {
+// Writes the frame's meshes' image into the scene's (made at its first frame, on a texture unit of
+// its own so that the scene data's stays bound) and binds it to its image unit.
+void bindMeshImage(Scene& scene, const MeshUniforms& meshes) {
     constexpr int kMeshImageTextureUnit = 4;
     glApi.glActiveTexture(kGlTexture0 + kMeshImageTextureUnit);
     const MeshImageTexels texels = meshImageTexels(meshes);
-    Texture image = createTexture(kMeshImageWidth, kMaxSceneMeshes, kTextureFormatRGBA32F, texels.data(), false, 0);
-    glApi.glBindImageTexture(kMeshImageUnit, static_cast<GLuint>(image.id), 0, GL_FALSE, 0, kGlReadOnly, kGlRGBA32F);
-    return image;
+    if (scene.meshImage.id == -1) {
+        scene.meshImage = createTexture(kMeshImageWidth, kMaxSceneMeshes, kTextureFormatRGBA32F, texels.data(), false, 0);
+    } else {
+        glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(scene.meshImage.id));
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, kMeshImageWidth, kMaxSceneMeshes, GL_RGBA, GL_FLOAT, texels.data());
+    }
+    glApi.glBindImageTexture(kMeshImageUnit, static_cast<GLuint>(scene.meshImage.id), 0, GL_FALSE, 0, kGlReadOnly,
+                             kGlRGBA32F);
 }
 
 }  // namespace
@@ -271,7 +277,7 @@ bool setSceneUniforms(Scene& scene, const ScenePart& part, float t, const Shader
 
     bindSceneData(scene);
     const MeshUniforms meshes = meshUniforms(scene, part, rootBoxesOf(scene));
-    const Texture meshImage = bindMeshImage(meshes);
+    bindMeshImage(scene, meshes);
     glApi.glActiveTexture(kGlTexture0 + kSceneDataUnit);
     glApi.glUseProgram(shader.program);
     // The fixed locations only where the program has them: setting one it lacks is an error.

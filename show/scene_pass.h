@@ -138,8 +138,8 @@ PartLights partLights(const Scene& scene, const ScenePart& part, const Camera& c
 
 // The whole pass for one frame, drawn into whatever framebuffer is bound. Writes the scene's
 // frame and flash and the poses of the part's camera, lights and meshes; these persist into
-// later parts. The meshes' image is a texture made for the frame and deleted after it. Leaves
-// texture unit 3 active with the scene data texture bound and the shader's
-// program in use. Returns false, having touched nothing, when the part has no camera to look
-// through (a negative index, or one the scene lacks).
+// later parts, and the meshes' image into scene.meshImage (made at the first frame). Leaves texture
+// unit 3 active with the scene data texture bound and the shader's program in use. Returns false,
+// having touched nothing, when the part has no camera to look through (a negative index, or one
+// the scene lacks).
 bool setSceneUniforms(Scene& scene, const ScenePart& part, float t, const Shader& shader);

@@ -236,6 +236,13 @@ void main() { colour = imageLoad(meshes_image, ivec2(gl_FragCoord.xy)) + vec4(fr
     EXPECT_EQ(at(2, 4), (Vector4{2, 0, 0, 1}));
     EXPECT_EQ(at(0, 1), (Vector4{0, 1, 0, 0})) << "a mesh outside the part keeps the identity";
     EXPECT_EQ(at(0, 4), (Vector4{}));
+
+    // A later frame writes the same texture again: at frame 1 mesh 2 stands translated by 1.
+    const std::int32_t image = scene.meshImage.id;
+    ASSERT_TRUE(setSceneUniforms(scene, part, 1.0f / 60.0f, program.shader));
+    glReadPixels(0, 0, kMeshImageWidth, 3, GL_RGBA, GL_FLOAT, texels.data());
+    EXPECT_EQ(at(2, 0), (Vector4{1, 0, 0, -1}));
+    EXPECT_EQ(scene.meshImage.id, image);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     glApi.glUseProgram(0);
     glApi.glActiveTexture(kGlTexture0);
