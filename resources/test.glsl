@@ -101,13 +101,18 @@ Ray meshRay(int mesh, vec3 worldOrigin, vec3 worldDir) {
 }
 
 // Entry distance into a box whose planes the ray meets at distances t0 and t1 on each axis, or
-// noHit when it misses the box before tmax.
+// noHit when it misses the box before tmax. Worked on the distances' bits: for floats of 0 and up
+// they order like whole numbers, and the rasteriser's whole-number minimum is one instruction
+// where its float minimum is three (it guards against NaN, which these never are). Distances
+// behind the origin are first raised to 0, so a box wholly behind it leaves at 0 and is refused.
 float slabEntry(vec3 t0, vec3 t1, float tmax) {
-    vec3 tn = min(t0, t1);
-    vec3 tf = max(t0, t1);
-    float enter = max(max(tn.x, tn.y), max(tn.z, 0.0));
-    float leave = min(min(tf.x, tf.y), min(tf.z, tmax));
-    return enter <= leave ? enter : noHit;
+    ivec3 a = max(floatBitsToInt(t0), 0);
+    ivec3 b = max(floatBitsToInt(t1), 0);
+    ivec3 tn = min(a, b);
+    ivec3 tf = max(a, b);
+    int enter = max(max(tn.x, tn.y), tn.z);
+    int leave = min(min(tf.x, tf.y), min(tf.z, floatBitsToInt(tmax)));
+    return enter <= leave && leave > 0 ? intBitsToFloat(enter) : noHit;
 }
 
 // Entry distance of the ray into a box, or noHit when it misses it before tmax.
@@ -122,12 +127,11 @@ struct Hit {
     float t;
     int mesh;
     int face;   // face position inside the mesh
-    vec2 bary;  // weights of vertices 1 and 2
 };
 
 // No hit yet: anything closer than tmax counts.
 Hit missWithin(float tmax) {
-    return Hit(tmax, -1, 0, vec2(0.0));
+    return Hit(tmax, -1, 0);
 }
 
 // Whether the ray hits the triangle v0, v0 + e1, v0 + e2 closer than tmax, and where (t and bary
@@ -183,7 +187,6 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
     int waiting[stackSize];  // see packWaiting
     int top = 0;
 
-    bool found = false;
     // The node to open next: a pair above 0, minus a leaf word below 0, 0 for none.
     int node = info.w > treeLeafFaces ? 1 : -info.w;
     int face = 0;       // the face entries face..lastFace of the current leaf are still to be tested
@@ -205,8 +208,7 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
             float t;
             vec2 bary;
             if (intersectTriangle(ray, t0.xyz, t1.xyz, t2.xyz, best.t, t, bary)) {
-                best = Hit(t, mesh, int(t0.w), bary);
-                found = true;
+                best = Hit(t, mesh, int(t0.w));
                 if (anyHit) return true;
             }
             ++face;
@@ -248,7 +250,7 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
             if (waitingEntry(waited) < best.t) node = waitingNode(waited);
         }
     }
-    return found;
+    return best.mesh == mesh;  // each mesh is opened once a ray, so a hit on it is this walk's
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -279,24 +281,25 @@ Hit traceScene(vec3 origin, vec3 dir, float tmax, bool anyHit, int likely) {
     // Only the entry distances are kept; a mesh's ray is worked out when it is opened, which is
     // cheaper than keeping 32 rays per pixel in memory.
     float entries[maxMeshes];
-    int pending = 0;
+    int pending = 0;  // bit m: the ray enters mesh m's box and the mesh is still to be opened
     for (int m = first; m <= last; ++m) {
         float entry = boxEntry(world, imageLoad(meshes_image, ivec2(lowTexel, m)).xyz, imageLoad(meshes_image, ivec2(highTexel, m)).xyz, tmax);
         if (m == likely && entry < noHit) entry = -1.0;
         entries[m] = entry;
-        if (entry < noHit) ++pending;
+        if (entry < noHit) pending |= 1 << m;
     }
-    for (; pending > 0; --pending) {
+    while (pending != 0) {
         int nearest = -1;
         float nearestT = best.t;
-        for (int m = first; m <= last; ++m) {
+        for (int rest = pending; rest != 0; rest &= rest - 1) {
+            int m = findLSB(rest);
             if (entries[m] < nearestT) {
                 nearestT = entries[m];
                 nearest = m;
             }
         }
         if (nearest < 0) break;
-        entries[nearest] = noHit;
+        pending &= ~(1 << nearest);
         if (traceMesh(nearest, meshRay(nearest, origin, dir), anyHit, best) && anyHit) break;
     }
     return best;
@@ -510,7 +513,12 @@ Surface surfaceAt(Hit hit, vec3 origin, vec3 dir, bool raysLeave, PixelSides pix
     vec4 v0 = fetchTexel(info.x + int(idx.x));
     vec4 v1 = fetchTexel(info.x + int(idx.y));
     vec4 v2 = fetchTexel(info.x + int(idx.z));
-    vec3 w = vec3(1.0 - hit.bary.x - hit.bary.y, hit.bary);
+    // The corners' weights where the ray meets the face, worked out again here rather than
+    // carried through every step of the walk.
+    float unusedT;
+    vec2 bary;
+    intersectTriangle(meshRay(hit.mesh, origin, dir), v0.xyz, v1.xyz - v0.xyz, v2.xyz - v0.xyz, noHit, unusedT, bary);
+    vec3 w = vec3(1.0 - bary.x - bary.y, bary);
     mat3 toWorldNormal = toWorldNormalOf(hit.mesh);
     mat3 toMesh = transpose(toWorldNormal);
     vec3 geometric = normalize(toWorldNormal * cross(v1.xyz - v0.xyz, v2.xyz - v0.xyz));
