@@ -33,13 +33,13 @@ layout(location = 2) uniform sampler2D unit1;
 layout(location = 3) uniform sampler2D unit2;
 layout(rgba32f) readonly uniform image2D scene_image;  // the scene texture, read as an image
 // Row m: mesh m's world-to-mesh matrix as three rows (x, y, z, translation), then its world-space
-// box's lowest and highest corners (an empty mesh's box is empty). The same as the uniforms
-// meshes_itx, meshes_low and meshes_high, which this program does not read: the rasteriser reads a
-// texel, four numbers, for little more than it pays to gather one uniform number.
+// box's lowest and highest corners (an empty mesh's box is empty), then its info (vertex texel,
+// face texel, node texel, face count) and surface values (surface record 0 texel, surface record 1
+// texel) as floats. The same as the uniforms meshes_itx, meshes_low, meshes_high, meshes_info and
+// meshes_surface, which this program does not read: the rasteriser reads a texel, four numbers,
+// for little more than it pays to gather one uniform number.
 layout(rgba32f) readonly uniform image2D meshes_image;
 uniform ivec4 scene_part;            // camera, first mesh, last mesh, duration bits
-uniform ivec4 meshes_info[32];       // vertex texel, face texel, node texel, face count
-uniform ivec4 meshes_surface[32];    // surface record 0 texel, surface record 1 texel
 uniform mat4 camera;                 // columns: right, up, forward, position
 uniform vec4 flash;                  // fade colour and amount
 uniform vec4 light_positions[4];
@@ -73,17 +73,22 @@ struct Ray {
     vec3 origin;
     vec3 dir;          // not normalised in mesh space: distances stay world distances
     vec3 invDir;
-    vec3 originScaled; // origin * invDir
 };
 
 Ray makeRay(vec3 origin, vec3 dir) {
     vec3 safeDir = mix(dir, vec3(1e-12), lessThan(abs(dir), vec3(1e-12)));
     vec3 invDir = 1.0 / safeDir;
-    return Ray(origin, dir, invDir, origin * invDir);
+    return Ray(origin, dir, invDir);
 }
 
-const int lowTexel = 3;   // where a row of meshes_image holds the box's corners
+const int lowTexel = 3;   // where a row of meshes_image holds the box's corners,
 const int highTexel = 4;
+const int infoTexel = 5;  // the mesh's info
+const int surfaceTexel = 6;  // and its surface values
+
+ivec4 meshInfo(int mesh) { return ivec4(imageLoad(meshes_image, ivec2(infoTexel, mesh))); }
+
+ivec4 meshSurface(int mesh) { return ivec4(imageLoad(meshes_image, ivec2(surfaceTexel, mesh))); }
 
 // Row r of mesh m's world-to-mesh matrix.
 vec4 toMeshRow(int mesh, int r) { return imageLoad(meshes_image, ivec2(r, mesh)); }
@@ -117,7 +122,7 @@ float slabEntry(vec3 t0, vec3 t1, float tmax) {
 
 // Entry distance of the ray into a box, or noHit when it misses it before tmax.
 float boxEntry(Ray ray, vec3 lo, vec3 hi, float tmax) {
-    return slabEntry(lo * ray.invDir - ray.originScaled, hi * ray.invDir - ray.originScaled, tmax);
+    return slabEntry((lo - ray.origin) * ray.invDir, (hi - ray.origin) * ray.invDir, tmax);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -180,7 +185,7 @@ int nodeWord(vec2 stored) { return stored.x != 0.0 ? int(stored.x) : -int(stored
 // them pays for a kind of work it does not need. A step ends by taking the next waiting child when
 // it leaves nothing else to do, so the step that finds the stack empty is the walk's last.
 bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
-    ivec4 info = meshes_info[mesh];
+    ivec4 info = meshInfo(mesh);
     // The face entries end one texel before the mesh's faces, pair p begins 3p texels before the
     // entries, and the root is the one leaf of a mesh of up to four faces, otherwise pair 1.
     int entryBase = info.y - 1 - 3 * info.w;
@@ -217,7 +222,7 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
             int exponents = int(t0.w);
             vec3 stepSize = vec3(intBitsToFloat((exponents & 255) << 23), intBitsToFloat(((exponents >> 8) & 255) << 23),
                                  intBitsToFloat((exponents >> 16) << 23));
-            vec3 start = t0.xyz * ray.invDir - ray.originScaled;
+            vec3 start = (t0.xyz - ray.origin) * ray.invDir;
             vec3 stride = stepSize * ray.invDir;
             ivec4 corners = ivec4(t1);  // a's minimum and maximum, then b's
             vec4 x = start.x + vec4(corners & 255) * stride.x;
@@ -507,8 +512,8 @@ struct PixelSides {
 
 // With raysLeave false (a surface seen in a mirror), where rays would leave it is not worked out.
 Surface surfaceAt(Hit hit, vec3 origin, vec3 dir, bool raysLeave, PixelSides pixel) {
-    ivec4 info = meshes_info[hit.mesh];
-    ivec4 surf = meshes_surface[hit.mesh];
+    ivec4 info = meshInfo(hit.mesh);
+    ivec4 surf = meshSurface(hit.mesh);
     vec3 idx = fetchTexel(info.y + hit.face).xyz;
     vec4 v0 = fetchTexel(info.x + int(idx.x));
     vec4 v1 = fetchTexel(info.x + int(idx.y));

@@ -225,6 +225,10 @@ MeshImageTexels meshImageTexels(const MeshUniforms& meshes) {
         for (std::size_t r = 0; r < 3; ++r) row[r] = {m[r], m[4 + r], m[8 + r], m[12 + r]};
         row[3] = meshes.lows[mesh];
         row[4] = meshes.highs[mesh];
+        for (std::size_t i = 0; i < 4; ++i) {
+            row[5][i] = static_cast<float>(meshes.info[mesh][i]);
+            row[6][i] = static_cast<float>(meshes.surface[mesh][i]);
+        }
     }
     return texels;
 }

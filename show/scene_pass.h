@@ -32,7 +32,7 @@ inline constexpr int kSceneImageUnit = 0;
 // for each pixel, and an image texel, four numbers, for little more than one of them.
 inline constexpr int kMeshImageUnit = 1;
 // Texels per mesh in the meshes' image, one row per mesh (see meshImageTexels).
-inline constexpr int kMeshImageWidth = 5;
+inline constexpr int kMeshImageWidth = 7;
 
 // A box given by its lowest and highest corners.
 struct MeshBox {
@@ -54,7 +54,8 @@ static_assert(sizeof(MeshUniforms::info) == kMaxSceneMeshes * 4 * sizeof(std::in
 static_assert(sizeof(MeshUniforms::transforms) == kMaxSceneMeshes * 16 * sizeof(float));
 
 // The meshes' image, row after row: row i holds mesh i's world-to-mesh matrix as three rows
-// (x, y, z, translation), then its world box's lowest and highest corners (w = 1).
+// (x, y, z, translation), then its world box's lowest and highest corners (w = 1), then its info
+// and surface values as floats (texel numbers below 2^24, so exact).
 using MeshImageTexels = std::array<Vector4, kMeshImageWidth * kMaxSceneMeshes>;
 MeshImageTexels meshImageTexels(const MeshUniforms& meshes);
 

@@ -12,6 +12,7 @@
 #include "content/trace_tree.h"
 #include "content/vertex_extra.h"
 #include "scene/scene_loader.h"
+#include "show/scene_pass.h"
 #include "show/timeline.h"
 
 namespace {
@@ -58,9 +59,11 @@ TEST(SceneProgramConstantsTest, EveryCopiedNumberMatchesItsOwner) {
 
     EXPECT_EQ(1L << at("sideBits"), kSceneTextureSide);
     EXPECT_EQ(at("maxMeshes"), static_cast<long>(kMaxSceneMeshes));
-    for (const char* mesh_array : {"meshes_info", "meshes_surface"}) {
-        EXPECT_EQ(at(std::string("uniform ") + mesh_array), static_cast<long>(kMaxSceneMeshes)) << mesh_array;
-    }
+    // A row of the meshes' image: three matrix rows, the box's two corners, info, surface values.
+    EXPECT_EQ(at("lowTexel"), 3L);
+    EXPECT_EQ(at("highTexel"), 4L);
+    EXPECT_EQ(at("infoTexel"), 5L);
+    EXPECT_EQ(at("surfaceTexel") + 1, static_cast<long>(kMeshImageWidth));
     const auto lightSlots = static_cast<long>(std::tuple_size_v<decltype(ScenePart::lights)>);
     EXPECT_EQ(at("uniform light_positions"), lightSlots);
     EXPECT_EQ(at("uniform light_colors"), lightSlots);

@@ -236,6 +236,8 @@ void main() { colour = imageLoad(meshes_image, ivec2(gl_FragCoord.xy)) + vec4(fr
     EXPECT_EQ(at(2, 4), (Vector4{2, 0, 0, 1}));
     EXPECT_EQ(at(0, 1), (Vector4{0, 1, 0, 0})) << "a mesh outside the part keeps the identity";
     EXPECT_EQ(at(0, 4), (Vector4{}));
+    EXPECT_EQ(at(2, 5), (Vector4{21, 22, 23, 24})) << "the mesh's info";
+    EXPECT_EQ(at(1, 6), (Vector4{15, 16, 0, 0})) << "its surface values";
 
     // A later frame writes the same texture again: at frame 1 mesh 2 stands translated by 1.
     const std::int32_t image = scene.meshImage.id;
