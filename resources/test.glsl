@@ -275,10 +275,11 @@ void readPart() {
 
 // The one walk of the program. The closest hit on the ray before tmax, or with anyHit the first
 // hit found (for shadow rays). The meshes whose world-space boxes the ray enters before tmax are
-// opened nearest entry first, so a mesh behind a hit found already is never opened. A likely mesh
-// (or -1) whose box the ray enters is opened first: the mesh the pixel's block hit, for the extra
-// samples of its pixels.
-Hit traceScene(vec3 origin, vec3 dir, float tmax, bool anyHit, int likely) {
+// opened nearest entry first, so a mesh behind a hit found already is never opened. A chosen mesh
+// (or -1) whose box the ray enters is opened out of turn: first for a closest hit (the mesh the
+// pixel's block hit, for the extra samples of its pixels), last for any hit (the mesh a shadow ray
+// leaves, which seldom shadows itself: another mesh that blocks the light spares its walk).
+Hit traceScene(vec3 origin, vec3 dir, float tmax, bool anyHit, int chosen) {
     Hit best = missWithin(tmax);
     int first = firstMesh;
     int last = lastMesh;
@@ -289,7 +290,7 @@ Hit traceScene(vec3 origin, vec3 dir, float tmax, bool anyHit, int likely) {
     int pending = 0;  // bit m: the ray enters mesh m's box and the mesh is still to be opened
     for (int m = first; m <= last; ++m) {
         float entry = boxEntry(world, imageLoad(meshes_image, ivec2(lowTexel, m)).xyz, imageLoad(meshes_image, ivec2(highTexel, m)).xyz, tmax);
-        if (m == likely && entry < noHit) entry = -1.0;
+        if (m == chosen && entry < noHit) entry = anyHit ? max(entry, tmax * 0.999) : -1.0;
         entries[m] = entry;
         if (entry < noHit) pending |= 1 << m;
     }
@@ -345,10 +346,10 @@ vec3 lightColor(int i) {
 }
 
 // The rays of one pass of main's loop, one after the other through the one walk: a shadow ray
-// from `from` towards each light slot whose bit is set in lights, then the ray from origin along dir
-// for its nearest hit before tmax (none when tmax is negative). The lights found blocked come back
-// in blocked.
-Hit traceRays(vec3 from, int lights, vec3 origin, vec3 dir, float tmax, int likely, out int blocked) {
+// from `from`, on mesh fromMesh, towards each light slot whose bit is set in lights, then the ray
+// from origin along dir for its nearest hit before tmax (none when tmax is negative), likely (or -1)
+// the mesh it probably hits. The lights found blocked come back in blocked.
+Hit traceRays(vec3 from, int fromMesh, int lights, vec3 origin, vec3 dir, float tmax, int likely, out int blocked) {
     blocked = 0;
     Hit nearest = missWithin(tmax);
     while (lights != 0 || tmax >= 0.0) {
@@ -357,7 +358,7 @@ Hit traceRays(vec3 from, int lights, vec3 origin, vec3 dir, float tmax, int like
         vec3 toLight = lightPosition(light) - from;
         float d = max(length(toLight), 1e-3);
         Hit hit = traceScene(shadow ? from : origin, shadow ? toLight / d : dir, shadow ? d - 2e-3 : tmax, shadow,
-                             shadow ? -1 : likely);
+                             shadow ? fromMesh : likely);
         if (shadow) {
             if (hit.mesh >= 0) blocked |= 1 << light;
             lights &= lights - 1;
@@ -815,7 +816,7 @@ void main() {
 
     for (int pass = 0; pass < maxPasses; ++pass) {
         int blocked;
-        Hit hit = traceRays(s.rayOrigin, kind == surfaceRays ? toTest : 0, rayOrigin, rayDir, rayMax, likely, blocked);
+        Hit hit = traceRays(s.rayOrigin, hitMesh, kind == surfaceRays ? toTest : 0, rayOrigin, rayDir, rayMax, likely, blocked);
         lit &= ~blocked;
         bool later = sampleIndex > 0;
         if (kind == eyeRay || (kind == surfaceRays && rayMax >= 0.0)) {
