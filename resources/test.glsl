@@ -802,7 +802,6 @@ void main() {
     // The sample under way: the surface its eye ray met and what has been found for it.
     Surface s;
     s.rayOrigin = eye;
-    PixelSides pixel = raySides;
     vec3 dir = rayDir;
     int hitMesh = -1;
     float hitT = noHit;
@@ -864,7 +863,7 @@ void main() {
         if (kind == eyeRay && (toTest != 0 || wantMirror)) {
             kind = surfaceRays;
             rayOrigin = s.rayOrigin;
-            rayDir = wantMirror ? mirrorRayOff(s, dir, pixel, raySides) : dir;
+            rayDir = wantMirror ? mirrorRayOff(s, dir, raySides, raySides) : dir;
             rayMax = wantMirror ? noHit : -1.0;
             likely = -1;
         } else if (kind != noRay) {
@@ -927,7 +926,6 @@ void main() {
             rayDir = eyeRayAt(cell + samplePoint(first, sampleIndex), view, raySides);
             rayMax = noHit;
             likely = blockMesh;
-            pixel = raySides;
             dir = rayDir;
         }
         if (allInBlock(decided && kind == noRay && (samples != 2 || refined), parity)) break;
