@@ -23,6 +23,7 @@
 // - inside a mesh the nearer child is opened first and the farther one waits on a stack with its
 //   entry distance, so it is dropped when a closer hit has been found meanwhile; every step of the
 //   walk reads three texels for one pair of child boxes or one face (see traceMesh);
+// - a store into a local array is made by every pixel still in its loop, not by some (see traceMesh);
 // - shadow rays stop at the first face that blocks the light; a light that is behind a surface or
 //   too weak there to show is not traced at all;
 // - a pixel that a fade covers completely does no tracing.
@@ -189,7 +190,7 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
     // The face entries end one texel before the mesh's faces, pair p begins 3p texels before the
     // entries, and the root is the one leaf of a mesh of up to four faces, otherwise pair 1.
     int entryBase = info.y - 1 - 3 * info.w;
-    int waiting[stackSize];  // see packWaiting
+    int waiting[stackSize + 1];  // see packWaiting; the last entry takes the stores of a full stack
     int top = 0;
 
     // The node to open next: a pair above 0, minus a leaf word below 0, 0 for none.
@@ -209,6 +210,8 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
         vec4 t0 = fetchTexel(address.x);
         vec4 t1 = fetchTexel(address.y);
         vec4 t2 = fetchTexel(address.z);
+        int waits = 0;  // the child to wait, if any
+        bool pushes = false;
         if (onFace) {
             float t;
             vec2 bary;
@@ -240,13 +243,17 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
                 node = 0;
             } else {
                 // Open the nearer child next; the farther one waits.
-                if (tb < noHit && top < stackSize) {
-                    waiting[top] = packWaiting(tb, b);
-                    ++top;
-                }
+                pushes = tb < noHit && top < stackSize;
+                waits = packWaiting(tb, b);
                 node = a;
             }
         }
+        // Every step stores at the stack's top, whether it pushes or not (a step that does not
+        // writes into the free slot above it). The rasteriser stores into an array pixel by pixel,
+        // with a branch that skips each pixel not storing; made in some steps by some pixels,
+        // those branches go unforeseen by the processor, and this walk took a sixth longer.
+        waiting[min(top, stackSize)] = waits;
+        if (pushes) ++top;
         if (face > lastFace && node == 0) {
             // Next: the most recently deferred child, unless a closer hit has been found since.
             if (top == 0) break;
