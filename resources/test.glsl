@@ -286,28 +286,34 @@ void readPart() {
 // (or -1) whose box the ray enters is opened out of turn: first for a closest hit (the mesh the
 // pixel's block hit, for the extra samples of its pixels), last for any hit (the mesh a shadow ray
 // leaves, which seldom shadows itself: another mesh that blocks the light spares its walk).
+// The entry distance of the ray into mesh m's world-space box before tmax, or noHit; the chosen
+// mesh's moved (see traceScene).
+float meshEntry(Ray world, int m, float tmax, bool anyHit, int chosen) {
+    float entry = boxEntry(world, imageLoad(meshes_image, ivec2(lowTexel, m)).xyz, imageLoad(meshes_image, ivec2(highTexel, m)).xyz, tmax);
+    if (m == chosen && entry < noHit) entry = anyHit ? max(entry, tmax * 0.999) : -1.0;
+    return entry;
+}
+
 Hit traceScene(vec3 origin, vec3 dir, float tmax, bool anyHit, int chosen) {
     Hit best = missWithin(tmax);
     int first = firstMesh;
     int last = lastMesh;
     Ray world = makeRay(origin, dir);
-    // Only the entry distances are kept; a mesh's ray is worked out when it is opened, which is
-    // cheaper than keeping 32 rays per pixel in memory.
-    float entries[maxMeshes];
+    // Which boxes the ray enters is kept as bits; the entry distances are worked out again when the
+    // next mesh is chosen among them. Keeping them in an array would cost a store per box, pixel
+    // by pixel with a branch each (see traceMesh), and a ray enters few of the boxes it tests.
     int pending = 0;  // bit m: the ray enters mesh m's box and the mesh is still to be opened
     for (int m = first; m <= last; ++m) {
-        float entry = boxEntry(world, imageLoad(meshes_image, ivec2(lowTexel, m)).xyz, imageLoad(meshes_image, ivec2(highTexel, m)).xyz, tmax);
-        if (m == chosen && entry < noHit) entry = anyHit ? max(entry, tmax * 0.999) : -1.0;
-        entries[m] = entry;
-        if (entry < noHit) pending |= 1 << m;
+        if (meshEntry(world, m, tmax, anyHit, chosen) < noHit) pending |= 1 << m;
     }
     while (pending != 0) {
         int nearest = -1;
         float nearestT = best.t;
         for (int rest = pending; rest != 0; rest &= rest - 1) {
             int m = findLSB(rest);
-            if (entries[m] < nearestT) {
-                nearestT = entries[m];
+            float entry = meshEntry(world, m, tmax, anyHit, chosen);
+            if (entry < nearestT) {
+                nearestT = entry;
                 nearest = m;
             }
         }
