@@ -5,7 +5,7 @@
 set -euo pipefail
 
 # The capture's size and frame rate without a display: small enough that the whole show renders
-# in about 600 s of processor time on a 2-core machine drawing in software (README.md).
+# in about 500 s of processor time on a 2-core machine drawing in software (README.md).
 capture_settings=(--size 640x360 --fps 20)
 capture_file=build/quorvale-capture.mp4
 
