@@ -299,19 +299,19 @@ Hit traceScene(vec3 origin, vec3 dir, float tmax, bool anyHit, int chosen) {
     int first = firstMesh;
     int last = lastMesh;
     Ray world = makeRay(origin, dir);
-    // Which boxes the ray enters is kept as bits; the entry distances are worked out again when the
-    // next mesh is chosen among them. Keeping them in an array would cost a store per box, pixel
-    // by pixel with a branch each (see traceMesh), and a ray enters few of the boxes it tests.
-    int pending = 0;  // bit m: the ray enters mesh m's box and the mesh is still to be opened
-    for (int m = first; m <= last; ++m) {
-        if (meshEntry(world, m, tmax, anyHit, chosen) < noHit) pending |= 1 << m;
-    }
-    while (pending != 0) {
+    // The meshes still to be opened are kept as bits, and each choice of the next works out the
+    // entry distances of those again: the first tests every box of the part and drops the meshes
+    // the ray misses, so the later ones look only at boxes it enters. Keeping the distances in an
+    // array would cost a store per box, pixel by pixel with a branch each (see traceMesh), and a
+    // ray enters few of the boxes it tests.
+    int pending = last >= first ? (2 << last) - (1 << first) : 0;  // bit m: mesh m may be opened
+    while (true) {
         int nearest = -1;
         float nearestT = best.t;
         for (int rest = pending; rest != 0; rest &= rest - 1) {
             int m = findLSB(rest);
             float entry = meshEntry(world, m, tmax, anyHit, chosen);
+            if (entry >= noHit) pending &= ~(1 << m);
             if (entry < nearestT) {
                 nearestT = entry;
                 nearest = m;
@@ -358,20 +358,19 @@ vec3 lightColor(int i) {
     return i < 2 ? (i == 0 ? lightColors[0] : lightColors[1]) : (i == 2 ? lightColors[2] : lightColors[3]);
 }
 
-// The rays of one pass of main's loop, one after the other through the one walk: a shadow ray
-// from `from`, on mesh fromMesh, towards each light slot whose bit is set in lights, then the ray
-// from origin along dir for its nearest hit before tmax (none when tmax is negative), likely (or -1)
-// the mesh it probably hits. The lights found blocked come back in blocked.
-Hit traceRays(vec3 from, int fromMesh, int lights, vec3 origin, vec3 dir, float tmax, int likely, out int blocked) {
+// The rays of one pass of main's loop, one after the other through the one walk, all from origin:
+// a shadow ray towards each light slot whose bit is set in lights (origin lies on mesh fromMesh),
+// then the ray along dir for its nearest hit before tmax (none when tmax is negative), likely (or
+// -1) the mesh it probably hits. The lights found blocked come back in blocked.
+Hit traceRays(vec3 origin, int fromMesh, int lights, vec3 dir, float tmax, int likely, out int blocked) {
     blocked = 0;
     Hit nearest = missWithin(tmax);
     while (lights != 0 || tmax >= 0.0) {
         bool shadow = lights != 0;
         int light = max(findLSB(lights), 0);
-        vec3 toLight = lightPosition(light) - from;
+        vec3 toLight = lightPosition(light) - origin;
         float d = max(length(toLight), 1e-3);
-        Hit hit = traceScene(shadow ? from : origin, shadow ? toLight / d : dir, shadow ? d - 2e-3 : tmax, shadow,
-                             shadow ? fromMesh : likely);
+        Hit hit = traceScene(origin, shadow ? toLight / d : dir, shadow ? d - 2e-3 : tmax, shadow, shadow ? fromMesh : likely);
         if (shadow) {
             if (hit.mesh >= 0) blocked |= 1 << light;
             lights &= lights - 1;
@@ -814,7 +813,6 @@ void main() {
 
     // The sample under way: the surface its eye ray met and what has been found for it.
     Surface s;
-    s.rayOrigin = eye;
     vec3 dir = rayDir;
     int hitMesh = -1;
     float hitT = noHit;
@@ -828,15 +826,17 @@ void main() {
 
     for (int pass = 0; pass < maxPasses; ++pass) {
         int blocked;
-        Hit hit = traceRays(s.rayOrigin, hitMesh, kind == surfaceRays ? toTest : 0, rayOrigin, rayDir, rayMax, likely, blocked);
+        // A surface's shadow rays start where its mirror ray does (rayOrigin), and an eye pass has none.
+        Hit hit = traceRays(rayOrigin, hitMesh, kind == surfaceRays ? toTest : 0, rayDir, rayMax, likely, blocked);
         lit &= ~blocked;
         bool later = sampleIndex > 0;
+        Surface surface;  // the surface an eye or a mirror ray met in this pass
         if (kind == eyeRay || (kind == surfaceRays && rayMax >= 0.0)) {
             // An eye or a mirror ray: the surface it met (on a miss, a stand-in that is not used).
             bool eyeKind = kind == eyeRay;
             Hit met = hit;
             met.mesh = max(hit.mesh, 0);
-            Surface surface = surfaceAt(met, rayOrigin, rayDir, eyeKind, raySides);
+            surface = surfaceAt(met, rayOrigin, rayDir, eyeKind, raySides);
             vec3 skyThere = sky(rayDir);
             int worth;
             Shading seenLight = shade(surface, rayDir, 15, worth);
@@ -876,7 +876,8 @@ void main() {
         if (kind == eyeRay && (toTest != 0 || wantMirror)) {
             kind = surfaceRays;
             rayOrigin = s.rayOrigin;
-            rayDir = wantMirror ? mirrorRayOff(s, dir, raySides, raySides) : dir;
+            // surface is s here; read from it, s's sides and turns need not be kept from pass to pass.
+            rayDir = wantMirror ? mirrorRayOff(surface, dir, raySides, raySides) : dir;
             rayMax = wantMirror ? noHit : -1.0;
             likely = -1;
         } else if (kind != noRay) {
