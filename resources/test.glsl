@@ -280,12 +280,6 @@ void readPart() {
     frameValues = frame;
 }
 
-// The one walk of the program. The closest hit on the ray before tmax, or with anyHit the first
-// hit found (for shadow rays). The meshes whose world-space boxes the ray enters before tmax are
-// opened nearest entry first, so a mesh behind a hit found already is never opened. A chosen mesh
-// (or -1) whose box the ray enters is opened out of turn: first for a closest hit (the mesh the
-// pixel's block hit, for the extra samples of its pixels), last for any hit (the mesh a shadow ray
-// leaves, which seldom shadows itself: another mesh that blocks the light spares its walk).
 // The entry distance of the ray into mesh m's world-space box before tmax, or noHit; the chosen
 // mesh's moved (see traceScene).
 float meshEntry(Ray world, int m, float tmax, bool anyHit, int chosen) {
@@ -294,6 +288,12 @@ float meshEntry(Ray world, int m, float tmax, bool anyHit, int chosen) {
     return entry;
 }
 
+// The one walk of the program. The closest hit on the ray before tmax, or with anyHit the first
+// hit found (for shadow rays). The meshes whose world-space boxes the ray enters before tmax are
+// opened nearest entry first, so a mesh behind a hit found already is never opened. A chosen mesh
+// (or -1) whose box the ray enters is opened out of turn: first for a closest hit (the mesh the
+// pixel's block hit, for the extra samples of its pixels), last for any hit (the mesh a shadow ray
+// leaves, which seldom shadows itself: another mesh that blocks the light spares its walk).
 Hit traceScene(vec3 origin, vec3 dir, float tmax, bool anyHit, int chosen) {
     Hit best = missWithin(tmax);
     int first = firstMesh;
