@@ -159,6 +159,8 @@ until awk -v t="$(title_of)" 'BEGIN { exit !(match(t, / [0-9.]+ s /) && substr(t
 done
 record playing
 ! is_silent playing || fail "nothing sounded while the show played from 62 s"
+# A key sent to a window without the focus can go unread by wine when both cores are busy.
+xdotool windowfocus --sync "$window" 2>/dev/null || true
 xdotool key --window "$window" space 2>/dev/null
 title=""
 deadline=$((SECONDS + 30))
