@@ -17,6 +17,7 @@ packages=(
   zip unzip                               # make-release.sh packs the Windows release; its wine test unpacks it
   pulseaudio pulseaudio-utils             # a null sink and parec: the wine test records the release's sound
   clang libclang-rt-14-dev                # clang++ and its libFuzzer runtime for the scene loader fuzzer
+  valgrind                                # instruction counts of the scene program (benchmarks/show)
 )
 
 missing=()
