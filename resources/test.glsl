@@ -27,6 +27,17 @@
 // - shadow rays stop at the first face that blocks the light; a light that is behind a surface or
 //   too weak there to show is not traced at all;
 // - a pixel that a fade covers completely does no tracing.
+//
+// Contents, in order:
+// - Rays and boxes: fetchTexel (the scene texture), the meshes' image, slabEntry and boxEntry.
+// - One mesh's hierarchy: intersectTriangle, the walk's stack words, traceMesh (the trace tree walk).
+// - The part's meshes: traceScene (the one walk over the part's meshes, nearest box first) and
+//   traceRays (a pass's rays: eye, shadow, mirror).
+// - Shading: sky, the vertex extra's normals, checkers averaged over a pixel (checkerShare),
+//   surfaceAt (a hit's surface), shade (lights and shadows).
+// - The picture: the display curve (displayed), anti-aliasing where a 2 x 2 block shows an edge
+//   (blockMax, sameInBlock; samplePoint for the extra samples), eyeRayAt, mirrorRayOff, and main,
+//   which runs each sample's two passes and mixes the samples.
 
 layout(location = 0) uniform vec4 frame;  // screen width, screen height, focal factor, time in part
 layout(location = 1) uniform sampler2D unit0;
@@ -55,10 +66,10 @@ const int stackSize = 40;        // a trace tree is at most 40 levels deep: one 
 const float invisibleLight = 1.0 / 4096.0;  // a light adding less than this cannot be seen
 const float faintMirror = 0.3;   // a mirror share up to which one reflection serves a whole pixel
 
-// Texel `index` of the 1024-wide scene texture (as tall as the meshes and their trees need). Indices are never negative, so a mask and a shift
-// give the column and row without an integer division in every lane. An image load, which reads
-// one level, costs the rasteriser about half what a texel fetch does: that works out a mip level
-// for every pixel.
+// Texel `index` of the 1024-wide scene texture (as tall as the meshes and their trees need).
+// Indices are never negative, so a mask and a shift give the column and row without an integer
+// division in every lane. An image load, which reads one level, costs the rasteriser about half
+// what a texel fetch does: that works out a mip level for every pixel.
 vec4 fetchTexel(int index) {
     return imageLoad(scene_image, ivec2(index & ((1 << sideBits) - 1), index >> sideBits));
 }
