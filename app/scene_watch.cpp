@@ -4,8 +4,6 @@
 #include <system_error>
 
 #include "scene/scene.h"
-#include "scene/scene_loader.h"
-#include "show/scene_pass.h"
 #include "show/timeline.h"
 
 namespace {
@@ -31,18 +29,27 @@ void startSceneWatch(SceneFileWatch& watch, const std::filesystem::path& path) {
 }
 
 SceneReload reloadSceneIfChanged(SceneFileWatch& watch, std::chrono::steady_clock::time_point now) {
+    if (backgroundBusy(watch.reading)) {
+        std::optional<SceneFileWatch::Read> read = takeBackgroundResult(watch.reading);
+        if (!read) return SceneReload::Unchanged;
+        if (read->error) {
+            std::fprintf(stderr, "the scene did not load; the last one stays:\n%s\n", read->error->c_str());
+            watch.problem = std::move(read->error);
+            return SceneReload::Failed;
+        }
+        uploadScene(theScene, std::move(read->data), kSceneTextureSide);
+        watch.problem.reset();
+        return SceneReload::Loaded;
+    }
     if (now - watch.lastLook < kLookInterval) return SceneReload::Unchanged;
     watch.lastLook = now;
     const std::optional<SceneFileStamp> stamp = stampOf(watch.path);
     if (stamp == watch.stamp) return SceneReload::Unchanged;
     watch.stamp = stamp;
-    if (std::optional<std::string> error =
-            loadScene(theScene, watch.path, kSceneTextureSide, kTimelineNeeds, discardTraceLine)) {
-        std::fprintf(stderr, "the scene did not load; the last one stays:\n%s\n", error->c_str());
-        watch.problem = std::move(error);
-        return SceneReload::Failed;
-    }
-    forgetRootBoxes();
-    watch.problem.reset();
-    return SceneReload::Loaded;
+    startBackgroundWork(watch.reading, [path = watch.path] {
+        SceneFileWatch::Read read;
+        read.error = readSceneData(read.data, path, kSceneTextureSide, kTimelineNeeds, discardTraceLine);
+        return read;
+    });
+    return SceneReload::Unchanged;
 }

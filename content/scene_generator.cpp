@@ -8,7 +8,6 @@
 
 #include "content/refine.h"
 #include "content/sets.h"
-#include "content/trace_tree.h"
 #include "content/vertex_extra.h"
 #include "scene/bvh.h"
 #include "show/timeline.h"
@@ -116,12 +115,7 @@ std::optional<std::string> generateSceneFile(SceneFileBytes& out) {
             out.clear();
             return "mesh " + std::to_string(i) + ": " + *failure;
         }
-        MeshRecord record = meshRecord(mesh, meshTransforms(plans[i], partSecondsForMesh(static_cast<int>(i))));
-        if (auto failure = appendTraceTree(record)) {
-            out.clear();
-            return "mesh " + std::to_string(i) + ": " + *failure;
-        }
-        putMesh(out, record, 0);
+        putMesh(out, meshRecord(mesh, meshTransforms(plans[i], partSecondsForMesh(static_cast<int>(i)))), 0);
     }
     const std::span<const CameraPath> cameras = cameraPaths();
     putU32(out, static_cast<std::uint32_t>(cameras.size()));

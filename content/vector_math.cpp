@@ -57,11 +57,6 @@ Matrix4 rotation(Vec3 axis, float angle) {
     return m;
 }
 
-Vec3 transformPoint(const Matrix4& m, Vec3 p) {
-    return {m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12], m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13],
-            m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14]};
-}
-
 Matrix4 place(Vec3 position, Vec3 scale, Vec3 axis, float degrees) {
     return multiply(translation(position), multiply(rotation(axis, radians(degrees)), scaling(scale)));
 }

@@ -13,8 +13,7 @@ namespace content {
 
 inline constexpr float kPi = std::numbers::pi_v<float>;
 
-// Whole numbers below this travel exactly in a float (and so in a float texel).
-inline constexpr std::uint32_t kExactFloatLimit = 1u << 24;
+using ::kExactFloatLimit;
 
 float radians(float degrees);
 float mix(float a, float b, float s);
@@ -28,7 +27,6 @@ Matrix4 multiply(const Matrix4& a, const Matrix4& b);
 Matrix4 translation(Vec3 v);
 Matrix4 scaling(Vec3 s);
 Matrix4 rotation(Vec3 axis, float angle);  // right-handed, about the axis's direction, in radians
-Vec3 transformPoint(const Matrix4& m, Vec3 p);
 
 // Scale, then turn about axis by degrees, then move to position.
 Matrix4 place(Vec3 position, Vec3 scale, Vec3 axis = kUp, float degrees = 0.0f);

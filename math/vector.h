@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 
 struct Vec3 {
     float x = 0.0f, y = 0.0f, z = 0.0f;
@@ -12,6 +13,9 @@ static_assert(sizeof(Vec3) == 12);
 static_assert(sizeof(Vec3) == sizeof(std::array<float, 3>));
 
 inline constexpr Vec3 kUp{0, 1, 0};
+
+// Whole numbers below this travel exactly in a float (and so in a float texel).
+inline constexpr std::uint32_t kExactFloatLimit = 1u << 24;
 
 constexpr Vec3 operator+(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 constexpr Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
@@ -36,6 +40,18 @@ using Matrix4 = std::array<float, 16>;
 
 inline constexpr Matrix4 kIdentityMatrix = {1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f,
                                             0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f};
+
+// The point p carried by m (w = 1).
+constexpr Vec3 transformPoint(const Matrix4& m, Vec3 p) {
+    return {m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12], m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13],
+            m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14]};
+}
+
+// A box given by its lowest and highest corners.
+struct Box3 {
+    Vec3 low;
+    Vec3 high;
+};
 
 // The general inverse: cofactors transposed, divided by the determinant. A singular matrix
 // gives non-finite values.

@@ -1,6 +1,6 @@
 #version 450
 // Scene program: ray traces the packed scene. Every mesh of the current part is intersected through
-// its trace tree, a compact hierarchy the generator stores after the mesh's vertices, in mesh
+// its trace tree, a compact hierarchy the loader builds and lays after the meshes' blocks, in mesh
 // coordinates (the ray is carried there by the mesh's inverse transform); each mesh's world-space
 // box, which the scene pass works out every frame, says which meshes a ray can meet at all. A hit
 // is shaded with its face's surface records: albedo and roughness, emission and mirror share; the
@@ -34,9 +34,9 @@ layout(location = 2) uniform sampler2D unit1;
 layout(location = 3) uniform sampler2D unit2;
 layout(rgba32f) readonly uniform image2D scene_image;  // the scene texture, read as an image
 // Row m: mesh m's world-to-mesh matrix as three rows (x, y, z, translation), then its world-space
-// box's lowest and highest corners (an empty mesh's box is empty), then its info (vertex texel,
-// face texel, node texel, face count) and surface values (surface record 0 texel, surface record 1
-// texel) as floats. The same as the uniforms meshes_itx, meshes_low, meshes_high, meshes_info and
+// box's lowest and highest corners, then its info (vertex texel, face texel, node texel, face
+// count), surface values (surface record 0 texel, surface record 1 texel) and trace tree (first
+// face entry texel, root node, step limit) as floats. The same as the uniforms meshes_itx, meshes_low, meshes_high, meshes_info and
 // meshes_surface, which this program does not read: the rasteriser reads a texel, four numbers,
 // for little more than it pays to gather one uniform number.
 layout(rgba32f) readonly uniform image2D meshes_image;
@@ -52,13 +52,10 @@ const float noHit = 1e30;
 const int maxMeshes = 32;       // the most meshes a scene holds (kMaxSceneMeshes)
 const int sideBits = 10;        // the scene texture is 1 << sideBits texels wide (kSceneTextureSide)
 const int stackSize = 40;        // a trace tree is at most 40 levels deep: one waiting child per level
-const int treeLeafFaces = 4;    // the most faces in a trace tree leaf (kTraceTreeLeafFaces)
-const int leafCountBits = 4;    // a leaf word: first face entry << leafCountBits | count (kLeafWordCountBits)
-const int maxSteps = 4096;       // steps of one mesh walk, a guard against damaged data
 const float invisibleLight = 1.0 / 4096.0;  // a light adding less than this cannot be seen
 const float faintMirror = 0.3;   // a mirror share up to which one reflection serves a whole pixel
 
-// Texel `index` of the 1024-wide scene texture. Indices are never negative, so a mask and a shift
+// Texel `index` of the 1024-wide scene texture (as tall as the meshes and their trees need). Indices are never negative, so a mask and a shift
 // give the column and row without an integer division in every lane. An image load, which reads
 // one level, costs the rasteriser about half what a texel fetch does: that works out a mip level
 // for every pixel.
@@ -84,8 +81,9 @@ Ray makeRay(vec3 origin, vec3 dir) {
 
 const int lowTexel = 3;   // where a row of meshes_image holds the box's corners,
 const int highTexel = 4;
-const int infoTexel = 5;  // the mesh's info
-const int surfaceTexel = 6;  // and its surface values
+const int infoTexel = 5;  // the mesh's info,
+const int surfaceTexel = 6;  // its surface values
+const int treeTexel = 7;  // and its trace tree
 
 ivec4 meshInfo(int mesh) { return ivec4(imageLoad(meshes_image, ivec2(infoTexel, mesh))); }
 
@@ -157,7 +155,7 @@ bool intersectTriangle(Ray ray, vec3 v0, vec3 e1, vec3 e2, float tmax, out float
 }
 
 // A child waiting on a walk's stack, in one whole number: the top 12 bits of its entry distance
-// above 20 bits holding its pair, or minus its leaf word, biased to be positive. A float's
+// above 20 bits holding its node word (see traceMesh), biased to be positive. A float's
 // bits order like the float for distances of 0 and up, so the distance kept is never more than the
 // real one and a child is only dropped when it truly lies behind a hit. One number per entry
 // halves the stack's traffic, which the rasteriser moves lane by lane.
@@ -170,40 +168,35 @@ float waitingEntry(int waiting) { return intBitsToFloat(waiting & ~wordBits); }
 
 int waitingNode(int waiting) { return (waiting & wordBits) - wordBias; }
 
-// A child as a pair's texel stores it, (pair, leaf word), in one number (see traceMesh).
+// A child as a pair's texel stores it, (pair, leaf word), as one node word (see traceMesh).
 int nodeWord(vec2 stored) { return stored.x != 0.0 ? int(stored.x) : -int(stored.y); }
 
-// Walks a mesh through its trace tree: a hierarchy the generator appends to the mesh's vertices
-// (content/trace_tree.h), pairs then face entries, just before the mesh's face texels. A node is
-// stored as (pair, leaf word): its pair holds its two children, and a pair of 0 marks a leaf,
-// whose leaf word is its first face entry times 16 plus its entry count. The walk carries it as
-// one number (see nodeWord).
+// Walks a mesh through its trace tree (scene/trace_tree.h): pairs, then face entries. A node is
+// named by one word: a pair p > 0 holds its two children and begins 3p texels before the face
+// entries; a leaf is -(its first face entry + 1), and its entries run up to the one marked last.
 //
 // Every step reads three texels and does one piece of work with them: a pair (its two child boxes,
 // stored as 8-bit steps from the pair's origin, and the children's words), or one face entry (its
-// first corner with the face's position, and its two edges). Neighbouring pixels, which the
-// rasteriser shades together in one go, so keep in step however their walks differ, and none of
-// them pays for a kind of work it does not need. A step ends by taking the next waiting child when
-// it leaves nothing else to do, so the step that finds the stack empty is the walk's last.
+// first corner with the face's position, and its two edges with the leaf's end mark). Neighbouring
+// pixels, which the rasteriser shades together in one go, so keep in step however their walks
+// differ, and none of them pays for a kind of work it does not need. A step ends by taking the next
+// waiting child when it leaves nothing else to do, so the step that finds the stack empty is the
+// walk's last; the tree's step limit is one no walk of it reaches.
 bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
-    ivec4 info = meshInfo(mesh);
-    // The face entries end one texel before the mesh's faces, pair p begins 3p texels before the
-    // entries, and the root is the one leaf of a mesh of up to four faces, otherwise pair 1.
-    int entryBase = info.y - 1 - 3 * info.w;
+    ivec4 tree = ivec4(imageLoad(meshes_image, ivec2(treeTexel, mesh)));
+    int entryBase = tree.x;
     int waiting[stackSize + 1];  // see packWaiting; the last entry takes the stores of a full stack
     int top = 0;
 
-    // The node to open next: a pair above 0, minus a leaf word below 0, 0 for none.
-    int node = info.w > treeLeafFaces ? 1 : -info.w;
-    int face = 0;       // the face entries face..lastFace of the current leaf are still to be tested
-    int lastFace = -1;
-    for (int step = 0; step < maxSteps; ++step) {
-        if (face > lastFace && node < 0) {
-            face = -node >> leafCountBits;
-            lastFace = face + (-node & ((1 << leafCountBits) - 1)) - 1;
+    // The node to open next: a pair above 0, a leaf below 0, 0 for none.
+    int node = tree.y;
+    int face = -1;  // the face entry to test next in the current leaf, -1 for none
+    for (int step = 0; step < tree.z; ++step) {
+        if (face < 0 && node < 0) {
+            face = -node - 1;
             node = 0;
         }
-        bool onFace = face <= lastFace;
+        bool onFace = face >= 0;
         int pair = entryBase - 3 * max(node, 0);
         int entry = entryBase + 3 * face;
         ivec3 address = onFace ? ivec3(entry, entry + 1, entry + 2) : ivec3(pair, pair + 1, pair + 2);
@@ -219,7 +212,7 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
                 best = Hit(t, mesh, int(t0.w));
                 if (anyHit) return true;
             }
-            ++face;
+            face = t1.w != 0.0 ? -1 : face + 1;
         } else if (node > 0) {
             // The two boxes' planes, origin + steps * 2^(e - 127) on each axis, as distances along the ray.
             int exponents = int(t0.w);
@@ -254,7 +247,7 @@ bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
         // those branches go unforeseen by the processor, and this walk took a sixth longer.
         waiting[min(top, stackSize)] = waits;
         if (pushes) ++top;
-        if (face > lastFace && node == 0) {
+        if (face < 0 && node == 0) {
             // Next: the most recently deferred child, unless a closer hit has been found since.
             if (top == 0) break;
             --top;

@@ -2,6 +2,7 @@
 // here touches OpenGL, so the command-line tool and the fuzzer use it as it stands.
 #include "scene/scene_loader.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdarg>
 #include <cstdint>
@@ -205,11 +206,30 @@ std::optional<std::string> checkCapacity(const Load& load, std::size_t index, co
                   load.name.c_str(), index, static_cast<unsigned long long>(end / 4), texels.size() / 4);
 }
 
+// Builds the mesh's trace tree from its faces in their packed order, appends it to trees and keeps
+// its place (counted from the first tree's first texel), root, step limit and box in mesh.
+void buildMeshTree(const MeshBuildRecord& record, std::vector<TraceTreeTexel>& trees, Mesh& mesh) {
+    const TraceTree tree = buildTraceTree(record);
+    mesh.tree_offset = static_cast<std::int32_t>(trees.size() + 3 * std::size_t{tree.pairCount});
+    mesh.tree_root = tree.root;
+    mesh.tree_steps = static_cast<std::int32_t>(traceTreeStepLimit(tree));
+    trees.insert(trees.end(), tree.texels.begin(), tree.texels.end());
+    if (!record.nodes.empty()) {
+        const BvhNode& root = record.nodes.front();
+        mesh.box = {toVec3(root.min), toVec3(root.max)};
+    }
+}
+
 // Builds, checks against the capacity and packs one mesh at offset; offset then moves past it.
 std::optional<std::string> packMeshRecord(Load& load, std::size_t index, const MeshRecord& source,
-                                          std::span<float> texels, std::size_t& offset, Mesh& mesh) {
+                                          std::span<float> texels, std::size_t& offset,
+                                          std::vector<TraceTreeTexel>& trees, Mesh& mesh) {
     // Without its nodes first, so that a mesh far too large is refused before its hierarchy is built.
     if (auto error = checkCapacity(load, index, source, 0, texels, offset)) return error;
+    if (source.faceCount > kTraceTreeFaceLimit) {
+        return format("%s: mesh %zu has %u faces, more than the scene program walks in one mesh (%u)",
+                      load.name.c_str(), index, source.faceCount, kTraceTreeFaceLimit);
+    }
     MeshBuildRecord record = makeBuildRecord(source);
     buildMeshBvh(record);
     if (auto error = checkCapacity(load, index, source, record.nodes.size(), texels, offset)) return error;
@@ -223,6 +243,7 @@ std::optional<std::string> packMeshRecord(Load& load, std::size_t index, const M
     mesh.surface0_offset = surfaces.surface0_offset;
     mesh.surface1_offset = surfaces.surface1_offset;
     offset = surfaces.nextOffset;
+    buildMeshTree(record, trees, mesh);
 
     mesh.transforms.resize(source.transformCount);
     if (source.transformCount > 0) {
@@ -246,11 +267,17 @@ std::optional<std::string> readMeshes(Load& load, SceneData& data) {
         std::optional<std::string> error = readMeshRecord(load, index, source);
         if (!error) error = checkFaces(load, index, source);
         Mesh mesh;
-        if (!error) error = packMeshRecord(load, index, source, data.texels, offset, mesh);
+        if (!error) error = packMeshRecord(load, index, source, data.texels, offset, data.trees, mesh);
         if (error) return error;
         data.meshes.push_back(std::move(mesh));
     }
     data.texelsUsed = offset / 4;
+    // The trees follow the last mesh's block.
+    if (data.texelsUsed + data.trees.size() > kExactFloatLimit) {
+        return format("%s: the meshes' trace trees would reach texel %zu, past the %u the scene program can name",
+                      load.name.c_str(), data.texelsUsed + data.trees.size(), kExactFloatLimit);
+    }
+    for (Mesh& mesh : data.meshes) mesh.tree_offset += static_cast<std::int32_t>(data.texelsUsed);
     return std::nullopt;
 }
 
@@ -345,11 +372,18 @@ std::optional<std::string> readLights(Load& load, SceneData& data) {
     return std::nullopt;
 }
 
-void traceUsage(Load& load, int side, std::size_t texelsUsed) {
+void traceUsage(Load& load, int side, const SceneData& data) {
     const std::size_t capacity = static_cast<std::size_t>(side) * static_cast<std::size_t>(side);
-    const float percent = static_cast<float>(texelsUsed * 4) / static_cast<float>(capacity * 4) * 100.0f;
+    const float percent = static_cast<float>(data.texelsUsed * 4) / static_cast<float>(capacity * 4) * 100.0f;
     load.trace.push_back(
-        format("Texture %d Total texels used: %zu / %zu  %f%% used\n", side, texelsUsed, capacity, percent));
+        format("Texture %d Total texels used: %zu / %zu  %f%% used\n", side, data.texelsUsed, capacity, percent));
+    load.trace.push_back(format("Trace trees: %zu texels from texel %zu\n", data.trees.size(), data.texelsUsed));
+}
+
+// Rows of side texels that hold the mesh blocks and the trees after them, and never fewer than side.
+std::size_t sceneTextureRows(const SceneData& data, int side) {
+    const auto width = static_cast<std::size_t>(side);
+    return std::max(width, (data.texelsUsed + data.trees.size() + width - 1) / width);
 }
 
 std::optional<std::vector<char>> readFileBytes(const std::filesystem::path& path, std::string* why) {
@@ -412,12 +446,23 @@ std::optional<std::string> buildSceneData(SceneData& data, std::span<const char>
     if (!error) error = readLights(load, loaded);
     if (error) return error;
 
-    traceUsage(load, side, loaded.texelsUsed);
+    if (sceneTextureRows(loaded, side) > static_cast<std::size_t>(kMaxSceneTextureSide)) {
+        return format("%s: the meshes and their trace trees need %zu rows of %d texels, more than %d", load.name.c_str(),
+                      sceneTextureRows(loaded, side), side, kMaxSceneTextureSide);
+    }
+    traceUsage(load, side, loaded);
     data = std::move(loaded);
     if (sink) {
         for (const std::string& line : load.trace) sink(line);
     }
     return std::nullopt;
+}
+
+std::vector<float> takeSceneTextureTexels(SceneData& data, int side) {
+    std::vector<float> texels = std::move(data.texels);
+    texels.resize(sceneTextureRows(data, side) * static_cast<std::size_t>(side) * 4, 0.0f);
+    if (!data.trees.empty()) std::memcpy(&texels[data.texelsUsed * 4], data.trees.data(), data.trees.size() * 16);
+    return texels;
 }
 
 std::optional<std::string> checkSceneMeetsNeeds(const SceneData& data, const SceneNeeds& needs,

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "scene/scene.h"
+#include "scene/trace_tree.h"
 
 // Receives the loader's trace lines, each ending in '\n'. An empty sink discards them.
 using TraceSink = std::function<void(std::string_view line)>;
@@ -44,14 +45,21 @@ std::optional<std::vector<char>> readWholeFile(const std::filesystem::path& path
 // Like readWholeFile, but on failure says why in message ("<path>: <reason>").
 std::optional<std::vector<char>> readSceneFile(const std::filesystem::path& path, std::string& message);
 
-// The CPU side of a loaded scene: the records in file order and the texel array to upload.
+// The CPU side of a loaded scene: the records in file order, the mesh blocks as the file format
+// packs them and the trace trees that go after them in the scene texture.
 struct SceneData {
-    std::vector<float> texels;  // side x side texels of four floats, texel order
+    std::vector<float> texels;  // side x side texels of four floats, texel order: the mesh blocks
     std::vector<Mesh> meshes;
     std::vector<Camera> cameras;
     std::vector<Light> lights;
-    std::size_t texelsUsed = 0;
+    std::size_t texelsUsed = 0;  // texels the mesh blocks take; the trees start there
+    std::vector<TraceTreeTexel> trees;  // every mesh's tree, in mesh order
 };
+
+// The scene texture's texels, side texels a row: the mesh blocks, then the trees from texel
+// data.texelsUsed on. It has side rows, or more where the trees reach past them (a file whose
+// blocks fill the texture still draws). Takes data.texels over.
+std::vector<float> takeSceneTextureTexels(SceneData& data, int side);
 
 // Parses, validates, builds the hierarchies and packs the file's bytes. On success fills data,
 // hands the trace lines to sink and returns nothing; otherwise returns "<name>: <what is wrong>",
@@ -64,9 +72,17 @@ std::optional<std::string> buildSceneData(SceneData& data, std::span<const char>
 std::optional<std::string> checkSceneMeetsNeeds(const SceneData& data, const SceneNeeds& needs,
                                                 const std::filesystem::path& name);
 
-// What the production calls once: reads and checks the file (including the show's needs), fills
-// scene and uploads the scene data texture (side x side RGBA32F) into scene.texture. On failure
-// returns the message and leaves scene as it was. Needs a current OpenGL context.
+// Reads and checks the file (including the show's needs) into data: everything of a load but the
+// upload, so it may run on any thread. On failure returns the message and leaves data untouched.
+std::optional<std::string> readSceneData(SceneData& data, const std::filesystem::path& path, int side,
+                                         const SceneNeeds& needs, const TraceSink& sink);
+
+// Moves a read scene into scene and uploads the scene texture (side texels wide, RGBA32F) into
+// scene.texture, replacing what scene held. Needs a current OpenGL context.
+void uploadScene(Scene& scene, SceneData&& data, int side);
+
+// What the production calls once: readSceneData, then uploadScene. On failure returns the message
+// and leaves scene as it was.
 std::optional<std::string> loadScene(Scene& scene, const std::filesystem::path& path, int side,
                                      const SceneNeeds& needs, const TraceSink& sink);
 

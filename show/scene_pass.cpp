@@ -32,38 +32,6 @@ GLint uniformLocation(const Shader& shader, const char* name) {
     return glApi.glGetUniformLocation(shader.program, name);
 }
 
-// The meshes' root boxes as last read from the scene data texture, and the texture and offsets
-// they were read for. The texture does not change once loaded, so it is read once, not every frame
-// (on a graphics card every read would wait for the frames still being drawn).
-struct RootBoxCache {
-    std::int32_t texture = -1;
-    std::vector<std::int32_t> offsets;
-    std::vector<MeshBox> boxes;
-};
-
-RootBoxCache& rootBoxCache() {
-    static RootBoxCache cache;
-    return cache;
-}
-
-std::vector<std::int32_t> bvhOffsets(const Scene& scene) {
-    std::vector<std::int32_t> offsets;
-    for (const Mesh& mesh : scene.meshes) offsets.push_back(mesh.bvh_offset);
-    return offsets;
-}
-
-// The root boxes of the scene's meshes, read again only when its texture or meshes changed.
-const std::vector<MeshBox>& rootBoxesOf(const Scene& scene) {
-    RootBoxCache& cache = rootBoxCache();
-    std::vector<std::int32_t> offsets = bvhOffsets(scene);
-    if (cache.texture != scene.texture.id || cache.offsets != offsets) {
-        cache.boxes = scene.texture.id == -1 ? std::vector<MeshBox>(scene.meshes.size()) : readRootBoxes(scene);
-        cache.texture = scene.texture.id;
-        cache.offsets = std::move(offsets);
-    }
-    return cache.boxes;
-}
-
 Vector4 point4(Vec3 p) { return {p.x, p.y, p.z, 1.0f}; }
 
 void bindSceneData(const Scene& scene) {
@@ -157,42 +125,20 @@ void advanceSceneTo(Scene& scene, const ScenePart& part, float t) {
     scene.flash = partFlash(part, t, scene.flash);
 }
 
-MeshBox worldBox(const MeshBox& box, const Matrix4& m) {
+Box3 worldBox(const Box3& box, const Matrix4& m) {
     constexpr float kHuge = std::numeric_limits<float>::max();
-    MeshBox out{{kHuge, kHuge, kHuge}, {-kHuge, -kHuge, -kHuge}};
+    Box3 out{{kHuge, kHuge, kHuge}, {-kHuge, -kHuge, -kHuge}};
     for (int corner = 0; corner < 8; ++corner) {
-        const Vec3 p{(corner & 1) != 0 ? box.high.x : box.low.x, (corner & 2) != 0 ? box.high.y : box.low.y,
-                     (corner & 4) != 0 ? box.high.z : box.low.z};
-        const Vec3 q{m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12], m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13],
-                     m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14]};
+        const Vec3 q = transformPoint(m, {(corner & 1) != 0 ? box.high.x : box.low.x,
+                                          (corner & 2) != 0 ? box.high.y : box.low.y,
+                                          (corner & 4) != 0 ? box.high.z : box.low.z});
         out.low = {std::min(out.low.x, q.x), std::min(out.low.y, q.y), std::min(out.low.z, q.z)};
         out.high = {std::max(out.high.x, q.x), std::max(out.high.y, q.y), std::max(out.high.z, q.z)};
     }
     return out;
 }
 
-void forgetRootBoxes() { rootBoxCache() = RootBoxCache{}; }
-
-std::vector<MeshBox> readRootBoxes(const Scene& scene) {
-    std::vector<MeshBox> boxes(scene.meshes.size());
-    GLint width = 0;
-    GLint height = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
-    if (width <= 0 || height <= 0) return boxes;
-    std::vector<float> texels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_FLOAT, texels.data());
-    const std::int64_t count = static_cast<std::int64_t>(width) * height;
-    for (std::size_t i = 0; i < boxes.size(); ++i) {
-        const std::int64_t root = scene.meshes[i].bvh_offset;
-        if (root < 0 || root + 1 >= count) continue;
-        const float* low = &texels[static_cast<std::size_t>(root) * 4];
-        boxes[i] = {{low[0], low[1], low[2]}, {low[4], low[5], low[6]}};
-    }
-    return boxes;
-}
-
-MeshUniforms meshUniforms(const Scene& scene, const ScenePart& part, std::span<const MeshBox> rootBoxes) {
+MeshUniforms meshUniforms(const Scene& scene, const ScenePart& part) {
     MeshUniforms out;
     out.info = {};
     out.surface = {};
@@ -200,6 +146,7 @@ MeshUniforms meshUniforms(const Scene& scene, const ScenePart& part, std::span<c
     out.inverses.fill(kIdentityMatrix);
     out.lows = {};
     out.highs = {};
+    out.trees = {};
     const MeshRange range = partMeshRange(scene, part);
     for (std::int32_t i = range.first; i < range.end; ++i) {
         const auto slot = static_cast<std::size_t>(i);
@@ -208,11 +155,10 @@ MeshUniforms meshUniforms(const Scene& scene, const ScenePart& part, std::span<c
         out.surface[slot] = {mesh.surface0_offset, mesh.surface1_offset, 0, 0};
         out.transforms[slot] = mesh.transform;
         out.inverses[slot] = inverse4x4(mesh.transform);
-        if (slot < rootBoxes.size()) {
-            const MeshBox box = worldBox(rootBoxes[slot], mesh.transform);
-            out.lows[slot] = point4(box.low);
-            out.highs[slot] = point4(box.high);
-        }
+        out.trees[slot] = {mesh.tree_offset, mesh.tree_root, mesh.tree_steps, 0};
+        const Box3 box = worldBox(mesh.box, mesh.transform);
+        out.lows[slot] = point4(box.low);
+        out.highs[slot] = point4(box.high);
     }
     return out;
 }
@@ -223,11 +169,12 @@ MeshImageTexels meshImageTexels(const MeshUniforms& meshes) {
         Vector4* row = &texels[mesh * kMeshImageWidth];
         const Matrix4& m = meshes.inverses[mesh];
         for (std::size_t r = 0; r < 3; ++r) row[r] = {m[r], m[4 + r], m[8 + r], m[12 + r]};
-        row[3] = meshes.lows[mesh];
-        row[4] = meshes.highs[mesh];
+        row[kMeshImageLowTexel] = meshes.lows[mesh];
+        row[kMeshImageHighTexel] = meshes.highs[mesh];
         for (std::size_t i = 0; i < 4; ++i) {
-            row[5][i] = static_cast<float>(meshes.info[mesh][i]);
-            row[6][i] = static_cast<float>(meshes.surface[mesh][i]);
+            row[kMeshImageInfoTexel][i] = static_cast<float>(meshes.info[mesh][i]);
+            row[kMeshImageSurfaceTexel][i] = static_cast<float>(meshes.surface[mesh][i]);
+            row[kMeshImageTreeTexel][i] = static_cast<float>(meshes.trees[mesh][i]);
         }
     }
     return texels;
@@ -280,7 +227,7 @@ bool setSceneUniforms(Scene& scene, const ScenePart& part, float t, const Shader
     const PartLights lights = partLights(scene, part, camera);
 
     bindSceneData(scene);
-    const MeshUniforms meshes = meshUniforms(scene, part, rootBoxesOf(scene));
+    const MeshUniforms meshes = meshUniforms(scene, part);
     bindMeshImage(scene, meshes);
     glApi.glActiveTexture(kGlTexture0 + kSceneDataUnit);
     glApi.glUseProgram(shader.program);

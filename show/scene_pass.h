@@ -31,14 +31,15 @@ inline constexpr int kSceneImageUnit = 0;
 // program reads in its walk, again, as texels. The rasteriser gathers a uniform number by number
 // for each pixel, and an image texel, four numbers, for little more than one of them.
 inline constexpr int kMeshImageUnit = 1;
-// Texels per mesh in the meshes' image, one row per mesh (see meshImageTexels).
-inline constexpr int kMeshImageWidth = 7;
-
-// A box given by its lowest and highest corners.
-struct MeshBox {
-    Vec3 low;
-    Vec3 high;
-};
+// Where a row of the meshes' image (one row per mesh, see meshImageTexels) holds each value: the
+// world-to-mesh matrix's three rows from texel 0, the world box's lowest and highest corners, the
+// mesh's info and surface values, and its trace tree (first face entry, root word, step limit).
+inline constexpr int kMeshImageLowTexel = 3;
+inline constexpr int kMeshImageHighTexel = 4;
+inline constexpr int kMeshImageInfoTexel = 5;
+inline constexpr int kMeshImageSurfaceTexel = 6;
+inline constexpr int kMeshImageTreeTexel = 7;
+inline constexpr int kMeshImageWidth = 8;
 
 // The per-mesh uniform arrays, indexed by the mesh's absolute index in the scene.
 struct MeshUniforms {
@@ -48,14 +49,15 @@ struct MeshUniforms {
     std::array<Matrix4, kMaxSceneMeshes> inverses;
     std::array<Vector4, kMaxSceneMeshes> lows;   // the mesh's box in world space (see worldBox), w = 1
     std::array<Vector4, kMaxSceneMeshes> highs;
+    std::array<std::array<std::int32_t, 4>, kMaxSceneMeshes> trees;  // tree offset, root, step limit, 0
 };
 // Each array is handed to OpenGL as one block of values.
 static_assert(sizeof(MeshUniforms::info) == kMaxSceneMeshes * 4 * sizeof(std::int32_t));
 static_assert(sizeof(MeshUniforms::transforms) == kMaxSceneMeshes * 16 * sizeof(float));
 
 // The meshes' image, row after row: row i holds mesh i's world-to-mesh matrix as three rows
-// (x, y, z, translation), then its world box's lowest and highest corners (w = 1), then its info
-// and surface values as floats (texel numbers below 2^24, so exact).
+// (x, y, z, translation), then its world box's lowest and highest corners (w = 1), then its info,
+// surface and tree values as floats (whole numbers below 2^24, so exact).
 using MeshImageTexels = std::array<Vector4, kMeshImageWidth * kMaxSceneMeshes>;
 MeshImageTexels meshImageTexels(const MeshUniforms& meshes);
 
@@ -111,22 +113,13 @@ void advanceSceneTo(Scene& scene, const ScenePart& part, float t);
 
 // The box in world space that holds `box`, a box in a mesh's coordinates, carried by the mesh's
 // transform: the extremes of its eight carried corners.
-MeshBox worldBox(const MeshBox& box, const Matrix4& transform);
+Box3 worldBox(const Box3& box, const Matrix4& transform);
 
-// The entries of the part's meshes as they stand; every other entry keeps zero offsets, a zero
-// transform, an identity inverse and a zero box. rootBoxes[i] is mesh i's box in its own
-// coordinates (the root box of its hierarchy); a mesh it does not reach gets a zero box. Indices of
-// the part outside the scene's meshes or the arrays are skipped.
-MeshUniforms meshUniforms(const Scene& scene, const ScenePart& part, std::span<const MeshBox> rootBoxes = {});
-
-// Each mesh's root box, read from the scene data texture bound to GL_TEXTURE_2D (the hierarchy's
-// root is two texels, lowest and highest corner, at the mesh's bvh offset). A mesh whose root lies
-// outside the texture gets a zero box.
-std::vector<MeshBox> readRootBoxes(const Scene& scene);
-
-// Drops the root boxes the pass keeps between frames: call after the scene is loaded again, whose
-// new texture may reuse the old one's name and whose meshes may keep their offsets.
-void forgetRootBoxes();
+// The entries of the part's meshes as they stand, each mesh's box (the loader's, in its own
+// coordinates) carried to the world by its transform; every other entry keeps zero offsets, a zero
+// transform, an identity inverse and a zero box. Indices of the part outside the scene's meshes or
+// the arrays are skipped.
+MeshUniforms meshUniforms(const Scene& scene, const ScenePart& part);
 
 // The flash colour at time t: the fade-in colour while t is inside the fade-in, else the
 // fade-out colour while t is inside the fade-out, else `current`. Both tests are strict.

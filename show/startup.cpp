@@ -27,8 +27,6 @@ ShowTextures showTextures;
 
 namespace {
 
-constexpr int kSceneTextureSide = 1024;
-
 // Filled by nothing: the zero texture's contents.
 const std::vector<float> zeroBuffer(1024, 0.0f);
 

@@ -135,8 +135,7 @@ TEST(GeneratedSurfacesTest, TheCubesSidesAreFlatAndFaceOutward) {
     ASSERT_FALSE(scene.error);
     const Mesh& cube = scene.data.meshes[11];
     Vec3 centre;
-    // Its own vertices, before the trace tree (content/trace_tree.h) that ends its vertex block.
-    const auto vertices = static_cast<std::int32_t>(scene.data.texels[static_cast<std::size_t>(cube.face_offset - 1) * 4]);
+    const std::int32_t vertices = cube.face_offset - cube.vertex_offset;
     for (std::int32_t v = 0; v < vertices; ++v) centre = centre + vertexAt(scene.data, cube, static_cast<float>(v)) * (1.0f / vertices);
     std::vector<Vec3> sides;
     for (std::int32_t f = 0; f < cube.face_count; ++f) {

@@ -17,7 +17,6 @@
 #include "content/shapes.h"
 #include "content/surface_pattern.h"
 #include "content/title_picture.h"
-#include "content/trace_tree.h"
 #include "content/vertex_extra.h"
 #include "png/png_encoder.h"
 #include "scene/bvh_stats.h"
@@ -45,10 +44,6 @@ std::size_t framesCovering(const ScenePart& part) { return static_cast<std::size
 
 const float* texel(const SceneData& data, std::int64_t index) { return &data.texels[static_cast<std::size_t>(index) * 4]; }
 
-// Where the mesh's own vertices end and its trace tree begins (content/trace_tree.h).
-std::int32_t ownVertexEnd(const SceneData& data, const Mesh& mesh) {
-    return mesh.vertex_offset + static_cast<std::int32_t>(texel(data, mesh.face_offset - 1)[0]);
-}
 
 Point apply(const Matrix4& m, const float* p) {
     return {m[0] * p[0] + m[4] * p[1] + m[8] * p[2] + m[12], m[1] * p[0] + m[5] * p[1] + m[9] * p[2] + m[13],
@@ -65,7 +60,7 @@ Box partBounds(const SceneData& data, const ScenePart& part) {
     for (int m = part.firstMesh; m <= part.lastMesh; ++m) {
         const Mesh& mesh = data.meshes[static_cast<std::size_t>(m)];
         for (std::size_t f = 0; f < mesh.transforms.size(); f += 60) {
-            for (std::int32_t v = mesh.vertex_offset; v < ownVertexEnd(data, mesh); ++v) {
+            for (std::int32_t v = mesh.vertex_offset; v < mesh.face_offset; ++v) {
                 const Point p = apply(mesh.transforms[f], texel(data, v));
                 for (int axis = 0; axis < 3; ++axis) {
                     box.low[axis] = std::min(box.low[axis], p[axis]);
@@ -218,8 +213,7 @@ TEST(GeneratedSceneTest, SurfaceRecordsAndVertexExtrasStayInTheirRanges) {
             }
             ASSERT_TRUE(std::all_of(record1, record1 + 3, [](float e) { return e >= 0.0f && e < 10.0f; })) << "mesh " << m;
         }
-        // The trace tree after the mesh's own vertices holds other values (checked below).
-        for (std::int32_t v = mesh.vertex_offset; v < ownVertexEnd(scene.data, mesh); ++v) {
+        for (std::int32_t v = mesh.vertex_offset; v < mesh.face_offset; ++v) {
             const float extra = texel(scene.data, v)[3];
             ASSERT_TRUE(extra >= 0.0f && extra < 16777216.0f && extra == std::floor(extra)) << "mesh " << m;
             const float ambient = unpackVertexExtra(extra).ambient;
@@ -272,90 +266,6 @@ TEST(GeneratedSceneTest, CheckersFitTheFloorsThatCarryThem) {
     }
     EXPECT_EQ(rings, 2) << "the rotunda's and the stairwell's floors";
     EXPECT_EQ(squares, 2) << "the hall's and the plaza's floors";
-}
-
-// Every mesh's trace tree, read from the texture as the scene program reads it, holds each face
-// of the loader's face block exactly once, in a leaf of at most four, with that face's corners,
-// and each face lies inside every box on its way down, as the boxes' 8-bit steps decode.
-TEST(GeneratedSceneTest, EachTraceTreeHoldsEveryFaceOnceInsideEveryBoxAboveIt) {
-    const GeneratedScene& scene = generatedScene();
-    ASSERT_FALSE(scene.error);
-    using Bounds = std::array<float, 6>;
-    const auto inside = [](const float* p, const Bounds& box) {
-        for (int a = 0; a < 3; ++a) {
-            if (p[a] < box[a] || p[a] > box[3 + a]) return false;
-        }
-        return true;
-    };
-    struct Open {
-        std::int64_t pair, leafWord;
-        Bounds within;  // the common part of the boxes above
-    };
-    for (std::size_t m = 0; m < scene.data.meshes.size(); ++m) {
-        const Mesh& mesh = scene.data.meshes[m];
-        // The program finds the entries and the root from the face texel and count; the block's
-        // last texel says the same.
-        const float* directory = texel(scene.data, mesh.face_offset - 1);
-        const std::int64_t pairs = mesh.vertex_offset + static_cast<std::int64_t>(directory[0]);
-        const std::int64_t entries = mesh.face_offset - 1 - 3 * static_cast<std::int64_t>(mesh.face_count);
-        ASSERT_EQ(mesh.vertex_offset + static_cast<std::int64_t>(directory[1]), entries) << "mesh " << m;
-        const bool rootIsLeaf = mesh.face_count <= static_cast<std::int32_t>(content::kTraceTreeLeafFaces);
-        const Open root = {rootIsLeaf ? 0 : 1, rootIsLeaf ? mesh.face_count : 0, {-1e30f, -1e30f, -1e30f, 1e30f, 1e30f, 1e30f}};
-        ASSERT_EQ(static_cast<std::int64_t>(directory[2]), root.pair) << "mesh " << m;
-        ASSERT_EQ(static_cast<std::int64_t>(directory[3]), root.leafWord) << "mesh " << m;
-        std::vector<int> seen(static_cast<std::size_t>(mesh.face_count), 0);
-        std::vector<Open> open = {root};
-        while (!open.empty()) {
-            const Open node = open.back();
-            open.pop_back();
-            if (node.pair != 0) {
-                ASSERT_TRUE(node.pair > 0 && entries - 3 * node.pair >= pairs) << "mesh " << m << ": pair " << node.pair;
-                const float* frame = texel(scene.data, entries - 3 * node.pair);
-                const float* corners = frame + 4;
-                const float* words = frame + 8;
-                const auto exponents = static_cast<std::int64_t>(frame[3]);
-                for (int child = 0; child < 2; ++child) {
-                    Bounds box = node.within;
-                    for (int a = 0; a < 3; ++a) {
-                        const auto e = static_cast<int>((exponents >> (8 * a)) & 255);
-                        ASSERT_TRUE(e >= 1 && e <= 254) << "mesh " << m << " pair " << node.pair;
-                        const float step = std::ldexp(1.0f, e - 127);
-                        const auto lo = static_cast<std::int64_t>(corners[2 * child]) >> (8 * a) & 255;
-                        const auto hi = static_cast<std::int64_t>(corners[2 * child + 1]) >> (8 * a) & 255;
-                        box[a] = std::max(box[a], frame[a] + static_cast<float>(lo) * step);
-                        box[3 + a] = std::min(box[3 + a], frame[a] + static_cast<float>(hi) * step);
-                    }
-                    const auto pair = static_cast<std::int64_t>(words[2 * child]);
-                    ASSERT_TRUE(pair == 0 || pair > node.pair) << "mesh " << m << ": pair " << node.pair << " loops";
-                    open.push_back({pair, static_cast<std::int64_t>(words[2 * child + 1]), box});
-                }
-                continue;
-            }
-            const std::int64_t first = node.leafWord / 16, count = node.leafWord % 16;
-            ASSERT_TRUE(count >= 1 && count <= 4) << "mesh " << m << ": a leaf of " << count << " faces";
-            for (std::int64_t e = first; e < first + count; ++e) {
-                const float* corner = texel(scene.data, entries + 3 * e);
-                const auto position = static_cast<std::int64_t>(corner[3]);
-                ASSERT_TRUE(position >= 0 && position < mesh.face_count) << "mesh " << m;
-                ++seen[static_cast<std::size_t>(position)];
-                const float* face = texel(scene.data, mesh.face_offset + position);
-                for (int k = 0; k < 3; ++k) {
-                    const float* vertex = texel(scene.data, mesh.vertex_offset + static_cast<std::int64_t>(face[k]));
-                    Point expected = {vertex[0], vertex[1], vertex[2]};
-                    if (k > 0) {
-                        const float* edge = texel(scene.data, entries + 3 * e + k);
-                        expected = {corner[0] + edge[0], corner[1] + edge[1], corner[2] + edge[2]};
-                    }
-                    for (int a = 0; a < 3; ++a) {
-                        ASSERT_NEAR(expected[a], vertex[a], 1e-4f * (1.0f + std::fabs(vertex[a])))
-                            << "mesh " << m << " face " << position << " corner " << k;
-                    }
-                    ASSERT_TRUE(inside(vertex, node.within)) << "mesh " << m << " face " << position << " is outside a box above it";
-                }
-            }
-        }
-        EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), mesh.face_count) << "mesh " << m << ": a face is missing or repeated";
-    }
 }
 
 // Every mesh's hierarchy, as the production builds and packs it, splits down to leaves the ray

@@ -1,5 +1,5 @@
 // The scene program (resources/test.glsl) copies numbers from the C++ that writes what it reads:
-// the texture's width, the most meshes, the trace tree's limits and leaf words, the vertex extra's
+// the texture's width, the most meshes, the meshes' image's row, the trace tree's limits, the vertex extra's
 // codes. Each copy is read from the source tree's program and compared with its owner here, so that
 // a change on one side alone fails.
 #include <gtest/gtest.h>
@@ -9,9 +9,9 @@
 #include <sstream>
 #include <string>
 
-#include "content/trace_tree.h"
 #include "content/vertex_extra.h"
 #include "scene/scene_loader.h"
+#include "scene/trace_tree.h"
 #include "show/scene_pass.h"
 #include "show/timeline.h"
 
@@ -59,20 +59,21 @@ TEST(SceneProgramConstantsTest, EveryCopiedNumberMatchesItsOwner) {
 
     EXPECT_EQ(1L << at("sideBits"), kSceneTextureSide);
     EXPECT_EQ(at("maxMeshes"), static_cast<long>(kMaxSceneMeshes));
-    // A row of the meshes' image: three matrix rows, the box's two corners, info, surface values.
-    EXPECT_EQ(at("lowTexel"), 3L);
-    EXPECT_EQ(at("highTexel"), 4L);
-    EXPECT_EQ(at("infoTexel"), 5L);
-    EXPECT_EQ(at("surfaceTexel") + 1, static_cast<long>(kMeshImageWidth));
+    // A row of the meshes' image: three matrix rows, the box's two corners, info, surface values,
+    // the trace tree.
+    EXPECT_EQ(at("lowTexel"), static_cast<long>(kMeshImageLowTexel));
+    EXPECT_EQ(at("highTexel"), static_cast<long>(kMeshImageHighTexel));
+    EXPECT_EQ(at("infoTexel"), static_cast<long>(kMeshImageInfoTexel));
+    EXPECT_EQ(at("surfaceTexel"), static_cast<long>(kMeshImageSurfaceTexel));
+    EXPECT_EQ(at("treeTexel") + 1, static_cast<long>(kMeshImageWidth));
     const auto lightSlots = static_cast<long>(std::tuple_size_v<decltype(ScenePart::lights)>);
     EXPECT_EQ(at("uniform light_positions"), lightSlots);
     EXPECT_EQ(at("uniform light_colors"), lightSlots);
 
-    EXPECT_EQ(at("stackSize"), static_cast<long>(content::kTraceTreeDepthLimit));
-    EXPECT_EQ(at("treeLeafFaces"), static_cast<long>(content::kTraceTreeLeafFaces));
-    EXPECT_EQ(at("leafCountBits"), static_cast<long>(content::kLeafWordCountBits));
-    // A waiting child keeps a pair or a leaf word below the bias, in the bits below the distance.
-    EXPECT_EQ(at("wordBias"), static_cast<long>(content::kTraceTreeFaceLimit) << content::kLeafWordCountBits);
+    EXPECT_EQ(at("stackSize"), static_cast<long>(kTraceTreeDepthLimit));
+    // A waiting child keeps a pair or minus a leaf word (at most the face limit) in the bits below
+    // its distance, biased to be positive.
+    EXPECT_EQ(at("wordBias"), static_cast<long>(kTraceTreeFaceLimit));
     EXPECT_EQ(at("wordBits"), 2 * at("wordBias") - 1);
 
     EXPECT_EQ(at("octSteps"), static_cast<long>(content::kOctSteps));

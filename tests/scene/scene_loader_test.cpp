@@ -227,6 +227,7 @@ TEST(LoadSceneDataTest, TraceLinesDescribeTheLoadedScene) {
         "Light 0: position=(10.0000, 11.0000, 12.0000), direction=(0.0000, -1.0000, 0.0000), "
         "up=(1.0000, 0.0000, 0.0000), range=12.50\n",
         "Texture 1024 Total texels used: 8 / 1048576  0.000763% used\n",
+        "Trace trees: 3 texels from texel 8\n",
     };
     EXPECT_EQ(loaded.trace, expected);
 }

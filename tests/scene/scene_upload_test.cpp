@@ -56,9 +56,9 @@ TEST(LoadSceneTest, UploadsTheTexelsAsAnRgba32fTextureAndReplacesTheOldOne) {
     std::vector<float> texels(1024 * 1024 * 4, -1.0f);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_FLOAT, texels.data());
     glBindTexture(GL_TEXTURE_2D, 0);
-    texels.resize(9 * 4);  // the triangle's block and the zero texel after it
+    texels.resize(9 * 4);  // the triangle's block, then its trace tree's face entry: corner 0, face 0
     EXPECT_EQ(texels, (std::vector<float>{1, 2, 3, 0.5f, 4, 5, 6, 0.25f, 7, 8, 9, 0.125f, 0, 1, 2, 0, 1, 2, 3, 0,
-                                          7, 8, 9, 0, 10, 11, 12, 13, 14, 15, 16, 17, 0, 0, 0, 0}));
+                                          7, 8, 9, 0, 10, 11, 12, 13, 14, 15, 16, 17, 1, 2, 3, 0}));
 
     const GLuint old = static_cast<GLuint>(scene.texture.id);
     ASSERT_FALSE(loadScene(scene, path, 1024, kShowNeeds, discardTraceLine));

@@ -237,20 +237,25 @@ TEST(MeshUniformsTest, IndicesBeyondTheSceneOrTheArraysAreSkipped) {
     EXPECT_EQ(meshUniformCount(large), 32);
 }
 
-TEST(MeshUniformsTest, EachPartMeshGetsItsRootBoxCarriedToTheWorld) {
+// A turn that is not a multiple of 90 degrees makes other corners the extremes than the box's own
+// lowest and highest: every corner must be carried.
+TEST(MeshUniformsTest, EachPartMeshGetsItsBoxCarriedToTheWorld) {
     Scene scene;
     scene.meshes.resize(3);
-    // Mesh 1 turned a quarter about y (x goes to -z, z to x), then moved by (10, 20, 30).
-    scene.meshes[1].transform = {0, 0, -1, 0, 0, 1, 0, 0, 1, 0, 0, 0, 10, 20, 30, 1};
-    const std::vector<MeshBox> roots = {{{0, 0, 0}, {1, 1, 1}}, {{1, 2, 3}, {2, 4, 7}}, {{5, 5, 5}, {6, 6, 6}}};
-    const MeshUniforms out = meshUniforms(scene, {0, 1, 1, 1.0f, {}, {}, {}}, roots);
-    // x in [1, 2] becomes z in [-2, -1] + 30; z in [3, 7] becomes x in [3, 7] + 10.
-    EXPECT_EQ(out.lows[1], (Vector4{13, 22, 28, 1}));
-    EXPECT_EQ(out.highs[1], (Vector4{17, 24, 29, 1}));
+    for (Mesh& mesh : scene.meshes) mesh.box = {{1, 2, 3}, {2, 4, 7}};
+    // Mesh 1 turned 30 degrees about z (cos 30 = 0.8660254), then moved by (10, 20, 30).
+    constexpr float c = 0.8660254f, s = 0.5f;
+    scene.meshes[1].transform = {c, s, 0, 0, -s, c, 0, 0, 0, 0, 1, 0, 10, 20, 30, 1};
+    const MeshUniforms out = meshUniforms(scene, {0, 1, 1, 1.0f, {}, {}, {}});
+    // x' = x c - y s is lowest at (1, 4) and highest at (2, 2); y' = x s + y c lowest at (1, 2) and
+    // highest at (2, 4); z is kept.
+    const Vector4 low = {10 + c - 2, 20 + 0.5f + 2 * c, 33, 1}, high = {10 + 2 * c - 1, 20 + 1 + 4 * c, 37, 1};
+    for (std::size_t a = 0; a < 4; ++a) {
+        EXPECT_NEAR(out.lows[1][a], low[a], 1e-5f) << "axis " << a;
+        EXPECT_NEAR(out.highs[1][a], high[a], 1e-5f) << "axis " << a;
+    }
     EXPECT_EQ(out.lows[0], (Vector4{0, 0, 0, 0})) << "meshes outside the part get no box";
     EXPECT_EQ(out.highs[2], (Vector4{0, 0, 0, 0}));
-    EXPECT_EQ(meshUniforms(scene, {0, 1, 1, 1.0f, {}, {}, {}}).highs[1], (Vector4{0, 0, 0, 0}))
-        << "a mesh without a root box gets none";
 }
 
 TEST(PartLightsTest, CameraLightSitsHalfAnUpVectorAboveTheCameraInXAndY) {

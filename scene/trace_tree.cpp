@@ -1,34 +1,36 @@
-#include "content/trace_tree.h"
+#include "scene/trace_tree.h"
 
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
 
-#include "content/vector_math.h"
-#include "scene/bvh.h"
+#include "math/vector.h"
 
-namespace content {
 namespace {
 
-
 struct Entry {
-    std::array<float, 3> corner0, corner1, corner2;
-    std::array<float, 3> centre;
+    Position corner0, corner1, corner2;
+    Position centre;  // finite: the sort needs an order on every value
     std::uint32_t facePosition;
+    bool last = false;  // the last entry of its leaf
 };
 
 struct Node {
-    std::array<float, 3> lo{FLT_MAX, FLT_MAX, FLT_MAX};
-    std::array<float, 3> hi{-FLT_MAX, -FLT_MAX, -FLT_MAX};
+    Position lo{FLT_MAX, FLT_MAX, FLT_MAX};
+    Position hi{-FLT_MAX, -FLT_MAX, -FLT_MAX};
     std::uint32_t child = 0;
     std::uint32_t first = 0;
     std::uint32_t count = 0;
 };
 
-void widen(Node& node, const std::array<float, 3>& p) {
+// Within the finite floats; NaN stays NaN, which widen then ignores.
+float finiteOrNaN(float value) { return value < -FLT_MAX ? -FLT_MAX : (value > FLT_MAX ? FLT_MAX : value); }
+
+void widen(Node& node, const Position& p) {
     for (int axis = 0; axis < 3; ++axis) {
-        node.lo[axis] = std::min(node.lo[axis], p[axis]);
-        node.hi[axis] = std::max(node.hi[axis], p[axis]);
+        const float v = finiteOrNaN(p[axis]);
+        node.lo[axis] = std::min(node.lo[axis], v);  // a NaN v leaves the bound as it is
+        node.hi[axis] = std::max(node.hi[axis], v);
     }
 }
 
@@ -86,8 +88,17 @@ Split bestSplit(std::vector<Entry>& entries, std::uint32_t start, std::uint32_t 
     return best;
 }
 
+// The fewest levels below a node of `count` faces: halving until a leaf holds them.
+std::uint32_t levelsBelow(std::uint32_t count) {
+    std::uint32_t levels = 0;
+    for (; count > kTraceTreeLeafFaces; count -= count / 2) ++levels;
+    return levels;
+}
+
 // Builds the node `index` for entries start..end at `depth` (the root is at 1) and those under it;
-// returns the depth of the deepest leaf.
+// returns the depth of the deepest leaf. A node at depth d has at most kTraceTreeDepthLimit - d
+// levels below it, and halving keeps that so for its children: a split that would go deeper
+// there is replaced by the middle one.
 std::uint32_t build(std::vector<Entry>& entries, std::uint32_t start, std::uint32_t end, std::vector<Node>& nodes,
                     std::size_t index, std::uint32_t depth) {
     Node node;
@@ -97,15 +108,18 @@ std::uint32_t build(std::vector<Entry>& entries, std::uint32_t start, std::uint3
     if (count > 1) split = bestSplit(entries, start, end);
     // Up to four faces may stay a leaf; they are split when opening two children is expected to
     // cost the walk fewer steps than testing every face, as for faces far apart. A mesh of up to
-    // four faces is one leaf, so that the program knows the root from the face count alone.
+    // four faces is one leaf.
     const float area = halfArea(node);
     const bool splitPays = area > 0.0f && kPairSteps + split.cost / area < static_cast<float>(count);
     if (count <= 1 || (count <= kTraceTreeLeafFaces && (index == 0 || !splitPays))) {
         node.first = start;
         node.count = count;
         nodes[index] = node;
+        entries[end - 1].last = true;
         return depth;
     }
+    const std::uint32_t larger = std::max(split.middle - start, end - split.middle);
+    if (depth + 1 + levelsBelow(larger) > kTraceTreeDepthLimit) split.middle = start + count / 2;
     if (split.axis != 2) sortByCentre(entries, start, end, split.axis);
     node.child = static_cast<std::uint32_t>(nodes.size());
     nodes.emplace_back();
@@ -117,10 +131,10 @@ std::uint32_t build(std::vector<Entry>& entries, std::uint32_t start, std::uint3
 
 float exact(std::uint32_t value) { return static_cast<float>(value); }
 
-float leafWord(const Node& node) { return node.child == 0 ? exact(node.first << kLeafWordCountBits | node.count) : 0.0f; }
+float leafWord(const Node& node) { return node.child == 0 ? exact(node.first + 1) : 0.0f; }
 
 // Children are made in pairs, nodes 2p - 1 and 2p; pair p holds the children of one inner node.
-float pairOf(const Node& node) { return node.child == 0 ? 0.0f : exact((node.child + 1) / 2); }
+std::uint32_t pairOf(const Node& node) { return node.child == 0 ? 0 : (node.child + 1) / 2; }
 
 // One axis of a pair's frame: the two child boxes are stored as whole steps of a power of two
 // from the pair's minimum, 8 bits each, rounded outward so that a stored box holds the real one.
@@ -129,6 +143,7 @@ struct AxisFrame {
     std::uint32_t biasedExponent = 1;  // the step is 2^(biasedExponent - 127)
 };
 
+// Bounds are finite (see widen), so the extent is too, in double: at most 2^129.
 AxisFrame axisFrame(float lo, float hi) {
     AxisFrame frame{lo, 1};
     const double extent = static_cast<double>(hi) - static_cast<double>(lo);
@@ -152,77 +167,56 @@ void appendPair(const Node& a, const Node& b, std::vector<TraceTreeTexel>& block
     for (int axis = 0; axis < 3; ++axis) {
         frames[axis] = axisFrame(std::min(a.lo[axis], b.lo[axis]), std::max(a.hi[axis], b.hi[axis]));
     }
-    const auto corner = [&frames](const std::array<float, 3>& p, bool up) {
+    const auto corner = [&frames](const Position& p, bool up) {
         return exact(steps(frames[0], p[0], up) | steps(frames[1], p[1], up) << 8 | steps(frames[2], p[2], up) << 16);
     };
     block.push_back({frames[0].origin, frames[1].origin, frames[2].origin,
                      exact(frames[0].biasedExponent | frames[1].biasedExponent << 8 | frames[2].biasedExponent << 16)});
     block.push_back({corner(a.lo, false), corner(a.hi, true), corner(b.lo, false), corner(b.hi, true)});
-    block.push_back({pairOf(a), leafWord(a), pairOf(b), leafWord(b)});
+    block.push_back({exact(pairOf(a)), leafWord(a), exact(pairOf(b)), leafWord(b)});
+}
+
+Entry entryOf(const MeshBuildRecord& record, std::uint32_t position) {
+    const Face& face = record.faces[position];
+    Entry entry{record.positions[face.index0], record.positions[face.index1], record.positions[face.index2], {},
+                position};
+    for (int axis = 0; axis < 3; ++axis) {
+        const float centre = (entry.corner0[axis] + entry.corner1[axis] + entry.corner2[axis]) / 3.0f;
+        entry.centre[axis] = std::isnan(centre) ? 0.0f : finiteOrNaN(centre);
+    }
+    return entry;
 }
 
 }  // namespace
 
-std::optional<std::string> buildTraceTree(const std::vector<FaceRecord>& faces,
-                                          const std::vector<std::array<float, 3>>& positions,
-                                          std::vector<TraceTreeTexel>& block) {
-    block.clear();
-    if (faces.size() >= kTraceTreeFaceLimit) {
-        return std::to_string(faces.size()) + " faces, more than the trace tree holds (" +
-               std::to_string(kTraceTreeFaceLimit - 1) + ")";
-    }
-    // The block's own texels: about 1.5 per face for the pairs, 3 per face entry, and one.
-    if (positions.size() + 6 * faces.size() + 1 >= kExactFloatLimit) return "too many vertices for the trace tree";
-    for (const FaceRecord& face : faces) {
-        if (face.index0 >= positions.size() || face.index1 >= positions.size() || face.index2 >= positions.size()) {
-            return "a face names a vertex the mesh does not have";
-        }
-    }
-    // The loader's hierarchy puts the faces in its own order; a hit names a face by that position.
-    MeshBuildRecord loaderOrder;
-    for (const FaceRecord& face : faces) loaderOrder.faces.push_back({face.index0, face.index1, face.index2, face.word});
-    loaderOrder.positions = positions;
-    buildMeshBvh(loaderOrder);
+std::uint32_t traceTreeStepLimit(const TraceTree& tree) {
+    const auto faces = static_cast<std::uint32_t>(tree.texels.size() / 3) - tree.pairCount;
+    return 2 * tree.pairCount + faces + 2;
+}
 
+TraceTree buildTraceTree(const MeshBuildRecord& record) {
+    TraceTree tree;
+    if (record.faces.empty()) return tree;
     std::vector<Entry> entries;
-    for (std::uint32_t p = 0; p < loaderOrder.faces.size(); ++p) {
-        const Face& face = loaderOrder.faces[p];
-        Entry entry{positions[face.index0], positions[face.index1], positions[face.index2], {}, p};
-        for (int axis = 0; axis < 3; ++axis) {
-            entry.centre[axis] = (entry.corner0[axis] + entry.corner1[axis] + entry.corner2[axis]) / 3.0f;
-        }
-        entries.push_back(entry);
-    }
+    entries.reserve(record.faces.size());
+    for (std::uint32_t p = 0; p < record.faces.size(); ++p) entries.push_back(entryOf(record, p));
+
     std::vector<Node> nodes(1);
-    const std::uint32_t depth = entries.empty() ? 0 : build(entries, 0, static_cast<std::uint32_t>(entries.size()), nodes, 0, 1);
-    if (depth > kTraceTreeDepthLimit) {
-        return "the trace tree is deeper than the scene program's walk can follow (" +
-               std::to_string(kTraceTreeDepthLimit) + " levels)";
-    }
+    tree.depth = build(entries, 0, static_cast<std::uint32_t>(entries.size()), nodes, 0, 1);
+    tree.pairCount = static_cast<std::uint32_t>((nodes.size() - 1) / 2);
+    tree.root = nodes[0].child == 0 ? -1 : 1;  // a leaf of the first entry on, or pair 1
 
-    const auto firstVertex = static_cast<std::uint32_t>(positions.size());
+    tree.texels.reserve(3 * (tree.pairCount + entries.size()));
     // The last pair first: pair p ends where pair p - 1 begins, and pair 1 just before the entries.
-    for (std::size_t pair = (nodes.size() - 1) / 2; pair >= 1; --pair) {
-        appendPair(nodes[2 * pair - 1], nodes[2 * pair], block);
+    for (std::size_t pair = tree.pairCount; pair >= 1; --pair) {
+        appendPair(nodes[2 * pair - 1], nodes[2 * pair], tree.texels);
     }
-    const auto entryOffset = static_cast<std::uint32_t>(block.size());
     for (const Entry& e : entries) {
-        block.push_back({e.corner0[0], e.corner0[1], e.corner0[2], exact(e.facePosition)});
-        block.push_back({e.corner1[0] - e.corner0[0], e.corner1[1] - e.corner0[1], e.corner1[2] - e.corner0[2], 0.0f});
-        block.push_back({e.corner2[0] - e.corner0[0], e.corner2[1] - e.corner0[1], e.corner2[2] - e.corner0[2], 0.0f});
+        tree.texels.push_back({e.corner0[0], e.corner0[1], e.corner0[2], exact(e.facePosition)});
+        tree.texels.push_back({e.corner1[0] - e.corner0[0], e.corner1[1] - e.corner0[1], e.corner1[2] - e.corner0[2],
+                               e.last ? 1.0f : 0.0f});
+        tree.texels.push_back({e.corner2[0] - e.corner0[0], e.corner2[1] - e.corner0[1], e.corner2[2] - e.corner0[2],
+                               0.0f});
     }
-    block.push_back({exact(firstVertex), exact(firstVertex + entryOffset), pairOf(nodes[0]), leafWord(nodes[0])});
-    return std::nullopt;
+    return tree;
 }
-
-std::optional<std::string> appendTraceTree(MeshRecord& mesh) {
-    std::vector<TraceTreeTexel> block;
-    if (auto failure = buildTraceTree(mesh.faces, mesh.positions, block)) return failure;
-    for (const TraceTreeTexel& texel : block) {
-        mesh.positions.push_back({texel[0], texel[1], texel[2]});
-        mesh.extras.push_back(texel[3]);
-    }
-    return std::nullopt;
-}
-
-}  // namespace content
