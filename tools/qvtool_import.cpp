@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -199,11 +200,12 @@ int runImport(int argc, char** argv) {
         const auto dense = densityRefusal(scene, place, file, record.faces.size());
         return refuse(request.model, dense ? *dense : *error, kUsageStatus);
     }
+    const std::set<std::uint32_t> surfaces(model.triangleMaterials.begin(), model.triangleMaterials.end());
     writeBytes(output, std::as_bytes(std::span(file)));
     if (!commitOutput(output)) return refuse(request.output, "cannot write the file", kFailureStatus);
     std::printf("%s: mesh %d is %s: %zu faces (of %zu read), %zu vertices, %zu surfaces; %zu of %zu texels used\n",
                 request.output.string().c_str(), request.mesh, request.model.filename().string().c_str(),
-                record.faces.size(), readFaces, record.positions.size(), model.materials.size(), data.texelsUsed,
+                record.faces.size(), readFaces, record.positions.size(), surfaces.size(), data.texelsUsed,
                 std::size_t{kSceneTextureSide} * kSceneTextureSide);
     return std::fflush(stdout) == 0 ? kDoneStatus : kFailureStatus;
 }
