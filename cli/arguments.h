@@ -15,6 +15,8 @@
 inline constexpr int kDoneStatus = 0;
 inline constexpr int kFailureStatus = 1;
 inline constexpr int kUsageStatus = 2;
+// After an interrupt: 128 + the signal's number, as a shell reports a process the signal ended.
+[[nodiscard]] constexpr int signalExitStatus(int signal) { return 128 + signal; }
 
 // A word of the command line or a file name as messages show it: in single quotes. (Not
 // "quoted": std::quoted would be found for std::string arguments.)

@@ -11,14 +11,14 @@ capture_file=build/quorvale-capture.mp4
 
 cd "$(dirname "$0")/.."
 source scripts/require.sh
-scripts/install-deps.sh
+prepare_build
 configure_release_build
 if [ -n "${DISPLAY:-}" ]; then
-  cmake --build build --target quorvale generated_resources
+  cmake --build build -j "$jobs" --target quorvale generated_resources
   exec build/quorvale
 fi
 
-cmake --build build --target qvtool generated_resources
+cmake --build build -j "$jobs" --target qvtool generated_resources
 echo "No display: rendering the show into $capture_file (${capture_settings[*]})"
 build/qvtool capture "$capture_file" "${capture_settings[@]}"
 echo "The show is in $PWD/$capture_file"

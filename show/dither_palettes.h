@@ -67,3 +67,24 @@ inline constexpr std::array<std::uint32_t, 256> palette256 = {
     0x2D412D, 0x2D4131, 0x2D4135, 0x2D413D, 0x2D4141, 0x2D3D41, 0x2D3541, 0x2D3141,
     0x000000, 0x000000, 0x000000, 0x000000, 0x000000, 0x000000, 0x000000, 0x000000,
 };
+
+// Which palette serves each colour count the dither uses: 16 colours take the first 16 entries of
+// the 256-colour palette.
+struct DitherPaletteChoice {
+    int colours;
+    const std::uint32_t* entries;
+};
+inline constexpr DitherPaletteChoice kDitherPaletteChoices[] = {
+    {2, palette2.data()},
+    {4, palette4.data()},
+    {16, palette256.data()},
+    {256, palette256.data()},
+};
+
+// The palette for `colours`; nullptr for a count the dither does not use.
+constexpr const std::uint32_t* paletteForColours(int colours) {
+    for (const DitherPaletteChoice& choice : kDitherPaletteChoices) {
+        if (choice.colours == colours) return choice.entries;
+    }
+    return nullptr;
+}

@@ -40,7 +40,7 @@ bool reportMissingEntryPoints(const std::vector<std::string_view>& missing) {
     if (missing.empty()) return true;
     std::string text = "The OpenGL driver lacks entry points the production needs:";
     for (std::string_view name : missing) text.append("\n").append(name);
-    platform::showMessageBox(text, "Ulverror");
+    platform::showMessageBox(text, kErrorBoxTitle);
     return false;
 }
 
@@ -50,13 +50,13 @@ bool loadSceneFile() {
     const std::optional<std::string> error =
         loadScene(theScene, resourcePath("scene.vxs"), kSceneTextureSide, kTimelineNeeds, discardTraceLine);
     if (!error) return true;
-    platform::showMessageBox(*error, "Ulverror");
+    platform::showMessageBox(*error, kErrorBoxTitle);
     return false;
 }
 
 bool requireShader(const std::shared_ptr<Shader>& shader, const char* name) {
     if (shader) return true;
-    platform::showMessageBox(std::string("Can't read resources/") + name + " (missing or empty)", "Ulverror");
+    platform::showMessageBox(std::string("Can't read resources/") + name + " (missing or empty)", kErrorBoxTitle);
     return false;
 }
 
@@ -80,16 +80,16 @@ void createTextures(const Image& title) {
     makeRenderTarget(showTextures.renderTargetB, static_cast<std::uint32_t>(showTextures.frameTextureB.id));
 }
 
-Texture createPaletteTexture(int count, const std::uint32_t* palette) {
-    const Image image = buildDitherImage(count, palette);
+Texture createPaletteTexture(int count) {
+    const Image image = buildDitherImage(count, paletteForColours(count));
     return createTexture(image.width, image.height, kTextureFormatRGBA32F, image.pixels.data(), true, 0);
 }
 
 void createPaletteTextures() {
-    showTextures.paletteTexture2 = createPaletteTexture(2, palette2.data());
-    showTextures.paletteTexture4 = createPaletteTexture(4, palette4.data());
-    showTextures.paletteTexture16 = createPaletteTexture(16, palette256.data());
-    showTextures.paletteTexture256 = createPaletteTexture(256, palette256.data());
+    showTextures.paletteTexture2 = createPaletteTexture(2);
+    showTextures.paletteTexture4 = createPaletteTexture(4);
+    showTextures.paletteTexture16 = createPaletteTexture(16);
+    showTextures.paletteTexture256 = createPaletteTexture(256);
 }
 
 }  // namespace

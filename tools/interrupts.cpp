@@ -1,5 +1,7 @@
 #include "tools/interrupts.h"
 
+#include "cli/arguments.h"
+
 #include <pthread.h>
 #include <unistd.h>
 
@@ -36,10 +38,10 @@ sigset_t interruptSignals() {
     if (!s.temporary.empty()) {
         std::error_code ignored;
         std::filesystem::remove(s.temporary, ignored);
-        std::fprintf(stderr, "\nqvtool: interrupted; removed the unfinished '%s'\n", s.temporary.c_str());
+        std::fprintf(stderr, "\nqvtool: interrupted; removed the unfinished %s\n", inQuotes(s.temporary.string()).c_str());
     }
     std::fflush(stderr);
-    ::_exit(128 + signal);
+    ::_exit(signalExitStatus(signal));
 }
 
 void takeSignals() {

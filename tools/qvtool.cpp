@@ -42,9 +42,9 @@ int main(int argc, char** argv) {
         if (std::strcmp(command.name, argv[1]) != 0) continue;
         const int status = command.run(argc - 1, argv + 1);
         // An interrupt that came after a command's last check still ends the run as interrupted.
-        return interrupted() ? 128 + interruptSignal() : status;
+        return interrupted() ? signalExitStatus(interruptSignal()) : status;
     }
-    std::fprintf(stderr, "qvtool: unknown command '%s'\n", argv[1]);
+    std::fprintf(stderr, "qvtool: unknown command %s\n", inQuotes(argv[1]).c_str());
     printUsage();
     return kUsageStatus;
 }

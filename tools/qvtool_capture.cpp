@@ -307,8 +307,9 @@ int runCapture(int argc, char** argv) {
     if (!kept) {
         discardOutput(output);
         if (interrupted()) {
-            std::fprintf(stderr, "\nqvtool capture: interrupted; nothing written to '%s'\n", request.output.c_str());
-            return 128 + interruptSignal();
+            std::fprintf(stderr, "\nqvtool capture: interrupted; nothing written to %s\n",
+                         inQuotes(request.output.string()).c_str());
+            return signalExitStatus(interruptSignal());
         }
         if (written) fail("cannot complete " + inQuotes(request.output.string()));
         return kFailureStatus;

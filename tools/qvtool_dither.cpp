@@ -1,6 +1,6 @@
-// qvtool dither COUNT OUT: writes the dither image start-up builds for COUNT colours (2: the
-// 2-colour palette, 4: the 4-colour palette, 16: the first 16 entries of the 256-colour palette,
-// 256: the 256-colour palette) as 256 x 256 texels x 4 little-endian float32, rows bottom first.
+// qvtool dither COUNT OUT: writes the dither image start-up builds for COUNT colours (2, 4, 16 or
+// 256, with the palette kDitherPaletteChoices gives) as 256 x 256 texels x 4 little-endian
+// float32, rows bottom first.
 // Texels the builder leaves alone are 0.
 //
 // The file is written under a temporary name and renamed into place, so OUT is either the whole
@@ -8,7 +8,7 @@
 // one line on stderr, exit status 1.
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
+#include <string>
 #include <vector>
 
 #include "show/dither_image.h"
@@ -21,33 +21,20 @@ namespace {
 
 const char kDitherUsage[] = "dither COUNT OUT   (COUNT: 2, 4, 16 or 256)";
 
-struct PaletteChoice {
-    const char* count;
-    int colours;
-    const std::uint32_t* palette;
-};
-
-constexpr PaletteChoice kChoices[] = {
-    {"2", 2, palette2.data()},
-    {"4", 4, palette4.data()},
-    {"16", 16, palette256.data()},
-    {"256", 256, palette256.data()},
-};
-
-const PaletteChoice* findChoice(const char* count) {
-    for (const PaletteChoice& choice : kChoices) {
-        if (std::strcmp(choice.count, count) == 0) return &choice;
-    }
-    return nullptr;
+// COUNT as one of the counts the dither uses, written plainly ("16", not "016"); 0 otherwise.
+int colourCount(const char* text) {
+    int count = 0;
+    if (!parseWholeNumber(text, count) || std::to_string(count) != text) return 0;
+    return paletteForColours(count) != nullptr ? count : 0;
 }
 
 int runDither(int argc, char** argv) {
-    const PaletteChoice* choice = argc == 3 ? findChoice(argv[1]) : nullptr;
-    if (choice == nullptr) {
+    const int count = argc == 3 ? colourCount(argv[1]) : 0;
+    if (count == 0) {
         std::fprintf(stderr, "usage: qvtool %s\n", kDitherUsage);
         return kUsageStatus;
     }
-    const Image image = buildDitherImage(choice->colours, choice->palette);
+    const Image image = buildDitherImage(count, paletteForColours(count));
     if (!writeFloatsInPlace(argv[2], image.pixels)) {
         std::fprintf(stderr, "%s: cannot write the dither image\n", argv[2]);
         return kFailureStatus;

@@ -42,7 +42,7 @@ constexpr OptionRule kOptions[] = {{"--size", 1}, {"--samples", 1}};
 std::optional<std::string> parseRequest(int argc, char** argv, FrameRequest& request) {
     if (argc < 3) return "SECONDS and OUT.png are needed";
     if (!parseDecimal(argv[1], request.seconds) || request.seconds < 0.0) {
-        return "SECONDS takes a show time of 0 or more, not '" + std::string(argv[1]) + "'";
+        return "SECONDS takes a show time of 0 or more, not " + inQuotes(argv[1]);
     }
     request.output = argv[2];
     std::vector<GivenOption> options;
@@ -52,7 +52,7 @@ std::optional<std::string> parseRequest(int argc, char** argv, FrameRequest& req
     for (const GivenOption& option : options) {
         if (option.flag == "--samples") {
             if (!parseWholeNumber(option.value, request.samples) || sampleGridSide(request.samples) == 0) {
-                return "--samples takes 1, 4, 9 or 16, not '" + std::string(option.value) + "'";
+                return "--samples takes 1, 4, 9 or 16, not " + inQuotes(option.value);
             }
         } else if (auto error = parseSize("--size", option.value, request.width, request.height)) {
             return error;

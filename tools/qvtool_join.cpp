@@ -258,7 +258,7 @@ int runJoin(int argc, char** argv) {
         discardOutput(output);
         if (interrupted()) {
             say("interrupted; nothing written to " + inQuotes(out.string()));
-            return 128 + interruptSignal();
+            return signalExitStatus(interruptSignal());
         }
         say(failure ? failure->message : "cannot complete " + inQuotes(out.string()));
         return failure ? failure->status : kFailureStatus;

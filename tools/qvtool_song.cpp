@@ -99,7 +99,7 @@ bool prepareBank(const SongArguments& arguments) {
     switch (arguments.bank) {
         case BankChoice::file:
             if (!su_load_bank_file(arguments.bankFile)) {
-                std::fprintf(stderr, "qvtool song: cannot read bank file '%s'\n", arguments.bankFile);
+                std::fprintf(stderr, "qvtool song: cannot read bank file %s\n", inQuotes(arguments.bankFile).c_str());
                 return false;
             }
             return true;
@@ -121,7 +121,7 @@ int runSong(int argc, char** argv) {
     }
     OutputFile file;
     if (const auto error = openOutput(file, arguments.out)) {
-        std::fprintf(stderr, "qvtool song: cannot write '%s': %s\n", arguments.out, error->c_str());
+        std::fprintf(stderr, "qvtool song: cannot write %s: %s\n", inQuotes(arguments.out).c_str(), error->c_str());
         return kFailureStatus;
     }
     pollInterrupts();
@@ -142,11 +142,11 @@ int runSong(int argc, char** argv) {
     // An interrupt at any point before the rename leaves OUT as it was.
     const bool kept = !interrupted() && commitOutput(file);
     if (!kept && interrupted()) {
-        std::fprintf(stderr, "qvtool song: interrupted; nothing written to '%s'\n", arguments.out);
-        return 128 + interruptSignal();
+        std::fprintf(stderr, "qvtool song: interrupted; nothing written to %s\n", inQuotes(arguments.out).c_str());
+        return signalExitStatus(interruptSignal());
     }
     if (!kept) {
-        std::fprintf(stderr, "qvtool song: cannot write '%s'\n", arguments.out);
+        std::fprintf(stderr, "qvtool song: cannot write %s\n", inQuotes(arguments.out).c_str());
         return kFailureStatus;
     }
     return kDoneStatus;

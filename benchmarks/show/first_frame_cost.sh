@@ -11,13 +11,14 @@
 # run for run, and the median of the ratios first/second is printed too: drawing the two in turn
 # keeps a machine whose speed drifts from favouring either, so the ratio holds better than two
 # separate runs of frame_benchmark. Environment: QVTOOL (default build/qvtool), SIZE (640x360),
-# RUNS (3), TIMES (8 30 46 62 90 104). Tools: qvtool, date, sort, awk.
+# RUNS (3), TIMES (default: show_times.txt). Tools: qvtool, date, sort, awk.
 set -euo pipefail
+source "$(dirname "$0")/show_times.sh"
 
 qvtool=$(realpath "${QVTOOL:-build/qvtool}")
 size=${SIZE:-640x360}
 runs=${RUNS:-3}
-read -r -a times <<<"${TIMES:-8 30 46 62 90 104}"
+read -r -a times <<<"${TIMES:-$(show_times | tr '\n' ' ')}"
 folder_a=$PWD
 folder_b=${1:-}
 [[ -z "$folder_b" ]] || folder_b=$(realpath "$folder_b")

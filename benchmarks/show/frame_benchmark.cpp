@@ -21,9 +21,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "gl/gl_api.h"
 #include "gl/gl_helpers.h"
@@ -135,9 +138,6 @@ void BM_Reference(benchmark::State& state) {
     state.counters["cpu_ms"] = total.cpuMs / frames;
 }
 
-// One frame of the show at show time `seconds`. Each of its frames is paired with a reference
-// frame drawn just before it, so that the ratio compares frames drawn under the same load of the
-// machine.
 // Times `draw` once per iteration, each time just after a reference frame, and reports its cost
 // and its ratio to those reference frames.
 template <typename Draw>
@@ -160,6 +160,9 @@ void timeAgainstReference(benchmark::State& state, Draw draw) {
     state.counters["x_reference_cpu"] = drawn.cpuMs / reference.cpuMs;
 }
 
+// One frame of the show at show time `seconds`. Each of its frames is paired with a reference
+// frame drawn just before it, so that the ratio compares frames drawn under the same load of the
+// machine.
 void BM_Part(benchmark::State& state, float seconds) {
     if (!prepare()) {
         state.SkipWithError("no headless OpenGL context or no show resources");
@@ -196,37 +199,46 @@ void BM_FirstFrame(benchmark::State& state, float seconds) {
     state.counters["compile_cpu_ms"] = compileCpuMs / static_cast<double>(state.iterations());
 }
 
-// Each part at a fixed time into it, well inside its fades; the opening while it is dithered to
-// two colours; and the plaza once more at its heaviest views (34 s in).
+struct Moment {
+    float seconds = 0.0f;
+    std::string name;  // "part4_plaza_heaviest_104s"
+};
+
+// The show times of benchmarks/show/show_times.txt, which the measuring scripts beside this
+// program read too: one in each part, well inside its fades, and the plaza at its heaviest view.
+std::vector<Moment> showMoments() {
+    std::vector<Moment> moments;
+    std::ifstream list(QV_SOURCE_DIR "/benchmarks/show/show_times.txt");
+    std::string line;
+    while (std::getline(list, line)) {
+        std::istringstream words(line);
+        double seconds = 0.0;
+        std::string name;
+        if (line.empty() || line[0] == '#' || !(words >> seconds >> name)) continue;
+        const auto at = static_cast<float>(seconds);
+        moments.push_back({at, "part" + std::to_string(partAt(at)) + "_" + name + "_" +
+                                   std::to_string(static_cast<int>(seconds)) + "s"});
+    }
+    return moments;
+}
+
 void registerBenchmarks() {
-    struct Moment {
-        const char* name;
-        std::size_t part;
-        double secondsIntoPart;
-    };
-    constexpr Moment kMoments[] = {{"BM_Part/part0_opening", 0, 8.0},   {"BM_Part/part1_rotunda", 1, 8.0},
-                                   {"BM_Part/part2_hall", 2, 8.0},      {"BM_Part/part3_stairwell", 3, 8.0},
-                                   {"BM_Part/part4_plaza", 4, 20.0},
-                                   {"BM_Part/part4_plaza_heaviest", 4, 34.0}};
     benchmark::RegisterBenchmark("BM_Reference", BM_Reference)
         ->UseManualTime()
         ->MeasureProcessCPUTime()
         ->MinTime(2.0)
         ->Unit(benchmark::kMillisecond);
-    for (const Moment& moment : kMoments) {
-        const auto seconds = static_cast<float>(partStartSeconds(moment.part) + moment.secondsIntoPart);
-        const std::string name = std::string(moment.name) + "_" + std::to_string(static_cast<int>(seconds)) + "s";
-        benchmark::RegisterBenchmark(name.c_str(), BM_Part, seconds)
+    const std::vector<Moment> moments = showMoments();
+    if (moments.empty()) std::fprintf(stderr, "frame_benchmark: no show times in benchmarks/show/show_times.txt\n");
+    for (const Moment& moment : moments) {
+        benchmark::RegisterBenchmark(("BM_Part/" + moment.name).c_str(), BM_Part, moment.seconds)
             ->UseManualTime()
             ->MeasureProcessCPUTime()
             ->MinTime(2.0)
             ->Unit(benchmark::kMillisecond);
     }
-    for (const Moment& moment : kMoments) {
-        const auto seconds = static_cast<float>(partStartSeconds(moment.part) + moment.secondsIntoPart);
-        const std::string name = "BM_FirstFrame/" + std::string(moment.name).substr(8) + "_" +
-                                 std::to_string(static_cast<int>(seconds)) + "s";
-        benchmark::RegisterBenchmark(name.c_str(), BM_FirstFrame, seconds)
+    for (const Moment& moment : moments) {
+        benchmark::RegisterBenchmark(("BM_FirstFrame/" + moment.name).c_str(), BM_FirstFrame, moment.seconds)
             ->UseManualTime()
             ->MeasureProcessCPUTime()
             ->MinTime(2.0)

@@ -16,12 +16,13 @@
 #   benchmarks/show/instruction_counts.sh
 #
 # Run it from the folder that holds resources/ (the source tree, or a copy with another scene
-# program). Environment: QVTOOL (default build/qvtool), TIMES (8 30 46 62 90 104), BUILD_TIME (104).
+# program). Environment: QVTOOL (default build/qvtool), TIMES (default: show_times.txt), BUILD_TIME (104).
 # Tools: qvtool, valgrind, setarch, env, awk. A 320 x 180 frame takes up to a minute under valgrind.
 set -euo pipefail
+source "$(dirname "$0")/show_times.sh"
 
 qvtool=$(realpath "${QVTOOL:-build/qvtool}")
-read -r -a times <<<"${TIMES:-8 30 46 62 90 104}"
+read -r -a times <<<"${TIMES:-$(show_times | tr '\n' ' ')}"
 build_time=${BUILD_TIME:-104}
 [[ -f resources/test.glsl ]] || { echo "instruction_counts.sh: no resources/test.glsl here" >&2; exit 1; }
 scratch=$(mktemp -d)

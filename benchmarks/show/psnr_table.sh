@@ -10,6 +10,7 @@
 # build/qvtool; the frames are kept in WORKDIR (default: a temporary folder, removed at the end).
 # Tools: qvtool, ImageMagick's convert and compare.
 set -euo pipefail
+source "$(dirname "$0")/show_times.sh"
 
 qvtool=${1:-build/qvtool}
 workdir=${2:-}
@@ -19,9 +20,7 @@ if [[ -z "$workdir" ]]; then
 fi
 mkdir -p "$workdir"
 
-# Show time of each part, well inside its fades: the opening (dithered), the rotunda, the hall,
-# the stairwell, the plaza and the plaza's heaviest view.
-times=(8 30 46 62 90 104)
+mapfile -t times < <(show_times)
 
 printf '%-8s %10s\n' "seconds" "PSNR (dB)"
 for t in "${times[@]}"; do

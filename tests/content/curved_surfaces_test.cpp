@@ -12,6 +12,7 @@
 #include "content/refine.h"
 #include "content/scene_generator.h"
 #include "content/shapes.h"
+#include "content/vector_math.h"
 #include "content/vertex_extra.h"
 #include "scene/scene_loader.h"
 #include "tests/content/generated_scene.h"
@@ -35,7 +36,8 @@ TEST(VertexExtraTest, NormalsAndAmbientSurviveTheFloatTexelExactly) {
     for (const Vec3& normal : normals) {
         for (const float ambient : {0.06f, 0.55f, 0.8f, 1.0f}) {
             const float packed = packVertexExtra({normal, ambient});
-            ASSERT_TRUE(packed >= 0.0f && packed < 16777216.0f && packed == std::floor(packed)) << packed;
+            ASSERT_TRUE(packed >= 0.0f && packed < static_cast<float>(kExactFloatLimit) && packed == std::floor(packed))
+                << packed;
             const VertexExtra back = unpackVertexExtra(packed);
             EXPECT_GT(dot(back.normal, normal), std::cos(0.005f)) << normal.x << " " << normal.y << " " << normal.z;
             EXPECT_NEAR(back.ambient, ambient, 1.0f / 15.0f / 2.0f + 1e-6f);

@@ -17,6 +17,7 @@
 #include "content/shapes.h"
 #include "content/surface_pattern.h"
 #include "content/title_picture.h"
+#include "content/vector_math.h"
 #include "content/vertex_extra.h"
 #include "png/png_encoder.h"
 #include "scene/bvh_stats.h"
@@ -215,7 +216,8 @@ TEST(GeneratedSceneTest, SurfaceRecordsAndVertexExtrasStayInTheirRanges) {
         }
         for (std::int32_t v = mesh.vertex_offset; v < mesh.face_offset; ++v) {
             const float extra = texel(scene.data, v)[3];
-            ASSERT_TRUE(extra >= 0.0f && extra < 16777216.0f && extra == std::floor(extra)) << "mesh " << m;
+            ASSERT_TRUE(extra >= 0.0f && extra < static_cast<float>(kExactFloatLimit) && extra == std::floor(extra))
+                << "mesh " << m;
             const float ambient = unpackVertexExtra(extra).ambient;
             ASSERT_TRUE(unit(ambient) && ambient > 0.0f) << "mesh " << m;
         }
@@ -309,7 +311,7 @@ TEST(SurfacePatternTest, CheckerRecordsCarryBothMaterialsAndTheirCells) {
     const Material light = surface(0.85f, 0.5f, 0.0f, 0.3f, 0.2f);
     const Material squares = checkered(dark, light, squareCells(1.5f));
     EXPECT_LT(squares.record1[0], 0.0f) << "marked where emitted light never is";
-    EXPECT_LT(-squares.record1[0], 16777216.0f) << "a whole number a float holds exactly";
+    EXPECT_LT(-squares.record1[0], static_cast<float>(kExactFloatLimit)) << "a whole number a float holds exactly";
     const auto read = readChecker(squares);
     ASSERT_TRUE(read);
     EXPECT_EQ(read->albedoA, (std::array<float, 3>{0.03f, 0.03f, 0.04f}));

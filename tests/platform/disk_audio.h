@@ -12,6 +12,8 @@
 #include <system_error>
 #include <vector>
 
+#include "tests/support/scratch_folder.h"
+
 struct StereoFrame {
     float left = 0.0f;
     float right = 0.0f;
@@ -20,18 +22,7 @@ struct StereoFrame {
 // A folder of this test process's own under the temporary folder, made on first use with a name
 // no other run can share, and removed with its contents when the process ends.
 inline const std::filesystem::path& diskAudioFolder() {
-    struct Folder {
-        std::filesystem::path path;
-        ~Folder() {
-            std::error_code ignored;  // nothing to report to at exit; a leftover folder harms no run
-            std::filesystem::remove_all(path, ignored);
-        }
-    };
-    static const Folder folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qv_disk_audio_XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a folder like " + pattern);
-        return Folder{pattern};
-    }();
+    static const ScratchFolder folder{"disk_audio"};
     return folder.path;
 }
 

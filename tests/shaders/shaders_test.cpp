@@ -13,23 +13,11 @@
 #include "platform/headless/headless.h"
 #include "shaders/shader_library.h"
 #include "tests/gl/gl_test_context.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
 using platform::headless::takeMessageBoxes;
-
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qv-shaders-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) path = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    std::filesystem::path path;
-};
 
 void writeFile(const std::filesystem::path& path, std::string_view bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
@@ -95,7 +83,7 @@ TEST(ShaderTest, AnyBuildLogIsShownUnchangedAndTheProgramIsKept) {
 }
 
 TEST(ShaderTest, ReadFileGivesEveryByteOrNoValueForMissingEmptyAndUnreadableFiles) {
-    TempFolder folder;
+    ScratchFolder folder{"shaders"};
     const std::string bytes("one\r\ntwo\0three\r\n", 16);
     writeFile(folder.path / "crlf.glsl", bytes);
     writeFile(folder.path / "empty.glsl", "");
@@ -154,7 +142,7 @@ protected:
         ASSERT_TRUE(reloaded(marker)) << "the marker's save was not seen";
     }
 
-    TempFolder folder;
+    ScratchFolder folder{"shaders"};
     ShaderLibrary library{folder.path.native() + '/'};
     std::shared_ptr<Shader> marker;
     int markerSaves = 0;
@@ -309,7 +297,7 @@ TEST(ShaderLibraryFolderTest, WithoutTheFolderTheWatcherIsInertAndSaysNothing) {
     EXPECT_EQ(shaderLibrary.watcher.state() == WatcherState::Inert, !std::filesystem::is_directory("resources"));
 
     // A folder that disappears refuses the next request: the watch goes idle.
-    auto gone = std::make_unique<TempFolder>();
+    auto gone = std::make_unique<ScratchFolder>("shaders");
     ShaderLibrary orphan(gone->path.native() + '/');
     orphan.watcher.arm();
     gone.reset();

@@ -9,6 +9,7 @@
 
 #include "synth/song_tables.h"
 #include "synth/sound_bank.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -21,7 +22,8 @@ std::vector<int> standInLoop() {
 }
 
 TEST(SoundBank, AShortFileFillsTheStartAndLeavesTheRestZero) {
-    const std::filesystem::path path = std::filesystem::temp_directory_path() / "qv_synth_bank_test.bin";
+    const ScratchFolder folder{"sound_bank"};
+    const std::filesystem::path path = folder.path / "bank.bin";
     std::FILE* file = std::fopen(path.string().c_str(), "wb");
     ASSERT_NE(file, nullptr);
     const unsigned char bytes[6] = {0x01, 0x02, 0xFF, 0x7F, 0x00, 0x80};
@@ -29,7 +31,6 @@ TEST(SoundBank, AShortFileFillsTheStartAndLeavesTheRestZero) {
     std::fclose(file);
     su_write_stand_in_bank();
     EXPECT_TRUE(su_load_bank_file(path.string().c_str()));
-    std::filesystem::remove(path);
     EXPECT_EQ(sampleTableWord(0), 0x0201);
     EXPECT_EQ(sampleTableWord(1), 32767);
     EXPECT_EQ(sampleTableWord(2), -32768);
