@@ -18,6 +18,8 @@ packages=(
   pulseaudio pulseaudio-utils             # a null sink and parec: the wine test records the release's sound
   clang libclang-rt-14-dev                # clang++ and its libFuzzer runtime for the scene loader fuzzer
   valgrind                                # instruction counts of the scene program (benchmarks/show)
+  libassimp-dev libmeshoptimizer-dev      # qvtool import: models read with Assimp, simplified with meshoptimizer
+  assimp-testmodels                       # the import tests' models, made by others
 )
 
 missing=()
