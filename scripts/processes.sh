@@ -1,0 +1,69 @@
+# Helpers for scripts and tests that start daemons: free ports, and ending processes by their
+# ids (never by name), children included. Sourced by bash scripts.
+
+# Ports someone listens on now, in decimal, from the kernel's TCP tables.
+listening_ports() {
+  local table slot local_address remote_address state rest
+  for table in /proc/net/tcp /proc/net/tcp6; do
+    [ -r "$table" ] || continue
+    while read -r slot local_address remote_address state rest; do
+      [ "$state" = 0A ] && printf '%d\n' "0x${local_address##*:}"
+    done < <(tail -n +2 "$table")
+  done
+}
+
+# A TCP port in 20000..59999 that no one listens on and that is not among the arguments.
+free_port() {
+  local taken port
+  taken=" $(listening_ports | tr '\n' ' ') $* "
+  while :; do
+    port=$((20000 + RANDOM % 40000))
+    case "$taken" in *" $port "*) continue ;; esac
+    echo "$port"
+    return 0
+  done
+}
+
+# The process ids of the children of $1, and theirs, from /proc.
+descendants() {
+  local parent=$1 stat pid rest ppid children=()
+  for stat in /proc/[0-9]*/stat; do
+    pid=${stat#/proc/}
+    pid=${pid%/stat}
+    rest=$(cat "$stat" 2>/dev/null) || continue
+    rest=${rest##*) }
+    ppid=$(echo "$rest" | cut -d' ' -f2)
+    [ "$ppid" = "$parent" ] && children+=("$pid")
+  done
+  for pid in "${children[@]}"; do
+    echo "$pid"
+    descendants "$pid"
+  done
+}
+
+# Ends the processes given as PID:NAME, each only if it is still that command: TERM to all of
+# them at once, then KILL to any still there after five seconds.
+end_processes() {
+  local entry pid pids=() waited=0
+  for entry in "$@"; do
+    pid=${entry%%:*}
+    [ -n "$pid" ] && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = "${entry#*:}" ] || continue
+    kill -TERM "$pid" 2>/dev/null && pids+=("$pid")
+  done
+  for pid in "${pids[@]}"; do
+    while [ -e "/proc/$pid" ] && [ $waited -lt 50 ]; do
+      sleep 0.1
+      waited=$((waited + 1))
+    done
+    kill -KILL "$pid" 2>/dev/null || true
+  done
+}
+
+# Ends a process and everything under it, by id: the children first, so none is left orphaned.
+end_tree() {
+  local pid=$1 child
+  for child in $(descendants "$pid"); do
+    kill -KILL "$child" 2>/dev/null || true
+  done
+  kill -KILL "$pid" 2>/dev/null || true
+}
