@@ -24,20 +24,22 @@ free_port() {
   done
 }
 
-# The process ids of the children of $1, and theirs, from /proc.
+# The process ids of the children of $1, and theirs, from one reading of /proc.
 descendants() {
-  local parent=$1 stat pid rest ppid children=()
+  local stat line pid fields queue=("$1")
+  local -A children=()
   for stat in /proc/[0-9]*/stat; do
-    pid=${stat#/proc/}
-    pid=${pid%/stat}
-    rest=$(cat "$stat" 2>/dev/null) || continue
-    rest=${rest##*) }
-    ppid=$(echo "$rest" | cut -d' ' -f2)
-    [ "$ppid" = "$parent" ] && children+=("$pid")
+    read -r line 2>/dev/null <"$stat" || continue
+    pid=${line%% *}
+    read -r -a fields <<<"${line##*) }"  # the command name may hold spaces; the parent comes after
+    children[${fields[1]}]+=" $pid"
   done
-  for pid in "${children[@]}"; do
-    echo "$pid"
-    descendants "$pid"
+  while [ ${#queue[@]} -gt 0 ]; do
+    for pid in ${children[${queue[0]}]:-}; do
+      echo "$pid"
+      queue+=("$pid")
+    done
+    queue=("${queue[@]:1}")
   done
 }
 
