@@ -3,8 +3,12 @@
 # a configuration of their own, every file (munge's key and socket, Slurm's state, spool, logs and
 # pid files) in FOLDER, on free ports chosen at start. Runs as root, without systemd or cgroups.
 #
-#   scripts/local-cluster.sh start FOLDER   # returns once sinfo shows the node idle
-#   scripts/local-cluster.sh stop FOLDER    # ends every process start began, by its id
+#   scripts/local-cluster.sh start FOLDER [OWNER]  # returns once sinfo shows the node idle
+#   scripts/local-cluster.sh stop FOLDER           # ends every process start began, by its id
+#
+# With OWNER (a process id, such as a test's), a watcher stops the cluster once that process has
+# ended, even if it was killed outright and its own cleanup never ran (CTest ends a test that runs
+# out of time with SIGKILL to its process tree, which the daemons left by reparenting).
 #
 # Clients reach it with SLURM_CONF=FOLDER/slurm.conf; the configuration names munge's socket.
 set -euo pipefail
@@ -12,7 +16,7 @@ source "$(dirname "$0")/require.sh"
 source "$(dirname "$0")/processes.sh"
 
 usage() {
-  echo "usage: $0 start|stop FOLDER" >&2
+  echo "usage: $0 start FOLDER [OWNER] | stop FOLDER" >&2
   exit 2
 }
 
@@ -82,8 +86,18 @@ no_jobs_left() {
   [ -z "$(timeout 5 squeue -h -o %i)" ]
 }
 
+# Stops the cluster once process $2 has ended. Interrupts meant for the terminal's foreground
+# are ignored: the watcher has to outlive its owner.
+watch_owner() {
+  trap '' INT HUP
+  while [ -e "/proc/$2" ]; do
+    sleep 1
+  done
+  stop_cluster "$1"
+}
+
 start_cluster() {
-  local folder=$1 host ctld_port slurmd_port
+  local folder=$1 owner=$2 host ctld_port slurmd_port
   require_command munged munge
   require_command mungekey munge
   local command
@@ -110,6 +124,10 @@ start_cluster() {
   wait_until "$folder" 30 scontrol ping
   launch "$folder" slurmd slurmd -D -f "$SLURM_CONF"
   wait_until "$folder" 30 node_is_idle
+  if [ -n "$owner" ]; then
+    "$0" watch "$folder" "$owner" </dev/null >>"$folder/log/watcher.out" 2>&1 &
+    echo $! >"$folder/run/watcher.started"
+  fi
 }
 
 # The slurmstepd processes the slurmd of this folder started, found by the marker it passed on.
@@ -145,16 +163,18 @@ stop_cluster() {
     end_tree "$pid"
   done
   end_processes "$(started_pid "$folder" slurmctld):slurmctld" "$(started_pid "$folder" munged):munged"
+  pid=$(started_pid "$folder" watcher)
+  [ "$pid" = "$$" ] || end_processes "$pid:$(basename "$0" | cut -c1-15)"
   rm -f "$folder"/run/*.started
 }
 
-[ $# -eq 2 ] || usage
-case "$1" in
-  start)
+case "$#:${1:-}" in
+  2:start | 3:start)
     trap 'stop_cluster "$2"' EXIT  # a start that fails leaves nothing running
-    start_cluster "$2"
+    start_cluster "$2" "${3:-}"
     trap - EXIT
     ;;
-  stop) stop_cluster "$2" ;;
+  2:stop) stop_cluster "$2" ;;
+  3:watch) watch_owner "$2" "$3" ;;
   *) usage ;;
 esac

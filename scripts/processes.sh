@@ -69,3 +69,17 @@ end_tree() {
   done
   kill -KILL "$pid" 2>/dev/null || true
 }
+
+# Ends process $2 (command name $3) and everything under it once process $1 has ended, from a
+# guard outside $1's process tree: it still runs when $1 is killed outright together with its
+# children (as CTest does with a test that runs out of time). Returns at once.
+guard_process() {
+  local owner=$1 pid=$2 name=$3
+  ( (
+    trap '' INT HUP
+    while [ -e "/proc/$owner" ]; do
+      sleep 1
+    done
+    if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = "$name" ]; then end_tree "$pid"; fi
+  ) </dev/null >/dev/null 2>&1 & )
+}

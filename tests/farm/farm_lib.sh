@@ -27,6 +27,7 @@ readonly test_settings="--plan 3 $test_range"
 readonly test_pictures=6
 
 WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT  # each test widens this once it has daemons to stop
 # Stands for the folder every node sees at one path: the source tree's resources and qvtool, at
 # the places the documented commands name them; the pieces and the joined file are written here.
 SHARED=$WORK/shared
@@ -41,7 +42,7 @@ doc_block() {
     [ -f "$file" ] || continue
     block=$(awk -v marker="$1" '
       /^    / { block = block substr($0, 5) "\n"; next }
-      { if (index(block, marker)) { printf "%s", block; exit } block = "" }
+      { if (index(block, marker)) exit; block = "" }
       END { if (index(block, marker)) printf "%s", block }' "$file")
     if [ -n "$block" ]; then
       printf '%s\n' "$block"

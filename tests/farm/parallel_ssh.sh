@@ -68,6 +68,7 @@ fi
 /usr/sbin/sshd -t -f "$SSH_DIR/sshd_config" || fail "sshd does not accept the test's configuration"
 /usr/sbin/sshd -D -e -f "$SSH_DIR/sshd_config" 2>"$SSH_DIR/sshd.log" &
 sshd_pid=$!
+guard_process $$ "$sshd_pid" sshd
 deadline=$((SECONDS + 15))
 until ssh -F "$SSH_DIR/ssh_config" farm-node true 2>"$SSH_DIR/first-login.log"; do
   kill -0 "$sshd_pid" 2>/dev/null || fail "sshd ended: $(cat "$SSH_DIR/sshd.log")"

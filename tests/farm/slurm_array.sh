@@ -14,7 +14,7 @@ mkdir -p "$SUBMIT"
 trap '"$SOURCE_DIR/scripts/local-cluster.sh" stop "$CLUSTER"; rm -rf "$WORK"' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
-"$SOURCE_DIR/scripts/local-cluster.sh" start "$CLUSTER"
+"$SOURCE_DIR/scripts/local-cluster.sh" start "$CLUSTER" $$  # stopped even if this test is killed
 export SLURM_CONF=$CLUSTER/slurm.conf
 
 pieces_script=$(for_this_test "$(doc_block '#SBATCH --array')")
