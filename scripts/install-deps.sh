@@ -10,6 +10,8 @@ packages=(
   libavcodec-dev libavformat-dev libswscale-dev  # the capture's H.264/AAC in MP4
   ffmpeg                                  # ffprobe and ffmpeg read captures back in the tests
   parallel                                # GNU Parallel runs a capture's pieces in the join test
+  slurm-wlm munge                         # the farm tests' one-node Slurm cluster (slurmctld, slurmd, munged)
+  openssh-server openssh-client           # the farm tests' private sshd and the ssh GNU Parallel logs in with
   xvfb xauth                              # Xvfb and xvfb-run, which needs xauth
   xdotool imagemagick                     # the e2e tests press keys and read the screen (import, convert)
   xfonts-base                             # X core fonts: without them SDL cannot open a message box

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: unit, gl (headless EGL on Mesa) and e2e (the whole
-# production under Xvfb); then the unit tests and a short qvtool capture and frame under
+# Builds everything and runs every test: unit, gl (headless EGL on Mesa), e2e (the whole
+# production under Xvfb) and farm (the documented Slurm job array and GNU Parallel over ssh, on
+# daemons of their own; as root); then the unit tests and a short qvtool capture and frame under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the threaded playback path and the capture's
 # encoder thread under ThreadSanitizer, the Windows release archive (run under wine), and a
 # bounded fuzzing run. Warnings are errors in every build.
