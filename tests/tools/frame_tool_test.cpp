@@ -38,7 +38,7 @@ struct Colours {
 };
 
 // The colours of show time `seconds` at 96 x 54.
-Colours renderFrame(const std::string& seconds) {
+Colours renderColours(const std::string& seconds) {
     const Picture picture = renderPicture(seconds);
     Colours colours{picture.width, picture.height, {}};
     for (std::size_t i = 0; i < picture.pixels.size(); i += 3) {
@@ -48,13 +48,13 @@ Colours renderFrame(const std::string& seconds) {
 }
 
 TEST(FrameToolTest, TheOpeningIsDitheredToBlackAndWhiteThenShownDirectly) {
-    const Colours dithered = renderFrame("5");
+    const Colours dithered = renderColours("5");
     EXPECT_EQ(dithered.width, 96);
     EXPECT_EQ(dithered.height, 54);
     const std::set<std::tuple<int, int, int>> blackAndWhite = {{0, 0, 0}, {255, 255, 255}};
     EXPECT_EQ(dithered.distinct, blackAndWhite) << "5 s into the opening: two colours only";
 
-    const Colours direct = renderFrame("21");
+    const Colours direct = renderColours("21");
     EXPECT_GT(direct.distinct.size(), 16u) << "after 20 s the scene is drawn without a palette";
 
     // The dither is a pattern of the picture's own pixels: more samples would average it to grey.
@@ -185,15 +185,15 @@ TEST(FrameToolTest, TheSteppedOpeningKeepsToFourSixteenAndTwoHundredFiftySixColo
     ASSERT_EQ(steppedPaletteAt(17.0f), sixteen);
     ASSERT_EQ(steppedPaletteAt(19.0f), all);
 
-    const Colours at15 = renderFrame("15");
+    const Colours at15 = renderColours("15");
     EXPECT_EQ(outside(at15.distinct, four), ColourSet{}) << "15 s:" << listed(at15.distinct);
     EXPECT_GT(at15.distinct.size(), 2u) << "15 s:" << listed(at15.distinct);
 
-    const Colours at17 = renderFrame("17");
+    const Colours at17 = renderColours("17");
     EXPECT_EQ(outside(at17.distinct, sixteen), ColourSet{}) << "17 s:" << listed(at17.distinct);
     EXPECT_FALSE(outside(at17.distinct, four).empty()) << "17 s:" << listed(at17.distinct);
 
-    const Colours at19 = renderFrame("19");
+    const Colours at19 = renderColours("19");
     EXPECT_EQ(outside(at19.distinct, all), ColourSet{}) << "19 s:" << listed(at19.distinct);
     EXPECT_FALSE(outside(at19.distinct, sixteen).empty()) << "19 s:" << listed(at19.distinct);
 }
