@@ -17,14 +17,12 @@ layout(location = 0) uniform sampler2D picture;
 layout(location = 1) uniform ivec4 grid;  // factor, unused, unused, unused
 out vec4 fragColor;
 
-vec3 toLight(vec3 shown) {
-    vec3 c = clamp(shown, 0.0, 1.0);
-    return mix(c / 12.92, pow((c + 0.055) / 1.055, vec3(2.4)), step(vec3(0.04045), c));
-}
+// The show's own display curve, a 2.2 power: displayed() in resources/test.glsl encodes with it.
+const float displayGamma = 2.2;
 
-vec3 toShown(vec3 light) {
-    return mix(light * 12.92, 1.055 * pow(light, vec3(1.0 / 2.4)) - 0.055, step(vec3(0.0031308), light));
-}
+vec3 toLight(vec3 shown) { return pow(clamp(shown, 0.0, 1.0), vec3(displayGamma)); }
+
+vec3 toShown(vec3 light) { return pow(light, vec3(1.0 / displayGamma)); }
 
 void main() {
     int factor = grid.x;

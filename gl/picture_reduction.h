@@ -1,8 +1,9 @@
 // Reduces a picture drawn at `factor` times the output size in each direction to the output size,
 // on the GPU: each output pixel is the mean of its factor x factor block of the drawn picture,
-// taken in linear light. The drawn values are what a display shows (sRGB-encoded, clamped to
-// 0 ... 1), so they are decoded to light, averaged and encoded again; averaging the encoded values
-// would darken every edge between a light and a dark surface. GL thread only.
+// taken in linear light. The drawn values are what a display shows, encoded with the show's own
+// display curve (a 2.2 power, as the scene program's displayed() applies it) and clamped to
+// 0 ... 1, so they are decoded to light with that curve, averaged and encoded again; averaging the
+// encoded values would darken every edge between a light and a dark surface. GL thread only.
 #pragma once
 
 #include <cstdint>

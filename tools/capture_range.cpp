@@ -94,24 +94,25 @@ std::string exactSeconds(double seconds) {
     return std::string(text, result.ptr);
 }
 
-Metadata captureMetadata(const CaptureRecord& r) {
-    const std::string command = "qvtool capture OUT.mp4 --from " + exactSeconds(r.from) + " --to " +
-                                exactSeconds(r.to) + " --size " + sizeText(r.width, r.height) + " --fps " +
-                                std::to_string(r.fps) + " --samples " + std::to_string(r.samples) + " --crf " +
-                                std::to_string(r.crf) + " --preset " + r.preset + (r.audio ? "" : " --no-audio");
-    return {{"capture_from", exactSeconds(r.from)},
-            {"capture_to", exactSeconds(r.to)},
-            {"capture_size", sizeText(r.width, r.height)},
-            {"capture_fps", std::to_string(r.fps)},
-            {"capture_samples", std::to_string(r.samples)},
-            {"capture_crf", std::to_string(r.crf)},
-            {"capture_preset", r.preset},
-            {"capture_audio", r.audio ? "yes" : "no"},
+Metadata captureMetadata(const CaptureRecord& record) {
+    const std::string command = "qvtool capture OUT.mp4 --from " + exactSeconds(record.from) + " --to " +
+                                exactSeconds(record.to) + " --size " + sizeText(record.width, record.height) +
+                                " --fps " + std::to_string(record.fps) + " --samples " +
+                                std::to_string(record.samples) + " --crf " + std::to_string(record.crf) + " --preset " +
+                                record.preset + (record.audio ? "" : " --no-audio");
+    return {{"capture_from", exactSeconds(record.from)},
+            {"capture_to", exactSeconds(record.to)},
+            {"capture_size", sizeText(record.width, record.height)},
+            {"capture_fps", std::to_string(record.fps)},
+            {"capture_samples", std::to_string(record.samples)},
+            {"capture_crf", std::to_string(record.crf)},
+            {"capture_preset", record.preset},
+            {"capture_audio", record.audio ? "yes" : "no"},
             {"comment", command}};
 }
 
 std::optional<CaptureRecord> readCaptureRecord(const std::map<std::string, std::string>& metadata) {
-    CaptureRecord r;
+    CaptureRecord record;
     const auto from = findValue(metadata, "capture_from");
     const auto to = findValue(metadata, "capture_to");
     const auto size = findValue(metadata, "capture_size");
@@ -121,15 +122,16 @@ std::optional<CaptureRecord> readCaptureRecord(const std::map<std::string, std::
     const auto preset = findValue(metadata, "capture_preset");
     const auto audio = findValue(metadata, "capture_audio");
     if (!from || !to || !size || !fps || !samples || !crf || !preset || !audio) return std::nullopt;
-    if (!parseDecimal(*from, r.from) || !parseDecimal(*to, r.to) || parseSize("capture_size", *size, r.width, r.height) ||
-        !parseWholeNumber(*fps, r.fps) || !parseWholeNumber(*samples, r.samples) || !parseWholeNumber(*crf, r.crf)) {
+    if (!parseDecimal(*from, record.from) || !parseDecimal(*to, record.to) ||
+        parseSize("capture_size", *size, record.width, record.height) || !parseWholeNumber(*fps, record.fps) ||
+        !parseWholeNumber(*samples, record.samples) || !parseWholeNumber(*crf, record.crf)) {
         return std::nullopt;
     }
     if (*audio != "yes" && *audio != "no") return std::nullopt;
-    if (r.fps < 1 || !(r.from < r.to)) return std::nullopt;
-    r.preset = *preset;
-    r.audio = *audio == "yes";
-    return r;
+    if (record.fps < 1 || !(record.from < record.to)) return std::nullopt;
+    record.preset = *preset;
+    record.audio = *audio == "yes";
+    return record;
 }
 
 std::optional<std::string> orderAndCheckPieces(std::vector<PieceFacts>& pieces) {
@@ -139,29 +141,29 @@ std::optional<std::string> orderAndCheckPieces(std::vector<PieceFacts>& pieces) 
     const CaptureRecord& first = pieces.front().record;
     for (std::size_t k = 0; k < pieces.size(); ++k) {
         const PieceFacts& piece = pieces[k];
-        const CaptureRecord& r = piece.record;
+        const CaptureRecord& record = piece.record;
         const std::string name = inQuotes(piece.name);
-        if (piece.hasAudio || r.audio) return name + " has sound; pieces are captured with --no-audio";
-        if (auto setting = differingSetting(first, r)) {
+        if (piece.hasAudio || record.audio) return name + " has sound; pieces are captured with --no-audio";
+        if (auto setting = differingSetting(first, record)) {
             return inQuotes(pieces.front().name) + " and " + name + " were made differently (" + *setting + ")";
         }
-        const std::int64_t needed = pictureGrid(r.from, r.to, r.fps).pictures;
+        const std::int64_t needed = pictureGrid(record.from, record.to, record.fps).pictures;
         if (piece.pictures != needed) {
             return name + " holds " + std::to_string(piece.pictures) + " pictures where its range needs " +
                    std::to_string(needed);
         }
-        if (k + 1 < pieces.size() && !isWhole((r.to - r.from) * r.fps)) {
-            return name + " ends within a picture (" + exactSeconds(r.to) +
+        if (k + 1 < pieces.size() && !isWhole((record.to - record.from) * record.fps)) {
+            return name + " ends within a picture (" + exactSeconds(record.to) +
                    " s); every piece but the last must hold whole pictures";
         }
         if (k == 0) continue;
         const CaptureRecord& previous = pieces[k - 1].record;
-        const double seam = r.from - previous.to;
-        const double seamPictures = seam * r.fps;
+        const double seam = record.from - previous.to;
+        const double seamPictures = seam * record.fps;
         if (std::abs(seamPictures) >= kPictureTolerance) {
             return seamText(seamPictures > 0 ? "a gap" : "an overlap", std::abs(seam), std::abs(seamPictures)) +
                    " between " + inQuotes(pieces[k - 1].name) + " (to " + exactSeconds(previous.to) + " s) and " +
-                   name + " (from " + exactSeconds(r.from) + " s)";
+                   name + " (from " + exactSeconds(record.from) + " s)";
         }
     }
     return std::nullopt;

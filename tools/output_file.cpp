@@ -122,14 +122,14 @@ void discardOutput(OutputFile& file) {
     }
 }
 
-bool writeFileInPlace(const std::filesystem::path& path, std::span<const std::byte> bytes) {
+bool writeFileAtomically(const std::filesystem::path& path, std::span<const std::byte> bytes) {
     OutputFile file;
     if (openOutput(file, path)) return false;
     writeBytes(file, bytes);
     return commitOutput(file);
 }
 
-bool writeFloatsInPlace(const std::filesystem::path& path, std::span<const float> values) {
+bool writeFloatsAtomically(const std::filesystem::path& path, std::span<const float> values) {
     OutputFile file;
     if (openOutput(file, path)) return false;
     writeFloats(file, values);

@@ -50,7 +50,7 @@ void writeFloats(OutputFile& file, std::span<const float> values);
 void discardOutput(OutputFile& file);
 
 // The whole of it for one buffer.
-[[nodiscard]] bool writeFileInPlace(const std::filesystem::path& path, std::span<const std::byte> bytes);
+[[nodiscard]] bool writeFileAtomically(const std::filesystem::path& path, std::span<const std::byte> bytes);
 
 // The same for float32 values, little-endian.
-[[nodiscard]] bool writeFloatsInPlace(const std::filesystem::path& path, std::span<const float> values);
+[[nodiscard]] bool writeFloatsAtomically(const std::filesystem::path& path, std::span<const float> values);

@@ -71,7 +71,7 @@ struct CaptureRequest {
     int crf = kVideoCrf;
     std::string preset = kVideoPreset;
     bool audio = true;
-    std::optional<int> planPieces;  // given: print the farm's commands instead of capturing
+    std::optional<int> piecesToPlan;  // given: print the farm's commands instead of capturing
 };
 
 bool fail(const std::string& message) {
@@ -96,7 +96,8 @@ bool takeOption(const GivenOption& option, CaptureRequest& request) {
     if (option.flag == "--fps") return takeWholeNumber(option, request.fps, "a whole number of frames per second");
     if (option.flag == "--samples") return takeWholeNumber(option, request.samples, "1, 4, 9 or 16");
     if (option.flag == "--crf") return takeWholeNumber(option, request.crf, "a whole rate factor, 0 to 51");
-    if (option.flag == "--plan") return takeWholeNumber(option, request.planPieces.emplace(), "a whole number of pieces");
+    if (option.flag == "--plan")
+        return takeWholeNumber(option, request.piecesToPlan.emplace(), "a whole number of pieces");
     if (option.flag == "--preset") {
         request.preset = value;
         return true;
@@ -124,47 +125,51 @@ std::string lowerCase(std::string text) {
     return text;
 }
 
-bool checkEncoding(const CaptureRequest& r) {
-    if (sampleGridSide(r.samples) == 0) return fail("--samples takes 1, 4, 9 or 16, not " + std::to_string(r.samples));
-    if (r.crf < 0 || r.crf > kMaxCrf) return fail("--crf takes 0 to 51, not " + std::to_string(r.crf));
-    if (std::find(kPresets.begin(), kPresets.end(), r.preset) == kPresets.end()) {
+bool checkEncoding(const CaptureRequest& request) {
+    if (sampleGridSide(request.samples) == 0)
+        return fail("--samples takes 1, 4, 9 or 16, not " + std::to_string(request.samples));
+    if (request.crf < 0 || request.crf > kMaxCrf)
+        return fail("--crf takes 0 to 51, not " + std::to_string(request.crf));
+    if (std::find(kPresets.begin(), kPresets.end(), request.preset) == kPresets.end()) {
         return fail("--preset takes one of x264's presets (ultrafast ... medium ... placebo), not " +
-                    inQuotes(r.preset));
+                    inQuotes(request.preset));
     }
-    if (r.planPieces && (*r.planPieces < 1 || *r.planPieces > kMaxPieces)) {
+    if (request.piecesToPlan && (*request.piecesToPlan < 1 || *request.piecesToPlan > kMaxPieces)) {
         return fail("--plan takes 1 to " + std::to_string(kMaxPieces) + " pieces, not " +
-                    std::to_string(*r.planPieces));
+                    std::to_string(*request.piecesToPlan));
     }
     return true;
 }
 
-bool checkRequest(const CaptureRequest& r) {
-    if (lowerCase(r.output.extension().string()) != ".mp4")
-        return fail(inQuotes(r.output.string()) + " does not end in .mp4, the only format written");
-    if (r.width < kMinSide || r.width > kMaxWidth || r.height < kMinSide || r.height > kMaxHeight ||
-        r.width % 2 != 0 || r.height % 2 != 0) {
+bool checkRequest(const CaptureRequest& request) {
+    if (lowerCase(request.output.extension().string()) != ".mp4")
+        return fail(inQuotes(request.output.string()) + " does not end in .mp4, the only format written");
+    if (request.width < kMinSide || request.width > kMaxWidth || request.height < kMinSide ||
+        request.height > kMaxHeight || request.width % 2 != 0 || request.height % 2 != 0) {
         char message[128];
-        std::snprintf(message, sizeof message, "size %dx%d is out of range (even sides, %dx%d to %dx%d)", r.width,
-                      r.height, kMinSide, kMinSide, kMaxWidth, kMaxHeight);
+        std::snprintf(message, sizeof message, "size %dx%d is out of range (even sides, %dx%d to %dx%d)", request.width,
+                      request.height, kMinSide, kMinSide, kMaxWidth, kMaxHeight);
         return fail(message);
     }
-    if (r.fps < 1 || r.fps > kMaxFps) {
+    if (request.fps < 1 || request.fps > kMaxFps) {
         char message[96];
-        std::snprintf(message, sizeof message, "rate %d is out of range (1 to %d frames per second)", r.fps, kMaxFps);
+        std::snprintf(message, sizeof message, "rate %d is out of range (1 to %d frames per second)", request.fps,
+                      kMaxFps);
         return fail(message);
     }
-    if (!(r.from < r.to)) return fail("--from must be below --to");
-    if (r.from < 0.0 || r.to > synth::kSongSeconds) {
+    if (!(request.from < request.to)) return fail("--from must be below --to");
+    if (request.from < 0.0 || request.to > synth::kSongSeconds) {
         char message[128];
-        std::snprintf(message, sizeof message, "the range %g to %g s is outside the show (0 to %.5f s)", r.from, r.to,
-                      synth::kSongSeconds);
+        std::snprintf(message, sizeof message, "the range %g to %g s is outside the show (0 to %.5f s)", request.from,
+                      request.to, synth::kSongSeconds);
         return fail(message);
     }
-    return checkEncoding(r);
+    return checkEncoding(request);
 }
 
-CaptureRecord recordOf(const CaptureRequest& r) {
-    return {r.from, r.to, r.width, r.height, r.fps, r.samples, r.crf, r.preset, r.audio};
+CaptureRecord recordOf(const CaptureRequest& request) {
+    return {request.from,    request.to,  request.width,  request.height, request.fps,
+            request.samples, request.crf, request.preset, request.audio};
 }
 
 // An argument as the shell reads it back: as it is when it holds only safe characters, else in
@@ -190,21 +195,21 @@ std::filesystem::path pieceName(const std::filesystem::path& output, std::size_t
 }
 
 // The farm's plan: one capture command a line on stdout, the join that follows on stderr.
-int printPlan(const CaptureRequest& r) {
-    const std::vector<PlannedPiece> pieces = planPieces(r.from, r.to, r.fps, *r.planPieces);
+int printPlan(const CaptureRequest& request) {
+    const std::vector<PlannedPiece> pieces = planPieces(request.from, request.to, request.fps, *request.piecesToPlan);
     const std::string program = shellWord(program_invocation_name);
-    std::string join = program + " join " + shellWord(r.output.string());
+    std::string join = program + " join " + shellWord(request.output.string());
     for (std::size_t k = 0; k < pieces.size(); ++k) {
-        const std::string piece = shellWord(pieceName(r.output, k, pieces.size()).string());
-        std::printf("%s capture %s --from %s --to %s --size %dx%d --fps %d --samples %d --crf %d --preset %s "
-                    "--no-audio\n",
-                    program.c_str(), piece.c_str(), exactSeconds(pieces[k].from).c_str(),
-                    exactSeconds(pieces[k].to).c_str(), r.width, r.height, r.fps, r.samples, r.crf,
-                    r.preset.c_str());
+        const std::string piece = shellWord(pieceName(request.output, k, pieces.size()).string());
+        std::printf(
+            "%s capture %s --from %s --to %s --size %dx%d --fps %d --samples %d --crf %d --preset %s "
+            "--no-audio\n",
+            program.c_str(), piece.c_str(), exactSeconds(pieces[k].from).c_str(), exactSeconds(pieces[k].to).c_str(),
+            request.width, request.height, request.fps, request.samples, request.crf, request.preset.c_str());
         join += " " + piece;
     }
     std::fprintf(stderr, "qvtool capture: %zu pieces of %lld pictures in all; then: %s\n", pieces.size(),
-                 static_cast<long long>(pictureGrid(r.from, r.to, r.fps).pictures), join.c_str());
+                 static_cast<long long>(pictureGrid(request.from, request.to, request.fps).pictures), join.c_str());
     return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kDoneStatus : kFailureStatus;
 }
 
@@ -244,8 +249,8 @@ void showProgress(Progress& progress, std::int64_t done) {
 // director state an ideal clock gives at its time, the scene having been settled at the range's
 // start, so that it does not depend on where the range began. False when interrupted, or (having
 // said why) when reading back or writing fails.
-bool renderPictures(const CaptureRequest& r, HeadlessScreen& screen, VideoWriter& writer) {
-    const PictureGrid grid = pictureGrid(r.from, r.to, r.fps);
+bool renderPictures(const CaptureRequest& request, HeadlessScreen& screen, VideoWriter& writer) {
+    const PictureGrid grid = pictureGrid(request.from, request.to, request.fps);
     Progress progress;
     progress.total = grid.pictures;
     settleSceneAt(theScene, static_cast<float>(pictureTime(grid, 0)));
@@ -260,7 +265,7 @@ bool renderPictures(const CaptureRequest& r, HeadlessScreen& screen, VideoWriter
             return fail(*error);
         }
         if (auto error = addVideoFrame(writer, std::move(picture.pixels))) {
-            return fail("cannot write " + inQuotes(r.output.string()) + ": " + *error);
+            return fail("cannot write " + inQuotes(request.output.string()) + ": " + *error);
         }
         showProgress(progress, i + 1);
     }
@@ -269,30 +274,31 @@ bool renderPictures(const CaptureRequest& r, HeadlessScreen& screen, VideoWriter
 
 // Renders and writes the whole capture into the open temporary file. False on any failure or
 // interrupt, having said why for a failure.
-bool capture(const CaptureRequest& r, const OutputFile& output) {
+bool capture(const CaptureRequest& request, const OutputFile& output) {
     HeadlessScreen screen;
-    if (auto error = openHeadlessScreen(screen, r.width, r.height, r.samples)) return fail(*error);
+    if (auto error = openHeadlessScreen(screen, request.width, request.height, request.samples)) return fail(*error);
     if (!createShowResources()) return fail("the show's resources could not be created (run it where resources/ is)");
     std::vector<float> audio;
-    if (r.audio && !renderSongSpan(songSpan(r.from, r.to), audio)) return false;
-    VideoWriterSettings settings{r.width, r.height, r.fps, audio};
-    settings.withAudio = r.audio;
-    settings.crf = r.crf;
-    settings.preset = r.preset;
-    settings.metadata = captureMetadata(recordOf(r));
+    if (request.audio && !renderSongSpan(songSpan(request.from, request.to), audio)) return false;
+    VideoWriterSettings settings{request.width, request.height, request.fps, audio};
+    settings.withAudio = request.audio;
+    settings.crf = request.crf;
+    settings.preset = request.preset;
+    settings.metadata = captureMetadata(recordOf(request));
     VideoWriter writer;
     if (auto error = openVideoWriter(writer, output.descriptor, output.temporary, settings)) {
-        return fail("cannot write " + inQuotes(r.output.string()) + ": " + *error);
+        return fail("cannot write " + inQuotes(request.output.string()) + ": " + *error);
     }
-    if (!renderPictures(r, screen, writer) || interrupted()) return false;
-    if (auto error = finishVideoWriter(writer)) return fail("cannot write " + inQuotes(r.output.string()) + ": " + *error);
+    if (!renderPictures(request, screen, writer) || interrupted()) return false;
+    if (auto error = finishVideoWriter(writer))
+        return fail("cannot write " + inQuotes(request.output.string()) + ": " + *error);
     return true;
 }
 
 int runCapture(int argc, char** argv) {
     CaptureRequest request;
     if (!parseRequest(argc, argv, request) || !checkRequest(request)) return kUsageStatus;
-    if (request.planPieces) return printPlan(request);
+    if (request.piecesToPlan) return printPlan(request);
     // The output is checked and its temporary file made before anything is drawn.
     OutputFile output;
     if (auto error = openOutput(output, request.output)) {

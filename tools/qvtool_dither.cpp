@@ -35,8 +35,8 @@ int runDither(int argc, char** argv) {
         return kUsageStatus;
     }
     const Image image = buildDitherImage(count, paletteForColours(count));
-    if (!writeFloatsInPlace(argv[2], image.pixels)) {
-        std::fprintf(stderr, "%s: cannot write the dither image\n", argv[2]);
+    if (!writeFloatsAtomically(argv[2], image.pixels)) {
+        std::fprintf(stderr, "qvtool dither: cannot write the dither image to %s\n", inQuotes(argv[2]).c_str());
         return kFailureStatus;
     }
     return kDoneStatus;

@@ -36,6 +36,11 @@ std::optional<std::string> checkGeneratedScene(const content::SceneFileBytes& sc
     return checkSceneMeetsNeeds(data, kTimelineNeeds, content::kGeneratedSceneName);
 }
 
+int failGen(const std::string& message) {
+    std::fprintf(stderr, "qvtool gen: %s\n", message.c_str());
+    return kFailureStatus;
+}
+
 int runGen(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: qvtool %s\n", kGenUsage);
@@ -45,35 +50,26 @@ int runGen(int argc, char** argv) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error || !std::filesystem::is_directory(folder, error)) {
-        std::fprintf(stderr, "%s: cannot create the folder\n", folder.string().c_str());
-        return kFailureStatus;
+        return failGen("cannot create the folder " + inQuotes(folder.string()));
     }
 
     content::SceneFileBytes scene;
     if (const auto failure = content::generateSceneFile(scene)) {
-        std::fprintf(stderr, "the scene cannot be generated: %s\n", failure->c_str());
-        return 1;
+        return failGen("the scene cannot be generated: " + *failure);
     }
     SceneData data;
     if (const auto refusal = checkGeneratedScene(scene, data)) {
-        std::fprintf(stderr, "the generated scene is refused: %s\n", refusal->c_str());
-        return kFailureStatus;
+        return failGen("the generated scene is refused: " + *refusal);
     }
     const RgbaImage title = content::drawTitleImage();
     const std::vector<std::uint8_t> png = encodePng(title);
-    if (png.empty()) {
-        std::fprintf(stderr, "the title image cannot be encoded as PNG\n");
-        return kFailureStatus;
-    }
+    if (png.empty()) return failGen("the title image cannot be encoded as PNG");
 
     const std::filesystem::path scenePath = folder / content::kGeneratedSceneName;
     const std::filesystem::path titlePath = folder / content::kGeneratedTitleImageName;
     for (const auto& [path, bytes] : {std::pair{&scenePath, std::as_bytes(std::span(scene))},
                                       std::pair{&titlePath, std::as_bytes(std::span(png))}}) {
-        if (!writeFileInPlace(*path, bytes)) {
-            std::fprintf(stderr, "%s: cannot write the file\n", path->string().c_str());
-            return kFailureStatus;
-        }
+        if (!writeFileAtomically(*path, bytes)) return failGen("cannot write " + inQuotes(path->string()));
     }
     std::printf("%s: %zu bytes, %zu meshes, %zu cameras, %zu lights, %zu of %zu texels\n", scenePath.string().c_str(),
                 scene.size(), data.meshes.size(), data.cameras.size(), data.lights.size(), data.texelsUsed,

@@ -5,6 +5,7 @@
 #include "app/making_mode.h"
 #include "app/readout.h"
 #include "app/show_steps.h"
+#include "show/timeline.h"
 #include "synth/audio_clock.h"
 #include "synth/song_constants.h"
 
@@ -89,6 +90,19 @@ TEST(ShowStepsTest, StepKeysAndPartStartsAgreeWithTheDirector) {
     }
     EXPECT_FALSE(previousStepMillisecond(10));
     EXPECT_FALSE(nextStepMillisecond(111989));
+}
+
+// The same against the table and the 1/60 s step rather than against functions built on
+// showStepAt: a part keeps the millisecond its durations add up to, its first millisecond is the
+// one after, and the step is the whole sixtieths of a second into the part.
+TEST(ShowStepsTest, PartsKeepTheirLastMillisecondAndStepsAreSixtiethsIntoThePart) {
+    for (std::size_t part = 1; part < timeline.size(); ++part) {
+        const auto end = static_cast<std::int64_t>(partStartSeconds(part) * 1000.0);
+        EXPECT_EQ(showStepAt(timeOfMillisecond(end)).part, static_cast<std::int32_t>(part) - 1) << "part " << part;
+        EXPECT_EQ(firstMillisecondOfPart(static_cast<std::int32_t>(part)), end + 1) << "part " << part;
+    }
+    const double inPart3 = 8.437;
+    EXPECT_EQ(showStepAt(partStartSeconds(3) + inPart3), (ShowStep{3, static_cast<std::int32_t>(inPart3 * 60.0)}));
 }
 
 TEST(ReadoutTest, ALogIsWrappedToTheWindowAndKeepsTheFirstLinesThatFit) {

@@ -7,44 +7,34 @@
 #include "scene/scene_loader.h"
 #include "show/director.h"
 #include "show/timeline.h"
+#include "synth/song_constants.h"
 
 namespace {
 
-TEST(TimelineTest, DurationsAndIndicesFitTheShow) {
-    float total = 0.0f;
-    std::int32_t maxMesh = -1, maxCamera = -1, maxLight = -1;
-    for (const ScenePart& part : timeline) {
-        total += part.duration;
-        maxMesh = std::max(maxMesh, part.lastMesh);
-        maxCamera = std::max(maxCamera, part.camera);
-        for (std::int32_t light : part.lights) {
-            if (light != kCameraLight) maxLight = std::max(maxLight, light);
-        }
-    }
-    EXPECT_EQ(total, 120.0f);
-    EXPECT_EQ(total - timeline[5].duration, 110.0f) << "the end marker begins at 110 s";
-    EXPECT_EQ(timeline[5].camera, -1);
-    EXPECT_EQ(maxMesh, 23);
-    EXPECT_EQ(maxCamera, 4);
-    EXPECT_EQ(maxLight, 6);
-    EXPECT_EQ(timeline[2].lights[0], kCameraLight);
-    EXPECT_EQ(timeline[4].fadeOut[3], 3.0f);
-    EXPECT_EQ(timeline[1].fadeIn, (std::array<float, 4>{1, 1, 1, 2}));
-}
-
-TEST(TimelineTest, PartsStartWhereTheDirectorPutsThem) {
-    static_assert(partStartTime(0) == 0.0f);
-    EXPECT_EQ(partStartTime(1), 22.0f);
-    EXPECT_EQ(partStartTime(4), 70.0f);
-    EXPECT_EQ(partStartTime(5), 110.0f) << "the end marker";
-    EXPECT_EQ(kShowLength, 120.0f);
-    EXPECT_EQ(partStartTime(timeline.size() + 3), kShowLength) << "past the table: the end of the show";
-    // Just after each start the director is in that part, which began exactly there.
+// The parts follow the song: each starts on one of its 16-row patterns (within a row), the end
+// marker starts before the song ends and the show's length reaches past it, and every fade fits
+// in its part. Each part starts where the durations before it add up, and the director is in it
+// just after that start.
+TEST(TimelineTest, PartsStartOnTheSongsPatternsAndTheSongEndsInTheLastPart) {
+    const double rowSeconds = static_cast<double>(synth::kSamplesPerRow) / synth::kSampleRate;
+    const double patternSeconds = synth::kRowsPerPattern * rowSeconds;
+    double start = 0.0;
     for (std::size_t part = 0; part < timeline.size(); ++part) {
-        const DirectorState state = idealDirectorState(partStartTime(part) + 0.5f);
+        const ScenePart& scenePart = timeline[part];
+        EXPECT_EQ(partStartSeconds(part), start) << "part " << part;
+        const double patterns = start / patternSeconds;
+        EXPECT_NEAR(patterns, std::round(patterns), rowSeconds / patternSeconds) << "part " << part;
+        EXPECT_LE(scenePart.fadeIn[3] + scenePart.fadeOut[3], scenePart.duration) << "part " << part;
+        const DirectorState state = idealDirectorState(static_cast<float>(start) + 0.5f);
         EXPECT_EQ(state.currentPart, static_cast<std::int32_t>(part));
-        EXPECT_EQ(state.partStart, partStartTime(part));
+        EXPECT_EQ(state.partStart, static_cast<float>(start));
+        start += scenePart.duration;
     }
+    EXPECT_EQ(kShowLength, static_cast<float>(start));
+    EXPECT_EQ(partStartTime(timeline.size() + 3), kShowLength) << "past the table: the end of the show";
+    EXPECT_LT(partStartSeconds(timeline.size() - 1), synth::kSongSeconds) << "the end marker starts before the song ends";
+    EXPECT_LT(synth::kSongSeconds, kShowLength);
+    EXPECT_LT(timeline.back().camera, 0) << "the end marker draws nothing";
 }
 
 TEST(TimelineTest, TheShowNeedsTwentyFourMeshesFiveCamerasAndSevenLights) {
@@ -65,8 +55,6 @@ TEST(TimelineTest, TheShowNeedsTwentyFourMeshesFiveCamerasAndSevenLights) {
 }
 
 TEST(TimelineTest, APartHoldsItsOwnEndAsTheDirectorSwitches) {
-    EXPECT_EQ(partStartSeconds(1), 22.0);
-    EXPECT_EQ(partStartSeconds(5), 110.0);
     EXPECT_EQ(partAt(0.0f), 0);
     EXPECT_EQ(partAt(22.0f), 0) << "a time in part equal to the duration does not switch";
     EXPECT_EQ(partAt(std::nextafter(22.0f, 30.0f)), 1);

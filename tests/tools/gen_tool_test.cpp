@@ -56,7 +56,7 @@ TEST(QvtoolGenTest, AFolderThatCannotBeMadeExitsOneWithOneLine) {
     for (const fs::path& folder : {root / "file", root / "file" / "resources"}) {
         const ToolRun run = qvtool({"gen", folder.string()});
         EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.err, folder.string() + ": cannot create the folder\n");
+        EXPECT_EQ(run.err, "qvtool gen: cannot create the folder '" + folder.string() + "'\n");
         EXPECT_EQ(run.out, "");
     }
     EXPECT_EQ(namesIn(root), (std::set<std::string>{"file"}));
