@@ -45,9 +45,9 @@ layout(location = 2) uniform sampler2D unit1;
 layout(location = 3) uniform sampler2D unit2;
 layout(rgba32f) readonly uniform image2D scene_image;  // the scene texture, read as an image
 // Row m: mesh m's world-to-mesh matrix as three rows (x, y, z, translation), then its world-space
-// box's lowest and highest corners, then its info (vertex texel, face texel, node texel, face
-// count), surface values (surface record 0 texel, surface record 1 texel) and trace tree (first
-// face entry texel, root node, step limit) as floats. The same as the uniforms meshes_itx, meshes_low, meshes_high, meshes_info and
+// box's lowest and highest corners, then its places (vertex texel, face texel, its trace tree's
+// first face entry texel and root node) and surface values (surface record 0 texel, surface record
+// 1 texel) as floats. The same as the uniforms meshes_itx, meshes_low, meshes_high, meshes_info and
 // meshes_surface, which this program does not read: the rasteriser reads a texel, four numbers,
 // for little more than it pays to gather one uniform number.
 layout(rgba32f) readonly uniform image2D meshes_image;
@@ -63,6 +63,7 @@ const float noHit = 1e30;
 const int maxMeshes = 32;       // the most meshes a scene holds (kMaxSceneMeshes)
 const int sideBits = 10;        // the scene texture is 1 << sideBits texels wide (kSceneTextureSide)
 const int stackSize = 40;        // a trace tree is at most 40 levels deep: one waiting child per level
+const int maxSteps = 0x180000;   // steps no walk of a tree reaches (kTraceTreeStepLimit), a guard
 const float invisibleLight = 1.0 / 4096.0;  // a light adding less than this cannot be seen
 const float faintMirror = 0.3;   // a mirror share up to which one reflection serves a whole pixel
 
@@ -92,9 +93,8 @@ Ray makeRay(vec3 origin, vec3 dir) {
 
 const int lowTexel = 3;   // where a row of meshes_image holds the box's corners,
 const int highTexel = 4;
-const int infoTexel = 5;  // the mesh's info,
-const int surfaceTexel = 6;  // its surface values
-const int treeTexel = 7;  // and its trace tree
+const int infoTexel = 5;  // the mesh's places: vertices, faces, trace tree, tree root
+const int surfaceTexel = 6;  // and its surface values
 
 ivec4 meshInfo(int mesh) { return ivec4(imageLoad(meshes_image, ivec2(infoTexel, mesh))); }
 
@@ -192,17 +192,17 @@ int nodeWord(vec2 stored) { return stored.x != 0.0 ? int(stored.x) : -int(stored
 // pixels, which the rasteriser shades together in one go, so keep in step however their walks
 // differ, and none of them pays for a kind of work it does not need. A step ends by taking the next
 // waiting child when it leaves nothing else to do, so the step that finds the stack empty is the
-// walk's last; the tree's step limit is one no walk of it reaches.
+// walk's last.
 bool traceMesh(int mesh, Ray ray, bool anyHit, inout Hit best) {
-    ivec4 tree = ivec4(imageLoad(meshes_image, ivec2(treeTexel, mesh)));
-    int entryBase = tree.x;
+    ivec4 info = meshInfo(mesh);
+    int entryBase = info.z;
     int waiting[stackSize + 1];  // see packWaiting; the last entry takes the stores of a full stack
     int top = 0;
 
     // The node to open next: a pair above 0, a leaf below 0, 0 for none.
-    int node = tree.y;
+    int node = info.w;
     int face = -1;  // the face entry to test next in the current leaf, -1 for none
-    for (int step = 0; step < tree.z; ++step) {
+    for (int step = 0; step < maxSteps; ++step) {
         if (face < 0 && node < 0) {
             face = -node - 1;
             node = 0;

@@ -21,10 +21,9 @@ struct Mesh {
     std::int32_t surface0_offset = 0;
     std::int32_t surface1_offset = 0;
     // The mesh's trace tree (scene/trace_tree.h), which the loader lays after every mesh's block:
-    // the texel of its first face entry, its root's node word and the steps no walk of it needs.
+    // the texel of its first face entry and its root's node word.
     std::int32_t tree_offset = 0;
     std::int32_t tree_root = 0;
-    std::int32_t tree_steps = 1;
     Box3 box{};  // the box of the mesh's faces in its own coordinates; zero without faces
     Matrix4 transform = kIdentityMatrix;  // the transform currently shown
     std::vector<Matrix4> transforms;      // one per frame at 60 frames per second

@@ -212,7 +212,6 @@ void buildMeshTree(const MeshBuildRecord& record, std::vector<TraceTreeTexel>& t
     const TraceTree tree = buildTraceTree(record);
     mesh.tree_offset = static_cast<std::int32_t>(trees.size() + 3 * std::size_t{tree.pairCount});
     mesh.tree_root = tree.root;
-    mesh.tree_steps = static_cast<std::int32_t>(traceTreeStepLimit(tree));
     trees.insert(trees.end(), tree.texels.begin(), tree.texels.end());
     if (!record.nodes.empty()) {
         const BvhNode& root = record.nodes.front();

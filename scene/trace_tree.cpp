@@ -189,11 +189,6 @@ Entry entryOf(const MeshBuildRecord& record, std::uint32_t position) {
 
 }  // namespace
 
-std::uint32_t traceTreeStepLimit(const TraceTree& tree) {
-    const auto faces = static_cast<std::uint32_t>(tree.texels.size() / 3) - tree.pairCount;
-    return 2 * tree.pairCount + faces + 2;
-}
-
 TraceTree buildTraceTree(const MeshBuildRecord& record) {
     TraceTree tree;
     if (record.faces.empty()) return tree;

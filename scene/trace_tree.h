@@ -40,6 +40,9 @@ inline constexpr std::uint32_t kTraceTreeDepthLimit = 40;
 // The walk keeps a waiting node word in 20 bits, -2^19 up to 2^19 - 1: a tree holds at most this
 // many faces, more than a mesh block can hold in the scene texture (three texels a face at least).
 inline constexpr std::uint32_t kTraceTreeFaceLimit = 1u << 19;
+// Steps of the program's walk that no walk of a tree reaches: each pair opened once, each face
+// tested once, each waiting child dropped once, and the last step; fewer than 2 pairs + 1 a face.
+inline constexpr std::uint32_t kTraceTreeStepLimit = 3 * kTraceTreeFaceLimit;
 
 using TraceTreeTexel = std::array<float, 4>;
 
@@ -49,10 +52,6 @@ struct TraceTree {
     std::int32_t root = 0;               // the root's node word; 0 for a mesh without faces
     std::uint32_t depth = 0;             // levels, the root's included; 0 without faces
 };
-
-// Steps of the program's walk that no walk of this tree can need: each pair opened once, each
-// face tested once, each waiting child dropped once, and the last step.
-std::uint32_t traceTreeStepLimit(const TraceTree& tree);
 
 // The tree over record's faces in their order (the mesh's hierarchy built), at most
 // kTraceTreeFaceLimit of them; every face index must be below record.positions.size().

@@ -155,7 +155,7 @@ MeshUniforms meshUniforms(const Scene& scene, const ScenePart& part) {
         out.surface[slot] = {mesh.surface0_offset, mesh.surface1_offset, 0, 0};
         out.transforms[slot] = mesh.transform;
         out.inverses[slot] = inverse4x4(mesh.transform);
-        out.trees[slot] = {mesh.tree_offset, mesh.tree_root, mesh.tree_steps, 0};
+        out.trees[slot] = {mesh.tree_offset, mesh.tree_root};
         const Box3 box = worldBox(mesh.box, mesh.transform);
         out.lows[slot] = point4(box.low);
         out.highs[slot] = point4(box.high);
@@ -171,11 +171,11 @@ MeshImageTexels meshImageTexels(const MeshUniforms& meshes) {
         for (std::size_t r = 0; r < 3; ++r) row[r] = {m[r], m[4 + r], m[8 + r], m[12 + r]};
         row[kMeshImageLowTexel] = meshes.lows[mesh];
         row[kMeshImageHighTexel] = meshes.highs[mesh];
-        for (std::size_t i = 0; i < 4; ++i) {
-            row[kMeshImageInfoTexel][i] = static_cast<float>(meshes.info[mesh][i]);
-            row[kMeshImageSurfaceTexel][i] = static_cast<float>(meshes.surface[mesh][i]);
-            row[kMeshImageTreeTexel][i] = static_cast<float>(meshes.trees[mesh][i]);
-        }
+        const std::array<std::int32_t, 4>& info = meshes.info[mesh];
+        const std::array<std::int32_t, 2>& tree = meshes.trees[mesh];
+        row[kMeshImageInfoTexel] = {static_cast<float>(info[0]), static_cast<float>(info[1]),
+                                    static_cast<float>(tree[0]), static_cast<float>(tree[1])};
+        for (std::size_t i = 0; i < 4; ++i) row[kMeshImageSurfaceTexel][i] = static_cast<float>(meshes.surface[mesh][i]);
     }
     return texels;
 }

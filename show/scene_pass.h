@@ -33,13 +33,13 @@ inline constexpr int kSceneImageUnit = 0;
 inline constexpr int kMeshImageUnit = 1;
 // Where a row of the meshes' image (one row per mesh, see meshImageTexels) holds each value: the
 // world-to-mesh matrix's three rows from texel 0, the world box's lowest and highest corners, the
-// mesh's info and surface values, and its trace tree (first face entry, root word, step limit).
+// mesh's places (vertex texel, face texel, trace tree's first face entry, tree root) and surface
+// values.
 inline constexpr int kMeshImageLowTexel = 3;
 inline constexpr int kMeshImageHighTexel = 4;
 inline constexpr int kMeshImageInfoTexel = 5;
 inline constexpr int kMeshImageSurfaceTexel = 6;
-inline constexpr int kMeshImageTreeTexel = 7;
-inline constexpr int kMeshImageWidth = 8;
+inline constexpr int kMeshImageWidth = 7;
 
 // The per-mesh uniform arrays, indexed by the mesh's absolute index in the scene.
 struct MeshUniforms {
@@ -49,15 +49,16 @@ struct MeshUniforms {
     std::array<Matrix4, kMaxSceneMeshes> inverses;
     std::array<Vector4, kMaxSceneMeshes> lows;   // the mesh's box in world space (see worldBox), w = 1
     std::array<Vector4, kMaxSceneMeshes> highs;
-    std::array<std::array<std::int32_t, 4>, kMaxSceneMeshes> trees;  // tree offset, root, step limit, 0
+    std::array<std::array<std::int32_t, 2>, kMaxSceneMeshes> trees;  // trace tree offset, root
 };
 // Each array is handed to OpenGL as one block of values.
 static_assert(sizeof(MeshUniforms::info) == kMaxSceneMeshes * 4 * sizeof(std::int32_t));
 static_assert(sizeof(MeshUniforms::transforms) == kMaxSceneMeshes * 16 * sizeof(float));
 
 // The meshes' image, row after row: row i holds mesh i's world-to-mesh matrix as three rows
-// (x, y, z, translation), then its world box's lowest and highest corners (w = 1), then its info,
-// surface and tree values as floats (whole numbers below 2^24, so exact).
+// (x, y, z, translation), then its world box's lowest and highest corners (w = 1), then its vertex
+// and face offsets with its trace tree's offset and root, and its surface values, as floats (whole
+// numbers below 2^24, so exact).
 using MeshImageTexels = std::array<Vector4, kMeshImageWidth * kMaxSceneMeshes>;
 MeshImageTexels meshImageTexels(const MeshUniforms& meshes);
 

@@ -59,18 +59,17 @@ TEST(SceneProgramConstantsTest, EveryCopiedNumberMatchesItsOwner) {
 
     EXPECT_EQ(1L << at("sideBits"), kSceneTextureSide);
     EXPECT_EQ(at("maxMeshes"), static_cast<long>(kMaxSceneMeshes));
-    // A row of the meshes' image: three matrix rows, the box's two corners, info, surface values,
-    // the trace tree.
+    // A row of the meshes' image: three matrix rows, the box's two corners, places, surface values.
     EXPECT_EQ(at("lowTexel"), static_cast<long>(kMeshImageLowTexel));
     EXPECT_EQ(at("highTexel"), static_cast<long>(kMeshImageHighTexel));
     EXPECT_EQ(at("infoTexel"), static_cast<long>(kMeshImageInfoTexel));
-    EXPECT_EQ(at("surfaceTexel"), static_cast<long>(kMeshImageSurfaceTexel));
-    EXPECT_EQ(at("treeTexel") + 1, static_cast<long>(kMeshImageWidth));
+    EXPECT_EQ(at("surfaceTexel") + 1, static_cast<long>(kMeshImageWidth));
     const auto lightSlots = static_cast<long>(std::tuple_size_v<decltype(ScenePart::lights)>);
     EXPECT_EQ(at("uniform light_positions"), lightSlots);
     EXPECT_EQ(at("uniform light_colors"), lightSlots);
 
     EXPECT_EQ(at("stackSize"), static_cast<long>(kTraceTreeDepthLimit));
+    EXPECT_EQ(at("maxSteps"), static_cast<long>(kTraceTreeStepLimit));
     // A waiting child keeps a pair or minus a leaf word (at most the face limit) in the bits below
     // its distance, biased to be positive.
     EXPECT_EQ(at("wordBias"), static_cast<long>(kTraceTreeFaceLimit));

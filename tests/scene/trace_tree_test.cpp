@@ -143,7 +143,7 @@ void expectEveryFaceOnceWithinTheLimits(const std::vector<float>& texture, const
     const TreeWalk walk = walkTree(texture, mesh);
     EXPECT_EQ(std::count(walk.seen.begin(), walk.seen.end(), 1), mesh.face_count) << "a face is missing or repeated";
     EXPECT_LE(walk.depth, kTraceTreeDepthLimit);
-    EXPECT_LE(walk.steps, static_cast<std::uint32_t>(mesh.tree_steps)) << "the step limit would cut a walk short";
+    EXPECT_LE(walk.steps, kTraceTreeStepLimit) << "the step limit would cut a walk short";
 }
 
 TEST(TraceTreeTest, TheGeneratedScenesTreesHoldEveryFaceOnceInsideEveryBoxAboveIt) {
