@@ -1,7 +1,9 @@
 // The one compiled copy of stb's image libraries: the PNG decoder the title image is loaded with
-// and the PNG encoder of the tools. Every other file includes the headers alone.
+// (JPEG too, for the textures of imported models) and the PNG encoder of the tools. Every other
+// file includes the headers alone.
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STBI_WRITE_NO_STDIO
 #if defined(__GNUC__)

@@ -26,6 +26,12 @@ void printUsage() {
 
 }  // namespace
 
+int refuseUsage(const char* name, const char* usage, const std::string& reason) {
+    if (!reason.empty()) std::fprintf(stderr, "qvtool %s: %s\n", name, reason.c_str());
+    std::fprintf(stderr, "usage: qvtool %s\n", usage);
+    return kUsageStatus;
+}
+
 const QvtoolCommand& registerQvtoolCommand(const QvtoolCommand& command) {
     commandTable().push_back(command);
     return command;

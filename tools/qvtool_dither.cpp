@@ -31,8 +31,7 @@ int colourCount(const char* text) {
 int runDither(int argc, char** argv) {
     const int count = argc == 3 ? colourCount(argv[1]) : 0;
     if (count == 0) {
-        std::fprintf(stderr, "usage: qvtool %s\n", kDitherUsage);
-        return kUsageStatus;
+        return refuseUsage("dither", kDitherUsage);
     }
     const Image image = buildDitherImage(count, paletteForColours(count));
     if (!writeFloatsAtomically(argv[2], image.pixels)) {

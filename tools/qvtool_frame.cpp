@@ -70,8 +70,7 @@ int failWith(const std::string& message) {
 int runFrame(int argc, char** argv) {
     FrameRequest request;
     if (auto error = parseRequest(argc, argv, request)) {
-        std::fprintf(stderr, "qvtool frame: %s\nusage: qvtool %s\n", error->c_str(), kUsage);
-        return kUsageStatus;
+        return refuseUsage("frame", kUsage, *error);
     }
     OutputFile output;
     if (auto error = openOutput(output, request.output)) {

@@ -43,8 +43,7 @@ int failGen(const std::string& message) {
 
 int runGen(int argc, char** argv) {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: qvtool %s\n", kGenUsage);
-        return kUsageStatus;
+        return refuseUsage("gen", kGenUsage);
     }
     const std::filesystem::path folder(argv[1]);
     std::error_code error;

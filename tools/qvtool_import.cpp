@@ -160,8 +160,7 @@ int refuse(const std::filesystem::path& about, const std::string& why, int statu
 int runImport(int argc, char** argv) {
     ImportRequest request;
     if (auto error = parseRequest(argc, argv, request)) {
-        std::fprintf(stderr, "qvtool import: %s\nusage: qvtool %s\n", error->c_str(), kUsage);
-        return kUsageStatus;
+        return refuseUsage("import", kUsage, *error);
     }
     OutputFile output;
     if (!request.list) {

@@ -72,8 +72,7 @@ void printStats(const SceneData& data) {
 int runScene(int argc, char** argv) {
     SceneArguments arguments;
     if (!parseSceneArguments(argc, argv, arguments)) {
-        std::fprintf(stderr, "usage: qvtool %s\n", kSceneUsage);
-        return kUsageStatus;
+        return refuseUsage("scene", kSceneUsage);
     }
     // The output is checked before the file is read.
     OutputFile texels;

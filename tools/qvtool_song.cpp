@@ -116,8 +116,7 @@ bool prepareBank(const SongArguments& arguments) {
 int runSong(int argc, char** argv) {
     SongArguments arguments;
     if (!parseSongArguments(argc, argv, arguments)) {
-        std::fprintf(stderr, "usage: qvtool %s\n", kSongUsage);
-        return kUsageStatus;
+        return refuseUsage("song", kSongUsage);
     }
     OutputFile file;
     if (const auto error = openOutput(file, arguments.out)) {
