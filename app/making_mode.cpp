@@ -122,10 +122,10 @@ bool applyMakingKey(PlayPosition& play, platform::Key key, bool shift) {
             togglePause(play);
             return true;
         case Key::Left:
-            requestSeek(play, base - jump);
+            requestMove(play, -jump);
             return true;
         case Key::Right:
-            requestSeek(play, base + jump);
+            requestMove(play, jump);
             return true;
         case Key::Comma:
         case Key::Period:

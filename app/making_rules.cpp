@@ -27,10 +27,23 @@ void requestSeek(PlayPosition& play, double seconds) {
 
 double seekBase(const PlayPosition& play) { return play.pendingSeek.value_or(play.showTime); }
 
+void requestMove(PlayPosition& play, double seconds) {
+    if (play.paused || play.pendingSeek) {
+        requestSeek(play, seekBase(play) + seconds);
+        return;
+    }
+    play.pendingMove = play.pendingMove.value_or(0.0) + seconds;
+}
+
 void togglePause(PlayPosition& play) {
     play.paused = !play.paused;
     play.heldAtEnd = false;
-    if (play.paused) requestSeek(play, seekBase(play));
+    // A move asked for while playing is carried out from the held time instead.
+    if (play.paused && play.pendingMove) {
+        const double move = *play.pendingMove;
+        play.pendingMove.reset();
+        requestSeek(play, seekBase(play) + move);
+    }
 }
 
 void hold(PlayPosition& play) {
@@ -38,8 +51,10 @@ void hold(PlayPosition& play) {
 }
 
 void setLoop(PlayPosition& play, const std::optional<LoopRange>& loop) {
+    const double here = seekBase(play);
     play.loop = loop;
     play.loopChanged = true;
+    if (loop && (here < loop->from || here >= loop->to)) requestSeek(play, loop->from);
 }
 
 bool setLoopStartHere(PlayPosition& play) {
@@ -63,12 +78,17 @@ void followClock(PlayPosition& play) {
         loopAudio(play.loop);
         play.loopChanged = false;
     }
-    if (play.pendingSeek) {
+    if ((play.pendingSeek || play.pendingMove) && play.heldAtEnd) {
         // Held only by the song's end: a seek from there plays on.
-        if (play.heldAtEnd) {
-            play.paused = false;
-            play.heldAtEnd = false;
-        }
+        play.paused = false;
+        play.heldAtEnd = false;
+    }
+    if (play.pendingMove) {
+        moveAudio(*play.pendingMove);
+        play.pendingMove.reset();
+        ++play.seeksDone;
+    }
+    if (play.pendingSeek) {
         // Held before the move, so that not one frame from the target sounds when pausing.
         if (play.paused) pauseAudio(true);
         const std::uint32_t target = seekAudio(*play.pendingSeek);

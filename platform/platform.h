@@ -130,6 +130,11 @@ struct AudioStart {
     // Making mode: start only once the song is written far enough beyond `frame`
     // (songWrittenFor in audio_feed.h), as after a seek, so no gap follows the first frame.
     bool waitForLead = false;
+    // Making mode: the output runs the song feed (song_feed.h): every cut is faded, keys act where
+    // the sound is, and a paused seek plays a short grain. The position then reads what is heard:
+    // on SDL the frames the callback handed out less the two buffers the device still holds; on
+    // waveOut the device's own count of frames played.
+    bool making = false;
 };
 
 // Opens the default audio output for 44,100 Hz stereo float frames and starts playing the
@@ -153,6 +158,11 @@ void pauseAudioPlayback(bool paused);
 // the song is written far enough beyond it (songWrittenFor); then it plays without a gap. A held
 // output stays held. A target at or past an active loop's end plays from the loop's start.
 void seekAudioPlayback(std::uint32_t frame);
+
+// Making mode. Moves playback by `frames` from where the sound is cut (after its fade out), so
+// that the sound moves by exactly that much whatever the device still held; the landing follows
+// seekLanding (song_feed.h). Only where the output runs the song feed; elsewhere nothing happens.
+void moveAudioPlayback(std::int32_t frames);
 
 // Making mode. Sets the loop (AudioLoop{} clears it) from the frame now playing on: a position
 // already at or past the new loop's end goes on from its start.

@@ -15,43 +15,46 @@ PlayPosition at(double seconds) {
     return play;
 }
 
-TEST(MakingKeysTest, SpaceHoldsThePictureOnScreenAtItsMillisecondAndOtherKeysLeaveThePositionAlone) {
+TEST(MakingKeysTest, SpaceHoldsWhereTheSoundStopsAndOtherKeysLeaveThePositionAlone) {
     PlayPosition play = at(62.00042);
     EXPECT_TRUE(applyMakingKey(play, Key::Space));
     EXPECT_TRUE(play.paused);
-    EXPECT_EQ(play.pendingSeek, 62.0) << "held at the shown picture's whole millisecond";
-    play.pendingSeek.reset();
+    EXPECT_FALSE(play.pendingSeek) << "the output stops where the sound is, not at the picture's time";
     EXPECT_TRUE(applyMakingKey(play, Key::Space));
     EXPECT_FALSE(play.paused);
     EXPECT_FALSE(play.pendingSeek) << "playing on is no seek";
 
     EXPECT_FALSE(applyMakingKey(play, Key::Other));
     EXPECT_FALSE(applyMakingKey(play, Key::Escape));
-    EXPECT_FALSE(play.pendingSeek);
+    EXPECT_FALSE(play.pendingSeek || play.pendingMove);
     EXPECT_FALSE(play.paused);
 }
 
-TEST(MakingKeysTest, ArrowsSeekFiveSecondsFromTheLatestTargetAndStayInsideTheShow) {
+TEST(MakingKeysTest, ArrowsMoveTheSoundWhilePlayingAndTheHeldTimeWhileHeld) {
     PlayPosition play = at(62.0);
     applyMakingKey(play, Key::Right);
-    EXPECT_EQ(play.pendingSeek, 67.0);
+    EXPECT_EQ(play.pendingMove, 5.0) << "playing: the sound moves 5 s from where it is cut";
     applyMakingKey(play, Key::Right);
-    EXPECT_EQ(play.pendingSeek, 72.0) << "a second press before the next frame moves on from the first";
-    applyMakingKey(play, Key::Left);
-    EXPECT_EQ(play.pendingSeek, 67.0);
+    EXPECT_EQ(play.pendingMove, 10.0) << "a second press before the next frame moves on from the first";
+    applyMakingKey(play, Key::Left, true);
+    EXPECT_EQ(play.pendingMove, 9.0) << "Shift moves one second";
+    EXPECT_FALSE(play.pendingSeek);
     EXPECT_EQ(play.showTime, 62.0) << "the clock, not the key, moves the shown time";
+    applyMakingKey(play, Key::Space);
+    EXPECT_FALSE(play.pendingMove) << "pausing turns the move into a seek from the held time";
+    EXPECT_EQ(play.pendingSeek, 71.0);
 
     PlayPosition early = at(3.0);
+    early.paused = true;
     applyMakingKey(early, Key::Left);
     EXPECT_EQ(early.pendingSeek, 0.0);
 
     PlayPosition late = at(110.0);
+    late.paused = true;
     applyMakingKey(late, Key::Right);
     EXPECT_EQ(late.pendingSeek, 111.989) << "the last whole millisecond of the song";
-
-    PlayPosition fine = at(62.0);
-    applyMakingKey(fine, Key::Right, true);
-    EXPECT_EQ(fine.pendingSeek, 63.0) << "Shift moves one second";
+    applyMakingKey(late, Key::Left, true);
+    EXPECT_EQ(late.pendingSeek, 110.989) << "held: from the latest target";
 
     PlayPosition held = at(62.0);
     held.paused = true;
