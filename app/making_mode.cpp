@@ -16,6 +16,7 @@
 #include "show/director.h"
 #include "show/timeline.h"
 #include "synth/audio_clock.h"
+#include "synth/song_rows.h"
 
 namespace {
 
@@ -78,6 +79,10 @@ std::string currentReadout(const MakingSession& s) {
     const ShowStep where = showStepAt(s.play.showTime);
     ReadoutFacts facts;
     facts.part = where.part;
+    facts.set = partSetName(where.part);
+    const synth::SongRow row = synth::songRowAt(songFrameAt(s.play.showTime, songFramesTotal()));
+    facts.pattern = row.pattern;
+    facts.row = row.row;
     facts.seconds = s.play.showTime;
     facts.step = where.step;
     facts.framesPerSecond = s.rate;
@@ -127,6 +132,12 @@ bool applyMakingKey(PlayPosition& play, platform::Key key, bool shift) {
         case Key::Right:
             requestMove(play, jump);
             return true;
+        case Key::Up:
+        case Key::Down:
+            return requestRowStep(play, key == Key::Up, shift);
+        case Key::P:
+            loopCurrentPattern(play);
+            return true;
         case Key::Comma:
         case Key::Period:
             stepFrom(play, key == Key::Period);
@@ -162,7 +173,7 @@ bool pressActs(RepeatGate& gate, const platform::WindowEvent& event, std::uint64
     using platform::Key;
     if (!event.repeat) return true;
     const bool moves = event.key == Key::Left || event.key == Key::Right || event.key == Key::Comma ||
-                       event.key == Key::Period;
+                       event.key == Key::Period || event.key == Key::Up || event.key == Key::Down;
     if (!moves || gate.pictureOfLastRepeat == picturesDrawn) return false;
     gate.pictureOfLastRepeat = picturesDrawn;
     return true;
@@ -240,7 +251,8 @@ void drawMakingFrame() {
     const bool redraw = firstTurn || jumped || s.play.showTime != s.drawnTime || rebuilt ||
                         scene == SceneReload::Loaded || s.canvas.framebuffer == 0;
     if (redraw) drawShowPicture(s);
-    if (jumped || rebuilt || now - s.lastReading >= kRateInterval) {
+    // A held picture's time goes to the title with the picture, so the two always agree.
+    if (jumped || rebuilt || (redraw && s.play.paused) || now - s.lastReading >= kRateInterval) {
         if (now - s.lastReading >= kRateInterval) {
             s.lastReading = now;
             s.rate = readFrameRate(s.meter, now);

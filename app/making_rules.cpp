@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/platform.h"
 #include "synth/audio_clock.h"
 #include "synth/song_constants.h"
+#include "synth/song_rows.h"
 
 double timeOfMillisecond(std::int64_t milliseconds) {
     return secondsOfFrame(songFrameAt(static_cast<double>(milliseconds) / 1000.0, synth::kSongFrames));
@@ -23,6 +25,40 @@ void requestSeek(PlayPosition& play, double seconds) {
     const auto lastMillisecond = static_cast<std::int64_t>(std::floor(songEndSeconds() * 1000.0));
     const std::int64_t target = std::min(millisecondOf(seekTarget(play.loop, seconds)), lastMillisecond);
     play.pendingSeek = static_cast<double>(target) / 1000.0;
+}
+
+void requestSeekToFrame(PlayPosition& play, std::uint32_t frame) {
+    // frame / 44100 in double precision: the clock's round(seconds x 44100) gives the frame back.
+    play.pendingSeek = seekTarget(play.loop, static_cast<double>(frame) / platform::kAudioFrameRate);
+}
+
+namespace {
+
+std::uint32_t rowsPerStep(bool wholePattern) { return wholePattern ? synth::kRowsPerPattern : 1; }
+
+}  // namespace
+
+bool requestRowStep(PlayPosition& play, bool forward, bool wholePattern) {
+    const std::uint32_t frame = songFrameAt(seekBase(play), synth::kSongFrames);
+    const std::uint32_t unit = rowsPerStep(wholePattern) * synth::kSamplesPerRow;
+    const std::uint32_t current = frame / unit;
+    std::uint32_t target = 0;
+    if (forward) {
+        target = (current + 1) * unit;
+        if (target >= synth::kSongFrames) return false;
+    } else {
+        if (frame == 0) return false;
+        target = frame == current * unit ? (current - 1) * unit : current * unit;
+    }
+    requestSeekToFrame(play, target);
+    return true;
+}
+
+void loopCurrentPattern(PlayPosition& play) {
+    const synth::SongRow at = synth::songRowAt(songFrameAt(seekBase(play), synth::kSongFrames));
+    const std::uint32_t pattern = std::min(at.pattern, synth::kOrderPositions - 1);
+    const auto seconds = [](std::uint32_t frame) { return static_cast<double>(frame) / platform::kAudioFrameRate; };
+    setLoop(play, LoopRange{seconds(synth::frameOfSongRow(pattern, 0)), seconds(synth::frameOfSongRow(pattern + 1, 0))});
 }
 
 double seekBase(const PlayPosition& play) { return play.pendingSeek.value_or(play.showTime); }

@@ -33,6 +33,16 @@ double seekTarget(const std::optional<LoopRange>& loop, double seconds);
 // Asks for show time `seconds` (see seekTarget), at its whole millisecond.
 void requestSeek(PlayPosition& play, double seconds);
 
+// Asks for song frame `frame` exactly (a row's start; see seekTarget).
+void requestSeekToFrame(PlayPosition& play, std::uint32_t frame);
+
+// Up and Down (with Shift: by patterns): the start of the next row, or of the row before (the
+// current row's start when the time is inside it). Nothing past the song's last row or before 0:0.
+bool requestRowStep(PlayPosition& play, bool forward, bool wholePattern);
+
+// P: loops the pattern being played, from its first row to the next pattern's.
+void loopCurrentPattern(PlayPosition& play);
+
 // The time a relative seek starts from: a seek asked for but not carried out yet, else the
 // picture's time, so that two quick presses move twice.
 double seekBase(const PlayPosition& play);

@@ -1,6 +1,7 @@
 #include "app/show_steps.h"
 
 #include <cmath>
+#include <iterator>
 
 #include "app/making_rules.h"
 #include "show/director.h"
@@ -15,6 +16,15 @@ std::int64_t lastMillisecond() { return static_cast<std::int64_t>(std::floor(son
 ShowStep stepOfMillisecond(std::int64_t millisecond) { return showStepAt(timeOfMillisecond(millisecond)); }
 
 }  // namespace
+
+const char* partSetName(std::int32_t part) {
+    // Camera i looks at the set its path in content/sets.cpp circles.
+    constexpr const char* kSetOfCamera[] = {"hall", "rotunda", "plaza", "stone field", "stairwell"};
+    if (part < 0 || static_cast<std::size_t>(part) >= timeline.size()) return "";
+    const std::int32_t camera = timeline[static_cast<std::size_t>(part)].camera;
+    if (camera < 0 || static_cast<std::size_t>(camera) >= std::size(kSetOfCamera)) return "";
+    return kSetOfCamera[camera];
+}
 
 ShowStep showStepAt(double seconds) {
     const auto now = static_cast<float>(seconds);

@@ -52,10 +52,10 @@ enum class WindowEventKind { Destroy, Close, KeyDown, Expose, Other };
 
 // The keys the production tells apart; each backend maps its own key codes onto them. Without
 // options only Escape does anything; making mode also acts on the others. Comma, Period and the
-// brackets are the keys that type those characters on a US layout.
+// brackets are the keys that type those characters on a US layout; P is the letter key.
 enum class Key {
-    Escape, Space, Left, Right, PageUp, PageDown, Home, Comma, Period, LeftBracket, RightBracket,
-    Backspace, Tab, Other
+    Escape, Space, Left, Right, Up, Down, PageUp, PageDown, Home, Comma, Period, LeftBracket, RightBracket,
+    Backspace, Tab, P, Other
 };
 
 struct WindowEvent {

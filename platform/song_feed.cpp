@@ -18,24 +18,24 @@ bool sounding(const SongFeed& f, std::uint32_t ready) {
 }
 
 // Starts a new stretch of the output unless the next frame continues the current one.
-void noteFrame(SongFeed& f, bool moving, bool& jumped) {
-    if (f.stretchCount > 0 && !jumped) {
+void noteFrame(SongFeed& f, bool moving) {
+    if (f.stretchCount > 0 && !f.jumped) {
         const FeedStretch& last = f.stretches[(f.stretchCount - 1) % f.stretches.size()];
         const std::uint64_t along = moving ? f.outputFrames - last.outputStart : 0;
         if (last.moving == moving && last.songStart + along == f.position) return;
     }
-    f.stretches[f.stretchCount % f.stretches.size()] = FeedStretch{f.outputFrames, f.position, moving, jumped};
+    f.stretches[f.stretchCount % f.stretches.size()] = FeedStretch{f.outputFrames, f.position, moving, f.jumped};
     ++f.stretchCount;
-    jumped = false;
+    f.jumped = false;
 }
 
 // Goes to `target` at once: after a cut's fade, or with nothing sounding to fade. A held output
 // plays a grain there.
-void jumpTo(SongFeed& f, std::uint32_t target, std::uint32_t ready, bool& jumped) {
+void jumpTo(SongFeed& f, std::uint32_t target, std::uint32_t ready) {
     f.position = target;
     f.waiting = !songWrittenFor(target, ready, f.songFrames);
     f.sinceCut = 0;
-    jumped = true;
+    f.jumped = true;
     if (f.held) {
         f.grainAt = target;
         f.grainPlayed = 0;
@@ -43,7 +43,7 @@ void jumpTo(SongFeed& f, std::uint32_t target, std::uint32_t ready, bool& jumped
 }
 
 // The fade out has reached the cut: what was asked takes effect there.
-void finishCut(SongFeed& f, std::uint32_t ready, bool& jumped) {
+void finishCut(SongFeed& f, std::uint32_t ready) {
     f.cutting = false;
     f.held = f.wantPaused;
     f.sinceCut = 0;
@@ -52,7 +52,7 @@ void finishCut(SongFeed& f, std::uint32_t ready, bool& jumped) {
             f.seekTo ? *f.seekTo : seekLanding(static_cast<std::int64_t>(f.position) + *f.seekBy, f.loop, f.songFrames);
         f.seekTo.reset();
         f.seekBy.reset();
-        jumpTo(f, target, ready, jumped);
+        jumpTo(f, target, ready);
         return;
     }
     f.position = loopEntry(f.position, f.loop);
@@ -60,10 +60,10 @@ void finishCut(SongFeed& f, std::uint32_t ready, bool& jumped) {
 
 // Fades out from the position to the next whole millisecond at least kFadeFrames on (sooner at
 // the loop's end or where the render stands), then finishCut.
-void startCut(SongFeed& f, std::uint32_t ready, bool& jumped) {
+void startCut(SongFeed& f, std::uint32_t ready) {
     if (f.cutting) return;
     if (!sounding(f, ready)) {
-        finishCut(f, ready, jumped);
+        finishCut(f, ready);
         return;
     }
     std::uint32_t end = std::min(ready, f.songFrames);
@@ -74,7 +74,7 @@ void startCut(SongFeed& f, std::uint32_t ready, bool& jumped) {
 }
 
 // Takes what the main thread asked since the last buffer.
-void takeAsks(SongFeed& f, std::uint32_t ready, bool& jumped) {
+void takeAsks(SongFeed& f, std::uint32_t ready) {
     if (f.wantLoop.from != f.loop.from || f.wantLoop.to != f.loop.to) {
         f.loop = clampedLoop(f.wantLoop, f.songFrames);
         // Already past the new loop's end: the sound goes to its start, faded like any cut.
@@ -86,7 +86,7 @@ void takeAsks(SongFeed& f, std::uint32_t ready, bool& jumped) {
     const bool seekAsked = f.seekTo || f.seekBy;
     if (f.cutting) return;  // the cut under way carries out what was asked once it is done
     if (seekAsked || (f.wantPaused && !f.held)) {
-        startCut(f, ready, jumped);
+        startCut(f, ready);
     } else if (!f.wantPaused && f.held) {
         f.held = false;
         f.sinceCut = 0;
@@ -116,12 +116,12 @@ float grainGain(std::uint32_t played) {
     return edge >= kFadeFrames ? 1.0f : static_cast<float>(edge) / static_cast<float>(kFadeFrames + 1);
 }
 
-void advance(SongFeed& f, std::uint32_t ready, bool& jumped) {
+void advance(SongFeed& f, std::uint32_t ready) {
     ++f.position;
     if (f.sinceCut < kFadeFrames) ++f.sinceCut;
     const bool atLoopEnd = f.loop.active() && f.position == f.loop.to;
     if (f.cutting && (f.position == f.cutAt || atLoopEnd)) {
-        finishCut(f, ready, jumped);
+        finishCut(f, ready);
     } else if (atLoopEnd) {
         f.position = f.loop.from;
         f.sinceCut = 0;
@@ -146,8 +146,7 @@ void startSongFeed(SongFeed& feed, const float* song, std::uint32_t songFrames,
 void fillSongFeed(SongFeed& f, float* out, std::uint32_t wanted) {
     std::lock_guard guard(f.lock);
     const std::uint32_t ready = written(f);
-    bool jumped = false;
-    takeAsks(f, ready, jumped);
+    takeAsks(f, ready);
     if (f.waiting && songWrittenFor(f.position, ready, f.songFrames)) {
         f.waiting = false;
         f.sinceCut = 0;
@@ -164,24 +163,26 @@ void fillSongFeed(SongFeed& f, float* out, std::uint32_t wanted) {
             frame = f.grainAt + f.grainPlayed;
             ++f.grainPlayed;
         }
-        noteFrame(f, moving, jumped);
+        noteFrame(f, moving);
         const float* in = f.song + static_cast<std::size_t>(frame) * 2;
         out[2 * static_cast<std::size_t>(k)] = gain > 0.0f ? in[0] * gain : 0.0f;
         out[2 * static_cast<std::size_t>(k) + 1] = gain > 0.0f ? in[1] * gain : 0.0f;
         ++f.outputFrames;
-        if (moving) advance(f, ready, jumped);
+        if (moving) advance(f, ready);
     }
 }
 
 void askFeedPause(SongFeed& feed, bool paused) {
     std::lock_guard guard(feed.lock);
     feed.wantPaused = paused;
+    takeAsks(feed, written(feed));
 }
 
 void askFeedSeek(SongFeed& feed, std::uint32_t frame) {
     std::lock_guard guard(feed.lock);
     feed.seekTo = seekLanding(frame, clampedLoop(feed.wantLoop, feed.songFrames), feed.songFrames);
     feed.seekBy.reset();
+    takeAsks(feed, written(feed));
 }
 
 void askFeedMove(SongFeed& feed, std::int64_t frames) {
@@ -192,17 +193,24 @@ void askFeedMove(SongFeed& feed, std::int64_t frames) {
         return;
     }
     feed.seekBy = feed.seekBy.value_or(0) + frames;
+    takeAsks(feed, written(feed));
 }
 
 void askFeedLoop(SongFeed& feed, AudioLoop loop) {
     std::lock_guard guard(feed.lock);
     feed.wantLoop = loop;
+    takeAsks(feed, written(feed));
 }
 
 std::uint32_t songFrameHeard(SongFeed& f, std::uint64_t heardOutput) {
     std::lock_guard guard(f.lock);
-    if (f.seekTo) return *f.seekTo;
-    if (f.held && !f.cutting) return f.position;
+    if (f.cutting) {
+        // Where the cut under way lands, or where the sound stops.
+        if (f.seekTo) return *f.seekTo;
+        if (f.seekBy) return seekLanding(static_cast<std::int64_t>(f.cutAt) + *f.seekBy, f.loop, f.songFrames);
+        if (f.wantPaused) return f.cutAt;
+    }
+    if (f.held) return f.position;
     if (f.stretchCount == 0) return f.position;
     const std::uint64_t kept = std::min<std::uint64_t>(f.stretchCount, f.stretches.size());
     std::optional<std::uint32_t> unheardJump;

@@ -91,6 +91,7 @@ struct SongFeed {
     // What went to the device: frames handed out in all, and the last stretches for the heard
     // position (a ring; `stretchCount` counts every stretch begun).
     std::uint64_t outputFrames = 0;
+    bool jumped = false;  // the next frame handed out begins a seek's stretch
     std::array<FeedStretch, 64> stretches{};
     std::uint64_t stretchCount = 0;
 };
@@ -103,7 +104,8 @@ void startSongFeed(SongFeed& feed, const float* song, std::uint32_t songFrames,
 // Fills `out` with `wanted` interleaved stereo frames and moves the feed on. Audio thread.
 void fillSongFeed(SongFeed& feed, float* out, std::uint32_t wanted);
 
-// What the main thread asks; each takes effect with the next buffer filled.
+// What the main thread asks. A cut starts at once from the next frame to be handed out, so where
+// it ends and lands is known at once; it sounds with the next buffer filled.
 void askFeedPause(SongFeed& feed, bool paused);
 void askFeedSeek(SongFeed& feed, std::uint32_t frame);  // lands by seekLanding
 void askFeedMove(SongFeed& feed, std::int64_t frames);  // relative to where the sound is cut

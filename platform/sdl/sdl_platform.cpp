@@ -98,6 +98,9 @@ Key keyOf(SDL_Keycode code) {
         case SDLK_SPACE: return Key::Space;
         case SDLK_LEFT: return Key::Left;
         case SDLK_RIGHT: return Key::Right;
+        case SDLK_UP: return Key::Up;
+        case SDLK_DOWN: return Key::Down;
+        case SDLK_p: return Key::P;
         case SDLK_PAGEUP: return Key::PageUp;
         case SDLK_PAGEDOWN: return Key::PageDown;
         case SDLK_HOME: return Key::Home;

@@ -104,6 +104,9 @@ Key keyOf(WPARAM virtualKey) {
         case VK_SPACE: return Key::Space;
         case VK_LEFT: return Key::Left;
         case VK_RIGHT: return Key::Right;
+        case VK_UP: return Key::Up;
+        case VK_DOWN: return Key::Down;
+        case 'P': return Key::P;
         case VK_PRIOR: return Key::PageUp;
         case VK_NEXT: return Key::PageDown;
         case VK_HOME: return Key::Home;

@@ -2,6 +2,8 @@
 // title.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "app/making_mode.h"
 #include "synth/song_constants.h"
 
@@ -90,6 +92,35 @@ TEST(MakingKeysTest, PageKeysGoToTheFirstMillisecondTheDirectorDrawsInAPartAndHo
     home.loop = LoopRange{30.0, 34.0};
     applyMakingKey(home, Key::Home);
     EXPECT_EQ(home.pendingSeek, 30.0);
+}
+
+TEST(MakingKeysTest, UpAndDownMoveByRowsShiftByPatternsAndPLoopsThePatternPlaying) {
+    constexpr double kRow = 5512.0 / 44100.0;
+    const auto frameOf = [](const std::optional<double>& seconds) { return std::lround(seconds.value_or(-1.0) * 44100.0); };
+    PlayPosition play = at(62.0);  // frame 2,734,200: row 496 (pattern 31, row 0)
+    applyMakingKey(play, Key::Up);
+    EXPECT_EQ(frameOf(play.pendingSeek), 497 * 5512) << "row 496 holds 62 s: on to row 497's start";
+    applyMakingKey(play, Key::Down);
+    EXPECT_EQ(frameOf(play.pendingSeek), 496 * 5512) << "exactly on a row: back to the row before";
+    applyMakingKey(play, Key::Down);
+    EXPECT_EQ(frameOf(play.pendingSeek), 495 * 5512);
+    applyMakingKey(play, Key::Up, true);
+    EXPECT_EQ(frameOf(play.pendingSeek), 496 * 5512) << "Shift: the next pattern's first row (31 x 16)";
+    applyMakingKey(play, Key::Down, true);
+    EXPECT_EQ(frameOf(play.pendingSeek), 480 * 5512);
+
+    PlayPosition inside = at(496 * kRow + 0.05);
+    applyMakingKey(inside, Key::Down);
+    EXPECT_EQ(frameOf(inside.pendingSeek), 496 * 5512) << "inside a row: back to its start";
+    EXPECT_FALSE(applyMakingKey(inside = at(0.0), Key::Down)) << "nothing before 0:0";
+    EXPECT_FALSE(applyMakingKey(inside = at(111.9), Key::Up)) << "nothing after the last row";
+
+    PlayPosition looping = at(62.0);
+    applyMakingKey(looping, Key::P);
+    ASSERT_TRUE(looping.loop);
+    EXPECT_EQ(std::lround(looping.loop->from * 44100.0), 496 * 5512);
+    EXPECT_EQ(std::lround(looping.loop->to * 44100.0), 512 * 5512);
+    EXPECT_FALSE(looping.pendingSeek) << "62 s is inside the pattern: no seek";
 }
 
 TEST(MakingTitleTest, SaysPartTimeAndRateOrPausedAndTheFirstLineOfABuildProblem) {
