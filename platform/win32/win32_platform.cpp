@@ -77,8 +77,10 @@ WaveOutput& wave() {
 
 // Making mode streams instead: a thread of its own keeps a few short headers of the song feed's
 // output queued, filling each again as the device finishes it, so that every cut is faded in
-// the feed. The device's own sample count then says which output frame is being heard.
-constexpr std::size_t kStreamHeaders = 4;
+// the feed. The device's own sample count then says which output frame is being heard. The queue
+// (about 0.28 s) is what a cut waits behind; it is that long because a thread starved by the
+// drawing (wine on two busy cores) otherwise lets the device run dry.
+constexpr std::size_t kStreamHeaders = 6;
 constexpr std::uint32_t kStreamFrames = 2048;
 
 struct WaveStream {
@@ -312,6 +314,7 @@ bool startStream(WaveOutput& w, const AudioStart& start) {
     }
     st.thread = CreateThread(nullptr, 0, runStream, nullptr, 0, nullptr);
     st.running = st.thread != nullptr;
+    if (st.running) SetThreadPriority(st.thread, THREAD_PRIORITY_TIME_CRITICAL);
     return st.running;
 }
 
