@@ -49,12 +49,31 @@ void clearCanvas(const MakingCanvas& canvas) {
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
-void presentCanvas(const MakingCanvas& canvas) {
+CanvasPlace placeCanvas(int canvasWidth, int canvasHeight, int windowWidth, int windowHeight) {
+    if (canvasWidth <= 0 || canvasHeight <= 0 || windowWidth <= 0 || windowHeight <= 0) return {};
+    // Width-bound when the window is relatively wider than tall than the canvas, else height-bound.
+    const bool heightBound = static_cast<long long>(windowWidth) * canvasHeight >=
+                             static_cast<long long>(windowHeight) * canvasWidth;
+    const int width = heightBound ? static_cast<int>(static_cast<long long>(windowHeight) * canvasWidth / canvasHeight)
+                                  : windowWidth;
+    const int height = heightBound ? windowHeight
+                                   : static_cast<int>(static_cast<long long>(windowWidth) * canvasHeight / canvasWidth);
+    return {(windowWidth - width) / 2, (windowHeight - height) / 2, width, height};
+}
+
+void presentCanvas(const MakingCanvas& canvas, int windowWidth, int windowHeight) {
     if (canvas.framebuffer != 0) {
+        const CanvasPlace place = placeCanvas(canvas.width, canvas.height, windowWidth, windowHeight);
+        glApi.glBindFramebuffer(kGlFramebuffer, 0);
+        if (place.width != windowWidth || place.height != windowHeight) {
+            glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT);
+        }
         glApi.glBindFramebuffer(kGlReadFramebuffer, canvas.framebuffer);
         glApi.glBindFramebuffer(kGlDrawFramebuffer, 0);
-        blitFramebuffer()(0, 0, canvas.width, canvas.height, 0, 0, canvas.width, canvas.height, GL_COLOR_BUFFER_BIT,
-                          GL_NEAREST);
+        const bool sameSize = place.width == canvas.width && place.height == canvas.height;
+        blitFramebuffer()(0, 0, canvas.width, canvas.height, place.x, place.y, place.x + place.width,
+                          place.y + place.height, GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
     }
     glApi.glBindFramebuffer(kGlFramebuffer, 0);
 }

@@ -9,6 +9,7 @@
 #include "app/scene_watch.h"
 #include "app/show_steps.h"
 #include "app/window_events.h"
+#include "gl/gl_api.h"
 #include "gl/screen_size.h"
 #include "platform/paths.h"
 #include "scene/scene.h"
@@ -40,6 +41,8 @@ struct MakingSession {
     RepeatGate repeats;
     bool readoutShown = true;
     bool exposed = false;
+    int windowWidth = 0;  // the window's client area now; the show draws at the start's size
+    int windowHeight = 0;
     OverlayText overlayShown;  // the text on the window now
     MakingCanvas canvas;
     bool canvasTried = false;
@@ -226,6 +229,12 @@ bool makingModeEventEndsLoop(const platform::WindowEvent& event) {
         s.exposed = true;
         return false;
     }
+    if (event.kind == platform::WindowEventKind::Resize && event.width > 0 && event.height > 0) {
+        s.windowWidth = event.width;
+        s.windowHeight = event.height;
+        s.exposed = true;
+        return false;
+    }
     if (event.kind == platform::WindowEventKind::KeyDown && event.key != platform::Key::Escape) {
         if (!pressActs(s.repeats, event, s.picturesDrawn)) return false;
         if (event.key == platform::Key::Tab) {
@@ -261,11 +270,17 @@ void drawMakingFrame() {
         platform::setWindowTitle(makingTitle(showStepAt(s.play.showTime).part, s.play.showTime, s.rate, s.play.paused,
                                              shaderProblem));
     }
+    if (s.windowWidth == 0) {
+        s.windowWidth = screenWidth;
+        s.windowHeight = screenHeight;
+    }
     const OverlayText overlay =
-        layOutOverlay(currentReadout(s), s.readoutShown, loadProblem(s), screenWidth, screenHeight);
+        layOutOverlay(currentReadout(s), s.readoutShown, loadProblem(s), s.windowWidth, s.windowHeight);
     if (redraw || s.exposed || !(overlay == s.overlayShown)) {
-        presentCanvas(s.canvas);
-        drawOverlay(overlay, screenWidth, screenHeight);
+        presentCanvas(s.canvas, s.windowWidth, s.windowHeight);
+        glViewport(0, 0, s.windowWidth, s.windowHeight);
+        drawOverlay(overlay, s.windowWidth, s.windowHeight);
+        glViewport(0, 0, screenWidth, screenHeight);  // the show's passes draw at the start's size
         platform::swapBuffers();
         s.overlayShown = overlay;
         s.exposed = false;

@@ -48,7 +48,8 @@ void restoreDesktopMode();
 // ---- The window and its OpenGL context ------------------------------------------------------
 
 // Expose: part of the window needs drawing again (uncovered, restored), its picture lost.
-enum class WindowEventKind { Destroy, Close, KeyDown, Expose, Other };
+// Resize: the client area has a new size (only a resizable window gets one).
+enum class WindowEventKind { Destroy, Close, KeyDown, Expose, Resize, Other };
 
 // The keys the production tells apart; each backend maps its own key codes onto them. Without
 // options only Escape does anything; making mode also acts on the others. Comma, Period and the
@@ -63,6 +64,8 @@ struct WindowEvent {
     Key key = Key::Other;  // the key pressed, for KeyDown
     bool repeat = false;   // KeyDown: sent again by the keyboard's auto-repeat while the key is held
     bool shift = false;    // KeyDown: a Shift key was held
+    int width = 0;         // Resize: the client area's new size in pixels
+    int height = 0;
 };
 
 struct WindowRequest {
@@ -70,6 +73,7 @@ struct WindowRequest {
     int height = 720;
     std::uint8_t colorBits = 32;
     bool fullScreen = false; // popup over the whole screen with the cursor hidden, else framed
+    bool resizable = false;  // framed only: the user may resize it (making mode)
     // Decides, for each event the window receives, whether it ends the main loop.
     bool (*eventEndsLoop)(const WindowEvent&) = nullptr;
 };

@@ -123,6 +123,11 @@ WindowEvent translate(const SDL_Event& event) {
         case SDL_WINDOWEVENT:
             if (event.window.event == SDL_WINDOWEVENT_CLOSE) result.kind = WindowEventKind::Close;
             if (event.window.event == SDL_WINDOWEVENT_EXPOSED) result.kind = WindowEventKind::Expose;
+            if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                result.kind = WindowEventKind::Resize;
+                result.width = event.window.data1;
+                result.height = event.window.data2;
+            }
             break;
         case SDL_KEYDOWN:
             result.kind = WindowEventKind::KeyDown;
@@ -253,7 +258,8 @@ bool createWindow(const WindowRequest& request) {
     s.eventEndsLoop = request.eventEndsLoop;
     // Made framed and hidden: SDL switches the display mode only for a window on screen, so the
     // switch to full screen waits for showWindow, where a refusal can still be answered.
-    const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN |
+                         (request.resizable && !request.fullScreen ? SDL_WINDOW_RESIZABLE : 0);
     for (int alphaBits : {1, 0}) {
         setPixelFormat(request.colorBits, alphaBits);
         s.window = SDL_CreateWindow("Quorvale", 0, 0, request.width, request.height, flags);

@@ -127,6 +127,12 @@ WindowEvent translate(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DESTROY: return {WindowEventKind::Destroy, Key::Other};
         case WM_CLOSE: return {WindowEventKind::Close, Key::Other};
         case WM_PAINT: return {WindowEventKind::Expose, Key::Other};
+        case WM_SIZE: {
+            WindowEvent event{WindowEventKind::Resize, Key::Other};
+            event.width = LOWORD(lParam);
+            event.height = HIWORD(lParam);
+            return event;
+        }
         case WM_KEYDOWN: {
             WindowEvent event{WindowEventKind::KeyDown, keyOf(wParam)};
             event.repeat = (lParam & (1 << 30)) != 0;  // the key was already down
@@ -410,7 +416,7 @@ bool createWindow(const WindowRequest& request) {
         style = WS_POPUP;
         extendedStyle = WS_EX_APPWINDOW | WS_EX_TOPMOST;
     } else {
-        style = WS_BORDER | WS_SYSMENU | WS_MINIMIZEBOX;
+        style = WS_BORDER | WS_SYSMENU | WS_MINIMIZEBOX | (request.resizable ? WS_THICKFRAME | WS_MAXIMIZEBOX : 0);
         extendedStyle = WS_EX_APPWINDOW;
         RECT rect{0, 0, request.width, request.height};
         AdjustWindowRectEx(&rect, style, FALSE, extendedStyle);

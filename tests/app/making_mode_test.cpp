@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "app/making_canvas.h"
 #include "app/making_mode.h"
 #include "synth/song_constants.h"
 
@@ -121,6 +122,13 @@ TEST(MakingKeysTest, UpAndDownMoveByRowsShiftByPatternsAndPLoopsThePatternPlayin
     EXPECT_EQ(std::lround(looping.loop->from * 44100.0), 496 * 5512);
     EXPECT_EQ(std::lround(looping.loop->to * 44100.0), 512 * 5512);
     EXPECT_FALSE(looping.pendingSeek) << "62 s is inside the pattern: no seek";
+}
+
+TEST(MakingCanvasTest, ThePictureFillsAResizedWindowWithItsShapeKeptAndCentred) {
+    EXPECT_EQ(placeCanvas(320, 180, 640, 360), (CanvasPlace{0, 0, 640, 360}));
+    EXPECT_EQ(placeCanvas(320, 180, 640, 600), (CanvasPlace{0, 120, 640, 360})) << "taller: bands above and below";
+    EXPECT_EQ(placeCanvas(320, 180, 1000, 360), (CanvasPlace{180, 0, 640, 360})) << "wider: bands left and right";
+    EXPECT_EQ(placeCanvas(320, 180, 0, 360), CanvasPlace{}) << "a minimised window gets nothing";
 }
 
 TEST(MakingTitleTest, SaysPartTimeAndRateOrPausedAndTheFirstLineOfABuildProblem) {
