@@ -1,29 +1,13 @@
 #include "app/making_canvas.h"
 
+#include "gl/framebuffer_blit.h"
 #include "gl/gl_api.h"
 #include "gl/screen_size.h"
-#include "platform/platform.h"
-
-namespace {
-
-constexpr GLenum kGlRenderbuffer = 0x8D41;
-constexpr GLenum kGlReadFramebuffer = 0x8CA8;
-constexpr GLenum kGlDrawFramebuffer = 0x8CA9;
-
-using BlitFramebuffer = void(QV_GL_CALL*)(GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLbitfield, GLenum);
-
-// Fetched once: the one entry point beyond the show's table that making mode needs.
-BlitFramebuffer blitFramebuffer() {
-    static const auto entry = reinterpret_cast<BlitFramebuffer>(platform::getGlProcAddress("glBlitFramebuffer"));
-    return entry;
-}
-
-}  // namespace
 
 bool makeMakingCanvas(MakingCanvas& canvas, int width, int height) {
     if (glApi.glGenRenderbuffers == nullptr || glApi.glBindRenderbuffer == nullptr ||
         glApi.glRenderbufferStorage == nullptr || glApi.glFramebufferRenderbuffer == nullptr ||
-        glApi.glCheckFramebufferStatus == nullptr || blitFramebuffer() == nullptr) {
+        glApi.glCheckFramebufferStatus == nullptr || glBlitFramebufferEntry() == nullptr) {
         return false;
     }
     // A renderbuffer, not a texture: making it binds nothing on the texture units the passes use.
@@ -72,7 +56,7 @@ void presentCanvas(const MakingCanvas& canvas, int windowWidth, int windowHeight
         glApi.glBindFramebuffer(kGlReadFramebuffer, canvas.framebuffer);
         glApi.glBindFramebuffer(kGlDrawFramebuffer, 0);
         const bool sameSize = place.width == canvas.width && place.height == canvas.height;
-        blitFramebuffer()(0, 0, canvas.width, canvas.height, place.x, place.y, place.x + place.width,
+        glBlitFramebufferEntry()(0, 0, canvas.width, canvas.height, place.x, place.y, place.x + place.width,
                           place.y + place.height, GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
     }
     glApi.glBindFramebuffer(kGlFramebuffer, 0);

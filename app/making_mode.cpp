@@ -56,14 +56,12 @@ MakingSession& session() {
 
 std::int32_t partCount() { return static_cast<std::int32_t>(timeline.size()); }
 
-double secondsOfMillisecond(std::int64_t millisecond) { return static_cast<double>(millisecond) / 1000.0; }
-
 // Comma and Period: one step from the held time; at the show's ends nothing moves.
 void stepFrom(PlayPosition& play, bool forward) {
     hold(play);
     const std::int64_t from = millisecondOf(seekBase(play));
     const std::optional<std::int64_t> to = forward ? nextStepMillisecond(from) : previousStepMillisecond(from);
-    if (to) requestSeek(play, secondsOfMillisecond(*to));
+    if (to) requestSeek(play, timeOfMillisecond(*to));
 }
 
 // The shader's build problem and the scene's load problem, as one text; nothing when all is well.
@@ -146,12 +144,12 @@ bool applyMakingKey(PlayPosition& play, platform::Key key, bool shift) {
             stepFrom(play, key == Key::Period);
             return true;
         case Key::PageUp:
-            requestSeek(play, secondsOfMillisecond(firstMillisecondOfPart(std::max(part - 1, 0))));
+            requestSeek(play, timeOfMillisecond(firstMillisecondOfPart(std::max(part - 1, 0))));
             return true;
         case Key::PageDown:
             // The last part has no next one: the key does nothing there.
             if (part + 1 >= partCount()) return false;
-            requestSeek(play, secondsOfMillisecond(firstMillisecondOfPart(part + 1)));
+            requestSeek(play, timeOfMillisecond(firstMillisecondOfPart(part + 1)));
             return true;
         case Key::Home:
             requestSeek(play, play.loop ? play.loop->from : 0.0);
@@ -217,7 +215,7 @@ void startMakingMode(const ProductionOptions& options) {
     s.play.loop = options.loop;
     // The output starts at the start time, at its whole millisecond, and that picture comes first.
     const std::int64_t start = millisecondOf(seekTarget(options.loop, startTime(options)));
-    planAudioStart(secondsOfMillisecond(start), options.loop);
+    planAudioStart(timeOfMillisecond(start), options.loop);
     s.play.showTime = timeOfMillisecond(start);
     shaderLibrary.keepWorkingPrograms = true;
     startSceneWatch(s.sceneWatch, std::filesystem::path(platform::NativeString(platform::kResourceFolder)) / "scene.vxs");

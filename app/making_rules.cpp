@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/audio_feed.h"
 #include "platform/platform.h"
 #include "synth/audio_clock.h"
 #include "synth/song_constants.h"
@@ -14,16 +15,18 @@ double timeOfMillisecond(std::int64_t milliseconds) {
 
 std::int64_t millisecondOf(double seconds) { return std::llround(seconds * 1000.0); }
 
+std::int64_t lastMillisecondOfSong() { return static_cast<std::int64_t>(std::floor(songEndSeconds() * 1000.0)); }
+
 double seekTarget(const std::optional<LoopRange>& loop, double seconds) {
     const double inShow = std::clamp(seconds, 0.0, songEndSeconds());
-    if (loop && (inShow < loop->from || inShow >= loop->to)) return loop->from;
-    return inShow;
+    if (!loop) return inShow;
+    // The output's own rule, on the frames the clock turns these times into.
+    const auto frameOf = [](double at) { return songFrameAt(at, synth::kSongFrames); };
+    return platform::insideLoop(frameOf(inShow), {frameOf(loop->from), frameOf(loop->to)}) ? inShow : loop->from;
 }
 
 void requestSeek(PlayPosition& play, double seconds) {
-    // The show's end lies between two milliseconds: the one before it stands for it.
-    const auto lastMillisecond = static_cast<std::int64_t>(std::floor(songEndSeconds() * 1000.0));
-    const std::int64_t target = std::min(millisecondOf(seekTarget(play.loop, seconds)), lastMillisecond);
+    const std::int64_t target = std::min(millisecondOf(seekTarget(play.loop, seconds)), lastMillisecondOfSong());
     play.pendingSeek = static_cast<double>(target) / 1000.0;
 }
 

@@ -26,6 +26,10 @@ struct PlayPosition {
 double timeOfMillisecond(std::int64_t milliseconds);
 std::int64_t millisecondOf(double seconds);  // the nearest whole millisecond
 
+// The last whole millisecond inside the song: its end lies between two milliseconds, and the one
+// before stands for it.
+std::int64_t lastMillisecondOfSong();
+
 // Where a seek to `seconds` lands: clamped into the show; with a loop, a time before its start or
 // at or past its end goes to its start, as reaching the end by playing does.
 double seekTarget(const std::optional<LoopRange>& loop, double seconds);

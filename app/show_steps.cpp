@@ -10,9 +10,6 @@
 
 namespace {
 
-// The last whole millisecond inside the song.
-std::int64_t lastMillisecond() { return static_cast<std::int64_t>(std::floor(songEndSeconds() * 1000.0)); }
-
 ShowStep stepOfMillisecond(std::int64_t millisecond) { return showStepAt(timeOfMillisecond(millisecond)); }
 
 }  // namespace
@@ -37,13 +34,13 @@ std::int64_t firstMillisecondOfPart(std::int32_t part) {
     // A part starts strictly after the durations before it add up: a time equal to the sum is
     // still the part before, so the search starts a millisecond early and walks on.
     std::int64_t millisecond = static_cast<std::int64_t>(partStartTime(static_cast<std::size_t>(part))) * 1000 - 1;
-    while (millisecond < lastMillisecond() && stepOfMillisecond(millisecond).part < part) ++millisecond;
+    while (millisecond < lastMillisecondOfSong() && stepOfMillisecond(millisecond).part < part) ++millisecond;
     return millisecond;
 }
 
 std::optional<std::int64_t> nextStepMillisecond(std::int64_t millisecond) {
     const ShowStep from = stepOfMillisecond(millisecond);
-    for (std::int64_t next = millisecond + 1; next <= lastMillisecond(); ++next) {
+    for (std::int64_t next = millisecond + 1; next <= lastMillisecondOfSong(); ++next) {
         if (!(stepOfMillisecond(next) == from)) return next;
     }
     return std::nullopt;

@@ -29,6 +29,18 @@ void noteFrame(SongFeed& f, bool moving) {
     f.jumped = false;
 }
 
+bool grainPlaying(const SongFeed& f) { return f.grainPlayed < f.grainLength; }
+
+// Ends the grain playing within a fade, so that whatever follows starts from silence.
+void fadeGrainOut(SongFeed& f) { f.grainLength = std::min(f.grainLength, f.grainPlayed + kFadeFrames); }
+
+void startGrain(SongFeed& f, std::uint32_t at) {
+    f.grainAt = at;
+    f.grainPlayed = 0;
+    f.grainLength = kGrainFrames;
+    f.nextGrain.reset();
+}
+
 // Goes to `target` at once: after a cut's fade, or with nothing sounding to fade. A held output
 // plays a grain there.
 void jumpTo(SongFeed& f, std::uint32_t target, std::uint32_t ready) {
@@ -36,9 +48,12 @@ void jumpTo(SongFeed& f, std::uint32_t target, std::uint32_t ready) {
     f.waiting = !songWrittenFor(target, ready, f.songFrames);
     f.sinceCut = 0;
     f.jumped = true;
-    if (f.held) {
-        f.grainAt = target;
-        f.grainPlayed = 0;
+    if (!f.held) return;
+    if (grainPlaying(f)) {
+        fadeGrainOut(f);
+        f.nextGrain = target;
+    } else {
+        startGrain(f, target);
     }
 }
 
@@ -88,9 +103,14 @@ void takeAsks(SongFeed& f, std::uint32_t ready) {
     if (seekAsked || (f.wantPaused && !f.held)) {
         startCut(f, ready);
     } else if (!f.wantPaused && f.held) {
-        f.held = false;
-        f.sinceCut = 0;
-        f.grainPlayed = kGrainFrames;
+        // Resumes once a grain playing has faded out (see fillSongFeed).
+        f.nextGrain.reset();
+        if (grainPlaying(f)) {
+            fadeGrainOut(f);
+        } else {
+            f.held = false;
+            f.sinceCut = 0;
+        }
     }
 }
 
@@ -110,10 +130,10 @@ float gainAt(const SongFeed& f) {
 }
 
 // A grain's gain: faded in and out over its short length.
-float grainGain(std::uint32_t played) {
-    const std::uint32_t left = kGrainFrames - played;
+float grainGain(std::uint32_t played, std::uint32_t length) {
+    const std::uint32_t left = length - played;
     const std::uint32_t edge = std::min(played + 1, left);
-    return edge >= kFadeFrames ? 1.0f : static_cast<float>(edge) / static_cast<float>(kFadeFrames + 1);
+    return edge > kFadeFrames ? 1.0f : static_cast<float>(edge) / static_cast<float>(kFadeFrames + 1);
 }
 
 void advance(SongFeed& f, std::uint32_t ready) {
@@ -158,10 +178,16 @@ void fillSongFeed(SongFeed& f, float* out, std::uint32_t wanted) {
         if (moving) {
             gain = gainAt(f);
             frame = f.position;
-        } else if (f.held && f.grainPlayed < kGrainFrames && f.grainAt + f.grainPlayed < ready) {
-            gain = grainGain(f.grainPlayed);
+        } else if (f.held && grainPlaying(f) && f.grainAt + f.grainPlayed < ready) {
+            gain = grainGain(f.grainPlayed, f.grainLength);
             frame = f.grainAt + f.grainPlayed;
             ++f.grainPlayed;
+            if (!grainPlaying(f) && f.nextGrain) {
+                startGrain(f, *f.nextGrain);
+            } else if (!grainPlaying(f) && !f.wantPaused) {
+                f.held = false;
+                f.sinceCut = 0;
+            }
         }
         noteFrame(f, moving);
         const float* in = f.song + static_cast<std::size_t>(frame) * 2;

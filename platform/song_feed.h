@@ -16,6 +16,7 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/audio_feed.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -49,8 +50,7 @@ constexpr std::uint32_t lastWholeMillisecondFrame(std::uint32_t songFrames) {
 constexpr std::uint32_t seekLanding(std::int64_t frame, AudioLoop loop, std::uint32_t songFrames) {
     const std::int64_t last = lastWholeMillisecondFrame(songFrames);
     const auto landed = static_cast<std::uint32_t>(frame < 0 ? 0 : (frame > last ? last : frame));
-    if (loop.active() && (landed < loop.from || landed >= loop.to)) return loop.from;
-    return landed;
+    return insideLoop(landed, loop) ? landed : loop.from;
 }
 
 // One stretch of the output: from output frame `outputStart` on it plays song frames from
@@ -85,9 +85,12 @@ struct SongFeed {
     bool cutting = false;
     std::uint32_t cutFrom = 0;
     std::uint32_t cutAt = 0;
-    // A grain while held: song frames from `grainAt`, `grainPlayed` of kGrainFrames played so far.
+    // A grain while held: song frames from `grainAt`, `grainPlayed` of `grainLength` played so
+    // far. A newer grain, or resuming, first fades the one playing out (`nextGrain` waits).
     std::uint32_t grainAt = 0;
-    std::uint32_t grainPlayed = kGrainFrames;
+    std::uint32_t grainPlayed = 0;
+    std::uint32_t grainLength = 0;
+    std::optional<std::uint32_t> nextGrain;
     // What went to the device: frames handed out in all, and the last stretches for the heard
     // position (a ring; `stretchCount` counts every stretch begun).
     std::uint64_t outputFrames = 0;

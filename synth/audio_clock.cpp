@@ -7,8 +7,6 @@
 #include "platform/song_feed.h"
 #include "synth/song_constants.h"
 
-static_assert(synth::kSampleRate == platform::kAudioFrameRate, "the song is rendered at the output's rate");
-
 namespace {
 
 struct AudioClockState {

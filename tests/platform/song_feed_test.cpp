@@ -173,4 +173,27 @@ TEST(SongFeedTest, ASeekWhileHeldPlaysOneShortFadedGrainAndStaysThere) {
     EXPECT_EQ(run.frames()[before + grain.size()], 88200u) << "resuming plays from the target";
 }
 
+TEST(SongFeedTest, ANewGrainOrAResumeFadesTheGrainPlayingOutFirst) {
+    FeedRun run(44100);
+    run.fill(2);
+    platform::askFeedPause(run.feed, true);
+    run.fill(2);
+    platform::askFeedSeek(run.feed, 88200);
+    run.fill(1);  // a quarter of the grain
+    platform::askFeedSeek(run.feed, 132300);
+    run.fill(1);
+    platform::askFeedPause(run.feed, false);  // in the middle of the second grain
+    run.fill(8);
+    float previousGain = 0.0f;
+    for (const Played& p : run.played) {
+        EXPECT_LE(std::abs(p.gain - previousGain), 1.0f / kFadeFrames + 1e-4f) << "a step in the gain at output frame " << (&p - run.played.data());
+        previousGain = p.gain;
+    }
+    const std::vector<std::uint32_t> frames = run.frames();
+    EXPECT_NE(std::find(frames.begin(), frames.end(), 132300u), frames.end());
+    EXPECT_EQ(frames.back(), 132300u + (frames.end() - std::find(frames.begin(), frames.end(), 132300u + 1024 + kFadeFrames)) +
+                                 1024 + kFadeFrames - 1)
+        << "after the grain's fade the song plays on from its start, without a gap in the frames";
+}
+
 }  // namespace
