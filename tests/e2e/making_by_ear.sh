@@ -30,6 +30,9 @@ press bracketleft
 press Right
 target=$(awk -v t="$loop_start" 'BEGIN { printf "%.3f", t + 5 }')
 wait_for_title " ${target//./\\.} s [^ ]+ paused" 30
+# A grain cut short within its fade in holds no frame at the song's own level, which the
+# recording's reader cannot place; the grain sounds at full level well within this.
+sleep 0.3
 press bracketright
 wait_for_title " ${loop_start//./\\.} s [^ ]+ paused" 30
 sleep 3
