@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
     request.height = screenHeight;
     request.colorBits = screenBits;
     request.fullScreen = fullScreen;
+    request.resizable = options.makingMode;
     request.eventEndsLoop = options.makingMode ? makingModeEventEndsLoop : windowEventEndsLoop;
     if (!platform::createWindow(request)) {
         platform::showMessageBox("Can't create window", "Ulverror");

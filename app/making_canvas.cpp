@@ -1,29 +1,13 @@
 #include "app/making_canvas.h"
 
+#include "gl/framebuffer_blit.h"
 #include "gl/gl_api.h"
 #include "gl/screen_size.h"
-#include "platform/platform.h"
-
-namespace {
-
-constexpr GLenum kGlRenderbuffer = 0x8D41;
-constexpr GLenum kGlReadFramebuffer = 0x8CA8;
-constexpr GLenum kGlDrawFramebuffer = 0x8CA9;
-
-using BlitFramebuffer = void(QV_GL_CALL*)(GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLbitfield, GLenum);
-
-// Fetched once: the one entry point beyond the show's table that making mode needs.
-BlitFramebuffer blitFramebuffer() {
-    static const auto entry = reinterpret_cast<BlitFramebuffer>(platform::getGlProcAddress("glBlitFramebuffer"));
-    return entry;
-}
-
-}  // namespace
 
 bool makeMakingCanvas(MakingCanvas& canvas, int width, int height) {
     if (glApi.glGenRenderbuffers == nullptr || glApi.glBindRenderbuffer == nullptr ||
         glApi.glRenderbufferStorage == nullptr || glApi.glFramebufferRenderbuffer == nullptr ||
-        glApi.glCheckFramebufferStatus == nullptr || blitFramebuffer() == nullptr) {
+        glApi.glCheckFramebufferStatus == nullptr || glBlitFramebufferEntry() == nullptr) {
         return false;
     }
     // A renderbuffer, not a texture: making it binds nothing on the texture units the passes use.
@@ -49,12 +33,31 @@ void clearCanvas(const MakingCanvas& canvas) {
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
-void presentCanvas(const MakingCanvas& canvas) {
+CanvasPlace placeCanvas(int canvasWidth, int canvasHeight, int windowWidth, int windowHeight) {
+    if (canvasWidth <= 0 || canvasHeight <= 0 || windowWidth <= 0 || windowHeight <= 0) return {};
+    // Width-bound when the window is relatively wider than tall than the canvas, else height-bound.
+    const bool heightBound = static_cast<long long>(windowWidth) * canvasHeight >=
+                             static_cast<long long>(windowHeight) * canvasWidth;
+    const int width = heightBound ? static_cast<int>(static_cast<long long>(windowHeight) * canvasWidth / canvasHeight)
+                                  : windowWidth;
+    const int height = heightBound ? windowHeight
+                                   : static_cast<int>(static_cast<long long>(windowWidth) * canvasHeight / canvasWidth);
+    return {(windowWidth - width) / 2, (windowHeight - height) / 2, width, height};
+}
+
+void presentCanvas(const MakingCanvas& canvas, int windowWidth, int windowHeight) {
     if (canvas.framebuffer != 0) {
+        const CanvasPlace place = placeCanvas(canvas.width, canvas.height, windowWidth, windowHeight);
+        glApi.glBindFramebuffer(kGlFramebuffer, 0);
+        if (place.width != windowWidth || place.height != windowHeight) {
+            glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT);
+        }
         glApi.glBindFramebuffer(kGlReadFramebuffer, canvas.framebuffer);
         glApi.glBindFramebuffer(kGlDrawFramebuffer, 0);
-        blitFramebuffer()(0, 0, canvas.width, canvas.height, 0, 0, canvas.width, canvas.height, GL_COLOR_BUFFER_BIT,
-                          GL_NEAREST);
+        const bool sameSize = place.width == canvas.width && place.height == canvas.height;
+        glBlitFramebufferEntry()(0, 0, canvas.width, canvas.height, place.x, place.y, place.x + place.width,
+                          place.y + place.height, GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
     }
     glApi.glBindFramebuffer(kGlFramebuffer, 0);
 }

@@ -20,5 +20,17 @@ bool makeMakingCanvas(MakingCanvas& canvas, int width, int height);
 // draws nothing shows black, as `qvtool frame` gives it.
 void clearCanvas(const MakingCanvas& canvas);
 
-// Copies the canvas to the window's back buffer and leaves the window's framebuffer bound.
-void presentCanvas(const MakingCanvas& canvas);
+// Where the canvas goes in a window of `windowWidth` x `windowHeight`: as large as fits with its
+// shape kept, centred; the rest of the window is black.
+struct CanvasPlace {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const CanvasPlace&) const = default;
+};
+CanvasPlace placeCanvas(int canvasWidth, int canvasHeight, int windowWidth, int windowHeight);
+
+// Copies the canvas, scaled into its place, to the window's back buffer (`windowWidth` x
+// `windowHeight`, which may have been resized since) and leaves the window's framebuffer bound.
+void presentCanvas(const MakingCanvas& canvas, int windowWidth, int windowHeight);

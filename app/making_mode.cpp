@@ -9,6 +9,7 @@
 #include "app/scene_watch.h"
 #include "app/show_steps.h"
 #include "app/window_events.h"
+#include "gl/gl_api.h"
 #include "gl/screen_size.h"
 #include "platform/paths.h"
 #include "scene/scene.h"
@@ -16,6 +17,7 @@
 #include "show/director.h"
 #include "show/timeline.h"
 #include "synth/audio_clock.h"
+#include "synth/song_rows.h"
 
 namespace {
 
@@ -39,6 +41,8 @@ struct MakingSession {
     RepeatGate repeats;
     bool readoutShown = true;
     bool exposed = false;
+    int windowWidth = 0;  // the window's client area now; the show draws at the start's size
+    int windowHeight = 0;
     OverlayText overlayShown;  // the text on the window now
     MakingCanvas canvas;
     bool canvasTried = false;
@@ -52,14 +56,12 @@ MakingSession& session() {
 
 std::int32_t partCount() { return static_cast<std::int32_t>(timeline.size()); }
 
-double secondsOfMillisecond(std::int64_t millisecond) { return static_cast<double>(millisecond) / 1000.0; }
-
 // Comma and Period: one step from the held time; at the show's ends nothing moves.
 void stepFrom(PlayPosition& play, bool forward) {
     hold(play);
     const std::int64_t from = millisecondOf(seekBase(play));
     const std::optional<std::int64_t> to = forward ? nextStepMillisecond(from) : previousStepMillisecond(from);
-    if (to) requestSeek(play, secondsOfMillisecond(*to));
+    if (to) requestSeek(play, timeOfMillisecond(*to));
 }
 
 // The shader's build problem and the scene's load problem, as one text; nothing when all is well.
@@ -78,6 +80,10 @@ std::string currentReadout(const MakingSession& s) {
     const ShowStep where = showStepAt(s.play.showTime);
     ReadoutFacts facts;
     facts.part = where.part;
+    facts.set = partSetName(where.part);
+    const synth::SongRow row = synth::songRowAt(songFrameAt(s.play.showTime, songFramesTotal()));
+    facts.pattern = row.pattern;
+    facts.row = row.row;
     facts.seconds = s.play.showTime;
     facts.step = where.step;
     facts.framesPerSecond = s.rate;
@@ -122,22 +128,28 @@ bool applyMakingKey(PlayPosition& play, platform::Key key, bool shift) {
             togglePause(play);
             return true;
         case Key::Left:
-            requestSeek(play, base - jump);
+            requestMove(play, -jump);
             return true;
         case Key::Right:
-            requestSeek(play, base + jump);
+            requestMove(play, jump);
+            return true;
+        case Key::Up:
+        case Key::Down:
+            return requestRowStep(play, key == Key::Up, shift);
+        case Key::P:
+            loopCurrentPattern(play);
             return true;
         case Key::Comma:
         case Key::Period:
             stepFrom(play, key == Key::Period);
             return true;
         case Key::PageUp:
-            requestSeek(play, secondsOfMillisecond(firstMillisecondOfPart(std::max(part - 1, 0))));
+            requestSeek(play, timeOfMillisecond(firstMillisecondOfPart(std::max(part - 1, 0))));
             return true;
         case Key::PageDown:
             // The last part has no next one: the key does nothing there.
             if (part + 1 >= partCount()) return false;
-            requestSeek(play, secondsOfMillisecond(firstMillisecondOfPart(part + 1)));
+            requestSeek(play, timeOfMillisecond(firstMillisecondOfPart(part + 1)));
             return true;
         case Key::Home:
             requestSeek(play, play.loop ? play.loop->from : 0.0);
@@ -162,7 +174,7 @@ bool pressActs(RepeatGate& gate, const platform::WindowEvent& event, std::uint64
     using platform::Key;
     if (!event.repeat) return true;
     const bool moves = event.key == Key::Left || event.key == Key::Right || event.key == Key::Comma ||
-                       event.key == Key::Period;
+                       event.key == Key::Period || event.key == Key::Up || event.key == Key::Down;
     if (!moves || gate.pictureOfLastRepeat == picturesDrawn) return false;
     gate.pictureOfLastRepeat = picturesDrawn;
     return true;
@@ -203,7 +215,7 @@ void startMakingMode(const ProductionOptions& options) {
     s.play.loop = options.loop;
     // The output starts at the start time, at its whole millisecond, and that picture comes first.
     const std::int64_t start = millisecondOf(seekTarget(options.loop, startTime(options)));
-    planAudioStart(secondsOfMillisecond(start), options.loop);
+    planAudioStart(timeOfMillisecond(start), options.loop);
     s.play.showTime = timeOfMillisecond(start);
     shaderLibrary.keepWorkingPrograms = true;
     startSceneWatch(s.sceneWatch, std::filesystem::path(platform::NativeString(platform::kResourceFolder)) / "scene.vxs");
@@ -212,6 +224,12 @@ void startMakingMode(const ProductionOptions& options) {
 bool makingModeEventEndsLoop(const platform::WindowEvent& event) {
     MakingSession& s = session();
     if (event.kind == platform::WindowEventKind::Expose) {
+        s.exposed = true;
+        return false;
+    }
+    if (event.kind == platform::WindowEventKind::Resize && event.width > 0 && event.height > 0) {
+        s.windowWidth = event.width;
+        s.windowHeight = event.height;
         s.exposed = true;
         return false;
     }
@@ -240,7 +258,8 @@ void drawMakingFrame() {
     const bool redraw = firstTurn || jumped || s.play.showTime != s.drawnTime || rebuilt ||
                         scene == SceneReload::Loaded || s.canvas.framebuffer == 0;
     if (redraw) drawShowPicture(s);
-    if (jumped || rebuilt || now - s.lastReading >= kRateInterval) {
+    // A held picture's time goes to the title with the picture, so the two always agree.
+    if (jumped || rebuilt || (redraw && s.play.paused) || now - s.lastReading >= kRateInterval) {
         if (now - s.lastReading >= kRateInterval) {
             s.lastReading = now;
             s.rate = readFrameRate(s.meter, now);
@@ -249,11 +268,17 @@ void drawMakingFrame() {
         platform::setWindowTitle(makingTitle(showStepAt(s.play.showTime).part, s.play.showTime, s.rate, s.play.paused,
                                              shaderProblem));
     }
+    if (s.windowWidth == 0) {
+        s.windowWidth = screenWidth;
+        s.windowHeight = screenHeight;
+    }
     const OverlayText overlay =
-        layOutOverlay(currentReadout(s), s.readoutShown, loadProblem(s), screenWidth, screenHeight);
+        layOutOverlay(currentReadout(s), s.readoutShown, loadProblem(s), s.windowWidth, s.windowHeight);
     if (redraw || s.exposed || !(overlay == s.overlayShown)) {
-        presentCanvas(s.canvas);
-        drawOverlay(overlay, screenWidth, screenHeight);
+        presentCanvas(s.canvas, s.windowWidth, s.windowHeight);
+        glViewport(0, 0, s.windowWidth, s.windowHeight);
+        drawOverlay(overlay, s.windowWidth, s.windowHeight);
+        glViewport(0, 0, screenWidth, screenHeight);  // the show's passes draw at the start's size
         platform::swapBuffers();
         s.overlayShown = overlay;
         s.exposed = false;

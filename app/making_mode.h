@@ -16,11 +16,13 @@
 inline constexpr double kSeekStepSeconds = 5.0;
 inline constexpr double kFineSeekSeconds = 1.0;
 
-// What a key does to the play position: Space holds or resumes; Left and Right seek 5 s (1 s with
-// Shift); Comma and Period hold the show and step one scene step back or forward; Page Up and
-// Page Down go to the first step of the previous and next part; Home to the start (or the loop's
-// start); the brackets set the loop's start and end at the picture's time and Backspace clears
-// the loop. False for keys that do nothing (Escape is the window's business, Tab the readout's).
+// What a key does to the play position: Space holds or resumes; Left and Right move 5 s (1 s with
+// Shift); Up and Down move to the next or previous row's start (a pattern's with Shift), P loops
+// the pattern playing; Comma and Period hold the show and step one scene step back or forward;
+// Page Up and Page Down go to the first step of the previous and next part; Home to the start (or
+// the loop's start); the brackets set the loop's start and end at the time heard and Backspace
+// clears the loop. False for keys that do nothing (Escape is the window's business, Tab the
+// readout's).
 bool applyMakingKey(PlayPosition& play, platform::Key key, bool shift = false);
 
 // Whether a key press acts. A first press always does; the keyboard's auto-repeat only for the

@@ -1,11 +1,17 @@
 #include "app/options.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
 #include "cli/arguments.h"
+#include "platform/platform.h"
+#include "synth/song_rows.h"
 
 namespace {
+
+// Half the readout's last digit: a time it shows is at most this far from the one it stands for.
+constexpr double kReadoutRounding = 0.0005;
 
 constexpr OptionRule kOptions[] = {{"--at", 1}, {"--loop", 2}, {"--window", 1}};
 
@@ -15,15 +21,46 @@ std::string secondsText(double seconds) {
     return text;
 }
 
-// A time within the show (0 to `showEnd`); otherwise why not.
+// PATTERN:ROW, two whole numbers; false when `text` is not of that form.
+bool parsePatternRow(std::string_view text, std::uint32_t& pattern, std::uint32_t& row) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos) return false;
+    const auto whole = [](std::string_view digits, std::uint32_t& value) {
+        if (digits.empty() || digits.size() > 6) return false;
+        value = 0;
+        for (const char c : digits) {
+            if (c < '0' || c > '9') return false;
+            value = value * 10 + static_cast<std::uint32_t>(c - '0');
+        }
+        return true;
+    };
+    return whole(text.substr(0, colon), pattern) && whole(text.substr(colon + 1), row);
+}
+
+// A time within the show (0 to `showEnd`), in seconds or as PATTERN:ROW; otherwise why not.
+// Seconds as the readout rounds them to the millisecond are taken back: the show's end, shown
+// as the millisecond after it, is the end.
 std::optional<std::string> readShowTime(std::string_view flag, std::string_view text, double showEnd,
                                         double& seconds) {
+    std::uint32_t pattern = 0;
+    std::uint32_t row = 0;
+    if (parsePatternRow(text, pattern, row)) {
+        if (row >= synth::kRowsPerPattern || synth::frameOfSongRow(pattern, row) > synth::kSongFrames) {
+            return std::string(flag) + ": " + inQuotes(text) + " is outside the song (patterns 0 to " +
+                   std::to_string(synth::kOrderPositions) + ", rows 0 to " + std::to_string(synth::kRowsPerPattern - 1) +
+                   ")";
+        }
+        seconds = std::min(static_cast<double>(synth::frameOfSongRow(pattern, row)) / platform::kAudioFrameRate, showEnd);
+        return std::nullopt;
+    }
     double value = 0.0;
-    if (!parseDecimal(text, value)) return std::string(flag) + ": " + inQuotes(text) + " is not a number of seconds";
-    if (value < 0.0 || value > showEnd) {
+    if (!parseDecimal(text, value)) {
+        return std::string(flag) + ": " + inQuotes(text) + " is not a number of seconds or a PATTERN:ROW";
+    }
+    if (value < 0.0 || value > showEnd + kReadoutRounding) {
         return std::string(flag) + ": " + inQuotes(text) + " s is outside the show (0 to " + secondsText(showEnd) + " s)";
     }
-    seconds = value;
+    seconds = std::min(value, showEnd);
     return std::nullopt;
 }
 

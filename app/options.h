@@ -9,7 +9,8 @@
 
 #include "synth/play_position.h"
 
-inline constexpr char kOptionsUsage[] = "usage: quorvale [--at SECONDS] [--loop FROM TO] [--window WIDTHxHEIGHT]";
+inline constexpr char kOptionsUsage[] =
+    "usage: quorvale [--at TIME] [--loop FROM TO] [--window WIDTHxHEIGHT]  (times: SECONDS or PATTERN:ROW)";
 
 // The window's client size limits, in pixels, for --window.
 inline constexpr int kMinWindowSide = 16;
@@ -22,7 +23,7 @@ struct WindowSize {
 
 struct ProductionOptions {
     bool makingMode = false;         // any option given
-    std::optional<double> at;        // --at SECONDS
+    std::optional<double> at;        // --at TIME
     std::optional<LoopRange> loop;   // --loop FROM TO
     std::optional<WindowSize> window;// --window WIDTHxHEIGHT: framed, display mode untouched
 };
@@ -33,7 +34,8 @@ struct ParsedOptions {
 };
 
 // Parses the arguments after the program name. Times are decimal seconds within the show
-// (0 to `showEnd`); a loop needs FROM below TO; each option may be given once.
+// (0 to `showEnd`, or the end rounded up to the millisecond as the readout shows it) or the
+// song's PATTERN:ROW (e.g. 12:0); a loop needs FROM below TO; each option may be given once.
 ParsedOptions parseOptions(std::span<const std::string_view> arguments, double showEnd);
 
 // Where making mode starts: --at, else the loop's start, else 0.

@@ -105,7 +105,8 @@ void drawBlock(const std::vector<std::string>& lines, int top, int scale, int wi
 
 std::string readoutLine(const ReadoutFacts& facts) {
     char text[160];
-    std::snprintf(text, sizeof text, "part %d | %.3f s | step %d | %.1f fps | ", facts.part, facts.seconds, facts.step,
+    std::snprintf(text, sizeof text, "part %d%s%s | %.3f s | %u:%u | step %d | %.1f fps | ", facts.part,
+                  facts.set[0] != '\0' ? " " : "", facts.set, facts.seconds, facts.pattern, facts.row, facts.step,
                   facts.framesPerSecond);
     std::string line = text;
     if (facts.renderedShare) {

@@ -16,6 +16,9 @@ enum class PlayState { Playing, Paused, HeldAtEnd };
 
 struct ReadoutFacts {
     std::int32_t part = 0;
+    const char* set = "";             // the part's set, e.g. "plaza"; empty where it draws nothing
+    std::uint32_t pattern = 0;        // the song's pattern and row at `seconds`
+    std::uint32_t row = 0;
     double seconds = 0.0;
     std::int32_t step = 0;            // the scene step (1/60 s pose) within the part
     double framesPerSecond = 0.0;
@@ -24,8 +27,9 @@ struct ReadoutFacts {
     std::optional<LoopRange> loop;
 };
 
-// "part 3 | 62.437 s | step 506 | 1.9 fps | playing | loop 60.000-64.000"; while waiting for the
-// song its state reads "waiting for the song, 43% rendered". ASCII only, as the font draws it.
+// "part 3 stairwell | 62.437 s | 22:8 | step 506 | 1.9 fps | playing | loop 60.000-64.000"; the
+// time and the pattern:row can each be given back to --at. While waiting for the song its state
+// reads "waiting for the song, 43% rendered". ASCII only, as the font draws it.
 std::string readoutLine(const ReadoutFacts& facts);
 
 // Width in the font's pixels of one line of ASCII text.

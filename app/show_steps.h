@@ -23,3 +23,7 @@ std::int64_t firstMillisecondOfPart(std::int32_t part);
 // nothing at the show's end or start.
 std::optional<std::int64_t> nextStepMillisecond(std::int64_t millisecond);
 std::optional<std::int64_t> previousStepMillisecond(std::int64_t millisecond);
+
+// The name of the set part `part` looks at ("hall", "rotunda", "plaza", "stone field",
+// "stairwell"), by the part's camera; empty for a part that draws nothing.
+const char* partSetName(std::int32_t part);

@@ -8,6 +8,7 @@ bool windowEventEndsLoop(const platform::WindowEvent& event) {
         case platform::WindowEventKind::KeyDown:
             return event.key == platform::Key::Escape;
         case platform::WindowEventKind::Expose:
+        case platform::WindowEventKind::Resize:
         case platform::WindowEventKind::Other:
             return false;
     }

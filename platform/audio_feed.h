@@ -30,7 +30,14 @@ constexpr AudioLoop clampedLoop(AudioLoop loop, std::uint32_t songFrames) {
     return loop.active() ? loop : AudioLoop{};
 }
 
-// Where playing from `start` leads: at or past an active loop's end, the loop's start.
+// Whether a seek to `frame` stays where it is: no active loop, or inside it [from, to). A seek
+// outside goes to the loop's start (seekLanding; the rules in app/ ask the same).
+constexpr bool insideLoop(std::uint32_t frame, AudioLoop loop) {
+    return !loop.active() || (frame >= loop.from && frame < loop.to);
+}
+
+// Where playing from `start` leads: at or past an active loop's end, the loop's start (playing
+// from before its start runs into it).
 constexpr std::uint32_t loopEntry(std::uint32_t start, AudioLoop loop) {
     return loop.active() && start >= loop.to ? loop.from : start;
 }

@@ -48,14 +48,15 @@ void restoreDesktopMode();
 // ---- The window and its OpenGL context ------------------------------------------------------
 
 // Expose: part of the window needs drawing again (uncovered, restored), its picture lost.
-enum class WindowEventKind { Destroy, Close, KeyDown, Expose, Other };
+// Resize: the client area has a new size (only a resizable window gets one).
+enum class WindowEventKind { Destroy, Close, KeyDown, Expose, Resize, Other };
 
 // The keys the production tells apart; each backend maps its own key codes onto them. Without
 // options only Escape does anything; making mode also acts on the others. Comma, Period and the
-// brackets are the keys that type those characters on a US layout.
+// brackets are the keys that type those characters on a US layout; P is the letter key.
 enum class Key {
-    Escape, Space, Left, Right, PageUp, PageDown, Home, Comma, Period, LeftBracket, RightBracket,
-    Backspace, Tab, Other
+    Escape, Space, Left, Right, Up, Down, PageUp, PageDown, Home, Comma, Period, LeftBracket, RightBracket,
+    Backspace, Tab, P, Other
 };
 
 struct WindowEvent {
@@ -63,6 +64,8 @@ struct WindowEvent {
     Key key = Key::Other;  // the key pressed, for KeyDown
     bool repeat = false;   // KeyDown: sent again by the keyboard's auto-repeat while the key is held
     bool shift = false;    // KeyDown: a Shift key was held
+    int width = 0;         // Resize: the client area's new size in pixels
+    int height = 0;
 };
 
 struct WindowRequest {
@@ -70,6 +73,7 @@ struct WindowRequest {
     int height = 720;
     std::uint8_t colorBits = 32;
     bool fullScreen = false; // popup over the whole screen with the cursor hidden, else framed
+    bool resizable = false;  // framed only: the user may resize it (making mode)
     // Decides, for each event the window receives, whether it ends the main loop.
     bool (*eventEndsLoop)(const WindowEvent&) = nullptr;
 };
@@ -130,6 +134,11 @@ struct AudioStart {
     // Making mode: start only once the song is written far enough beyond `frame`
     // (songWrittenFor in audio_feed.h), as after a seek, so no gap follows the first frame.
     bool waitForLead = false;
+    // Making mode: the output runs the song feed (song_feed.h): every cut is faded, keys act where
+    // the sound is, and a paused seek plays a short grain. The position then reads what is heard:
+    // on SDL the frames the callback handed out less the two buffers the device still holds; on
+    // waveOut the device's own count of frames played.
+    bool making = false;
 };
 
 // Opens the default audio output for 44,100 Hz stereo float frames and starts playing the
@@ -153,6 +162,11 @@ void pauseAudioPlayback(bool paused);
 // the song is written far enough beyond it (songWrittenFor); then it plays without a gap. A held
 // output stays held. A target at or past an active loop's end plays from the loop's start.
 void seekAudioPlayback(std::uint32_t frame);
+
+// Making mode. Moves playback by `frames` from where the sound is cut (after its fade out), so
+// that the sound moves by exactly that much whatever the device still held; the landing follows
+// seekLanding (song_feed.h). Only where the output runs the song feed; elsewhere nothing happens.
+void moveAudioPlayback(std::int32_t frames);
 
 // Making mode. Sets the loop (AudioLoop{} clears it) from the frame now playing on: a position
 // already at or past the new loop's end goes on from its start.

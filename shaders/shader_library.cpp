@@ -1,6 +1,9 @@
 #include "shaders/shader_library.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "platform/paths.h"
@@ -17,7 +20,42 @@ std::string printableName(const platform::NativeString& name) {
     return text;
 }
 
+// Digits at `at` read into `value`; the position after them, or npos when there are none.
+std::size_t readNumber(std::string_view text, std::size_t at, std::string_view& value) {
+    std::size_t end = at;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    if (end == at) return std::string_view::npos;
+    value = text.substr(at, end - at);
+    return end;
+}
+
+// "SOURCE:LINE(COLUMN): rest" as "path:LINE:COLUMN: rest"; nothing when the line is not so.
+std::optional<std::string> atFilePosition(std::string_view path, std::string_view line) {
+    std::string_view source, lineNumber, column;
+    std::size_t at = readNumber(line, 0, source);
+    if (at == std::string_view::npos || at >= line.size() || line[at] != ':') return std::nullopt;
+    at = readNumber(line, at + 1, lineNumber);
+    if (at == std::string_view::npos || at >= line.size() || line[at] != '(') return std::nullopt;
+    at = readNumber(line, at + 1, column);
+    if (at == std::string_view::npos || line.substr(at, 3) != "): ") return std::nullopt;
+    return std::string(path) + ":" + std::string(lineNumber) + ":" + std::string(column) + ": " +
+           std::string(line.substr(at + 3));
+}
+
 }  // namespace
+
+std::string logAtFilePositions(std::string_view path, std::string_view log) {
+    std::string result;
+    std::size_t at = 0;
+    while (at < log.size()) {
+        const std::size_t end = std::min(log.find('\n', at), log.size());
+        const std::string_view line = log.substr(at, end - at);
+        result += atFilePosition(path, line).value_or(std::string(line));
+        if (end < log.size()) result += '\n';
+        at = end + 1;
+    }
+    return result;
+}
 
 ShaderLibrary shaderLibrary{platform::NativeString(platform::kResourceFolder)};
 
@@ -34,20 +72,37 @@ namespace {
 
 // Making mode's build: a failure keeps `target`'s program, or is taken when there is none yet.
 // True when `target` now holds the new program.
+// The file as messages name it: the resource folder and the name, e.g. "resources/test.glsl".
+std::string messagePath(const ShaderLibrary& library, const platform::NativeString& name) {
+    platform::NativeString folder = library.watcher.folder;
+    while (!folder.empty() && folder.back() == platform::kPathSeparator) folder.pop_back();
+    return printableName(folder.empty() ? name : folder + platform::kPathSeparator + name);
+}
+
 bool buildKeepingWorking(ShaderLibrary& library, const platform::NativeString& name, const std::string& source,
                          Shader& target) {
     ShaderBuild build = buildShaderQuietly(kGlFragmentShader, source.c_str());
-    const std::string file = printableName(name);
+    const std::string file = messagePath(library, name);
+    const std::string log = logAtFilePositions(file, build.log);
     if (!build.linked) {
-        std::fprintf(stderr, "%s did not build; the last working program stays:\n%s\n", file.c_str(), build.log.c_str());
-        library.failedBuilds[name] = build.log.empty() ? std::string("did not build") : build.log;
+        std::fprintf(stderr, "%s did not build; the last working program stays:\n%s\n", file.c_str(), log.c_str());
+        library.failedBuilds[name] = log.empty() ? file + ": did not build" : log;
         if (target.program != Shader::kNoProgram) return false;
     } else {
-        if (!build.log.empty()) std::fprintf(stderr, "%s built with messages:\n%s\n", file.c_str(), build.log.c_str());
+        if (!log.empty()) std::fprintf(stderr, "%s built with messages:\n%s\n", file.c_str(), log.c_str());
         library.failedBuilds.erase(name);
     }
     target = std::move(build.shader);
     return true;
+}
+
+// Making mode: a save that left the file empty (0 bytes) builds nothing; say so, once per save.
+void reportEmptySave(ShaderLibrary& library, const platform::NativeString& name) {
+    std::error_code error;
+    if (std::filesystem::file_size(std::filesystem::path(library.pathOf(name)), error) != 0 || error) return;
+    const std::string message = messagePath(library, name) + ": the file is empty; the last working program stays";
+    std::fprintf(stderr, "%s\n", message.c_str());
+    library.failedBuilds[name] = message;
 }
 
 }  // namespace
@@ -74,7 +129,10 @@ int ShaderLibrary::reloadChanged() {
         const auto entry = shaders.find(*name);
         if (entry == shaders.end()) continue;
         const std::optional<std::string> source = readFile(pathOf(*name));
-        if (!source) continue;
+        if (!source) {
+            if (keepWorkingPrograms) reportEmptySave(*this, *name);
+            continue;
+        }
         ++built;
         if (keepWorkingPrograms) {
             buildKeepingWorking(*this, *name, *source, *entry->second);
@@ -87,6 +145,5 @@ int ShaderLibrary::reloadChanged() {
 
 std::optional<std::string> ShaderLibrary::buildProblem() const {
     if (failedBuilds.empty()) return std::nullopt;
-    const auto& [name, log] = *failedBuilds.begin();
-    return printableName(name) + ": " + log;
+    return failedBuilds.begin()->second;
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 #include "shaders/directory_watcher.h"
@@ -37,13 +38,18 @@ struct ShaderLibrary {
     // empty keeps the old one. Returns the number of files built, failed builds included.
     int reloadChanged();
 
-    // Making mode: "name: log" of a file whose last build failed, when there is one.
+    // Making mode: the log of a file whose last build failed (or that was saved empty), when
+    // there is one, each compiler position written as "folder/name:LINE:COLUMN: ".
     std::optional<std::string> buildProblem() const;
 
     // folder + separator + name; with the folder text's own trailing separator the path holds
     // two in a row, which path parsing reads as one.
     platform::NativeString pathOf(const platform::NativeString& name) const;
 };
+
+// A compiler log with each line of the driver's form "0:948(17): error: ..." written as
+// "`path`:948:17: error: ...", the form editors jump to; other lines as they are.
+std::string logAtFilePositions(std::string_view path, std::string_view log);
 
 // The production's library on the resource folder, built during static initialisation, so the
 // folder is opened before the entry point runs.

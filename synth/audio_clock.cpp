@@ -1,11 +1,11 @@
 #include "synth/audio_clock.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/audio_feed.h"
+#include "platform/song_feed.h"
 #include "synth/song_constants.h"
-
-static_assert(synth::kSampleRate == platform::kAudioFrameRate, "the song is rendered at the output's rate");
 
 namespace {
 
@@ -76,7 +76,8 @@ platform::AudioLoop loopFrames(const std::optional<LoopRange>& loop, std::uint32
 
 AudioClockSource platformAudioClockSource() {
     return AudioClockSource{platform::startAudioPlayback, platform::audioPlayPosition, std::chrono::steady_clock::now,
-                            platform::pauseAudioPlayback, platform::seekAudioPlayback, platform::setAudioLoop};
+                            platform::pauseAudioPlayback, platform::seekAudioPlayback, platform::setAudioLoop,
+                            platform::moveAudioPlayback};
 }
 
 void startAudio(const float* frames, std::uint32_t frameCount, const std::atomic<std::uint32_t>* framesReady) {
@@ -109,12 +110,14 @@ bool audioIsPlaying() { return playedFrames() != clockState().songFrames || !clo
 
 void planAudioStart(double seconds, const std::optional<LoopRange>& loop) {
     plannedStart() = platform::AudioStart{songFrameAt(seconds, synth::kSongFrames), loopFrames(loop, synth::kSongFrames),
-                                          true};
+                                          true, true};
 }
 
-std::uint32_t seekAudio(double seconds) {
+namespace {
+
+std::uint32_t seekToFrame(std::uint32_t songFrame) {
     AudioClockState& s = clockState();
-    const std::uint32_t frame = platform::loopEntry(songFrameAt(seconds, s.songFrames), s.loop);
+    const std::uint32_t frame = platform::loopEntry(songFrame, s.loop);
     if (s.deviceOpen) {
         if (s.source.seekPlayback != nullptr) s.source.seekPlayback(frame);
         s.lastDeviceFrames = frame;
@@ -126,13 +129,29 @@ std::uint32_t seekAudio(double seconds) {
     return frame;
 }
 
+}  // namespace
+
+std::uint32_t seekAudio(double seconds) { return seekToFrame(songFrameAt(seconds, clockState().songFrames)); }
+
+void moveAudio(double seconds) {
+    AudioClockState& s = clockState();
+    const auto frames = static_cast<std::int32_t>(std::lround(seconds * platform::kAudioFrameRate));
+    if (s.deviceOpen && s.source.movePlayback != nullptr) {
+        s.source.movePlayback(frames);
+        return;
+    }
+    const std::int64_t from = s.deviceOpen ? playedFrames() : steadyFrames(s);
+    seekToFrame(platform::seekLanding(from + frames, s.loop, s.songFrames));
+}
+
 void pauseAudio(bool paused) {
     AudioClockState& s = clockState();
     if (paused == s.paused) return;
     if (s.deviceOpen) {
         if (s.source.pausePlayback != nullptr) s.source.pausePlayback(paused);
     } else if (paused) {
-        s.anchorFrame = steadyFrames(s);
+        // Held at a whole millisecond, as the output's feed stops.
+        s.anchorFrame = std::min(platform::wholeMillisecondFrameFrom(steadyFrames(s)), s.songFrames);
     } else {
         s.anchorWall = s.source.now();
     }

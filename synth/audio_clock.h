@@ -21,6 +21,7 @@ struct AudioClockSource {
     void (*pausePlayback)(bool paused) = nullptr;
     void (*seekPlayback)(std::uint32_t frame) = nullptr;
     void (*loopPlayback)(platform::AudioLoop loop) = nullptr;
+    void (*movePlayback)(std::int32_t frames) = nullptr;
 };
 
 // The platform's audio output and the system's steady clock.
@@ -56,7 +57,13 @@ void planAudioStart(double seconds, const std::optional<LoopRange>& loop);
 // song is written far enough beyond it. Returns the frame moved to.
 std::uint32_t seekAudio(double seconds);
 
-// Holds (true) or resumes (false) the output; each change once.
+// Moves the output by round(seconds x 44100) frames from where its sound is cut, so that the sound
+// moves by exactly that; lands as a seek does (seekLanding). Without a device, from the clock's
+// frame now.
+void moveAudio(double seconds);
+
+// Holds (true) or resumes (false) the output; each change once. The output fades out and stops
+// at a whole millisecond's frame, which the clock then reads.
 void pauseAudio(bool paused);
 
 // Sets or clears the loop from the frame now playing on.

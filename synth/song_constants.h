@@ -4,10 +4,12 @@
 #include <bit>
 #include <cstdint>
 
+#include "platform/platform.h"
+
 namespace synth {
 
-// Output format and song timing.
-inline constexpr std::uint32_t kSampleRate = 44100;
+// Output format and song timing: the song is rendered at the output's frame rate,
+// platform::kAudioFrameRate.
 inline constexpr std::uint32_t kChannels = 2;
 inline constexpr std::uint32_t kSamplesPerRow = 5512;
 inline constexpr std::uint32_t kRowsPerPattern = 16;
@@ -16,7 +18,7 @@ inline constexpr std::uint32_t kSongRows = kOrderPositions * kRowsPerPattern;  /
 inline constexpr std::uint32_t kSongFrames = kSongRows * kSamplesPerRow;  // 4,938,752
 inline constexpr std::uint32_t kSongBytes = kSongFrames * kChannels * 4;  // 39,510,016
 // The song's length in seconds (111.98984...): where the show ends.
-inline constexpr double kSongSeconds = static_cast<double>(kSongFrames) / kSampleRate;
+inline constexpr double kSongSeconds = static_cast<double>(kSongFrames) / platform::kAudioFrameRate;
 
 // Tracks, voices and their masks.
 inline constexpr int kTrackCount = 13;

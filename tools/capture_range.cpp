@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "cli/arguments.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -67,8 +68,8 @@ double pictureTime(const PictureGrid& grid, std::int64_t i) {
 SongSpan songSpan(double from, double to) {
     const auto songEnd = static_cast<std::int64_t>(synth::kSongFrames);
     SongSpan span;
-    span.first = std::clamp<std::int64_t>(std::llround(from * synth::kSampleRate), 0, songEnd);
-    span.end = std::clamp<std::int64_t>(std::llround(to * synth::kSampleRate), span.first, songEnd);
+    span.first = std::clamp<std::int64_t>(std::llround(from * platform::kAudioFrameRate), 0, songEnd);
+    span.end = std::clamp<std::int64_t>(std::llround(to * platform::kAudioFrameRate), span.first, songEnd);
     return span;
 }
 

@@ -13,6 +13,7 @@
 #include <span>
 #include <vector>
 
+#include "platform/platform.h"
 #include "synth/song_render.h"
 #include "synth/sound_bank.h"
 #include "tools/interrupts.h"
@@ -82,8 +83,8 @@ std::vector<std::uint8_t> wavHeader() {
     putU32(h, 18);
     putU16(h, 3);                                // IEEE float
     putU16(h, synth::kChannels);                 // channels
-    putU32(h, synth::kSampleRate);               // frames per second
-    putU32(h, synth::kSampleRate * 8);           // bytes per second
+    putU32(h, platform::kAudioFrameRate);               // frames per second
+    putU32(h, platform::kAudioFrameRate * 8);           // bytes per second
     putU16(h, 8);                                // block alignment
     putU16(h, 32);                               // bits per sample
     putU16(h, 0);                                // extension size

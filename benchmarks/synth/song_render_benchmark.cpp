@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "platform/platform.h"
 #include "synth/song_render.h"
 #include "synth/sound_bank.h"
 
@@ -16,7 +17,7 @@ std::vector<float>& songBuffer() {
 }
 
 void setRealtimeCounter(benchmark::State& state, double frames) {
-    state.counters["realtime"] = benchmark::Counter(frames / synth::kSampleRate, benchmark::Counter::kIsRate);
+    state.counters["realtime"] = benchmark::Counter(frames / platform::kAudioFrameRate, benchmark::Counter::kIsRate);
 }
 
 void BM_WholeSong(benchmark::State& state) {

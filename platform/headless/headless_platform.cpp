@@ -95,6 +95,7 @@ bool startAudioPlayback(const float*, std::uint32_t, const std::atomic<std::uint
 }
 void pauseAudioPlayback(bool) {}
 void seekAudioPlayback(std::uint32_t) {}
+void moveAudioPlayback(std::int32_t) {}
 void setAudioLoop(AudioLoop) {}
 void drainAudioOutput() {}
 std::optional<std::uint32_t> audioPlayPosition() { return std::nullopt; }

@@ -4,6 +4,7 @@
 
 #include "platform/audio_feed.h"
 #include "platform/sdl/sdl_window.h"
+#include "platform/song_feed.h"
 
 #include <SDL.h>
 
@@ -59,7 +60,16 @@ struct SdlAudio {
     // device's own buffer, the last song frame has been played.
     std::atomic<std::uint32_t> silenceAfterEnd{0};
     std::uint32_t deviceBufferFrames = 0;  // frames per callback, as the device granted them
+    // Making mode: the feed that fades every cut, and when the callback last handed it out.
+    bool making = false;
+    SongFeed feed;
+    std::atomic<std::uint64_t> handedOut{0};
+    std::atomic<Uint64> lastFillTicks{0};
 };
+
+// Callback buffers the device holds beyond the one the callback fills: what it plays now and its
+// queue (two buffers on ALSA and PulseAudio).
+constexpr std::uint32_t kHeldBuffers = 2;
 
 std::uint64_t packLoop(AudioLoop loop) { return (static_cast<std::uint64_t>(loop.from) << 32) | loop.to; }
 AudioLoop unpackLoop(std::uint64_t bits) {
@@ -88,6 +98,9 @@ Key keyOf(SDL_Keycode code) {
         case SDLK_SPACE: return Key::Space;
         case SDLK_LEFT: return Key::Left;
         case SDLK_RIGHT: return Key::Right;
+        case SDLK_UP: return Key::Up;
+        case SDLK_DOWN: return Key::Down;
+        case SDLK_p: return Key::P;
         case SDLK_PAGEUP: return Key::PageUp;
         case SDLK_PAGEDOWN: return Key::PageDown;
         case SDLK_HOME: return Key::Home;
@@ -110,6 +123,11 @@ WindowEvent translate(const SDL_Event& event) {
         case SDL_WINDOWEVENT:
             if (event.window.event == SDL_WINDOWEVENT_CLOSE) result.kind = WindowEventKind::Close;
             if (event.window.event == SDL_WINDOWEVENT_EXPOSED) result.kind = WindowEventKind::Expose;
+            if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                result.kind = WindowEventKind::Resize;
+                result.width = event.window.data1;
+                result.height = event.window.data2;
+            }
             break;
         case SDL_KEYDOWN:
             result.kind = WindowEventKind::KeyDown;
@@ -175,6 +193,24 @@ void SDLCALL feedAudio(void* userData, Uint8* stream, int length) {
     }
 }
 
+void SDLCALL feedMakingAudio(void* userData, Uint8* stream, int length) {
+    SdlAudio& a = *static_cast<SdlAudio*>(userData);
+    fillSongFeed(a.feed, reinterpret_cast<float*>(stream), static_cast<std::uint32_t>(length) / 8);
+    a.handedOut.store(feedOutputFrames(a.feed), std::memory_order_release);
+    a.lastFillTicks.store(SDL_GetPerformanceCounter(), std::memory_order_release);
+}
+
+// The output frame heard now: those handed out less the device's buffers, moving on with the
+// time since the last callback by at most one buffer (the next callback is due then).
+std::uint64_t heardOutputFrame(const SdlAudio& a) {
+    const std::uint64_t handed = a.handedOut.load(std::memory_order_acquire);
+    const Uint64 since = SDL_GetPerformanceCounter() - a.lastFillTicks.load(std::memory_order_acquire);
+    const std::uint64_t elapsed = std::min<std::uint64_t>(
+        since * kAudioFrameRate / SDL_GetPerformanceFrequency(), a.deviceBufferFrames);
+    const std::uint64_t held = static_cast<std::uint64_t>(kHeldBuffers) * a.deviceBufferFrames;
+    return handed + elapsed > held ? handed + elapsed - held : 0;
+}
+
 }  // namespace
 
 bool registerWindowClass() { return ensureVideo(); }
@@ -222,7 +258,8 @@ bool createWindow(const WindowRequest& request) {
     s.eventEndsLoop = request.eventEndsLoop;
     // Made framed and hidden: SDL switches the display mode only for a window on screen, so the
     // switch to full screen waits for showWindow, where a refusal can still be answered.
-    const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN |
+                         (request.resizable && !request.fullScreen ? SDL_WINDOW_RESIZABLE : 0);
     for (int alphaBits : {1, 0}) {
         setPixelFormat(request.colorBits, alphaBits);
         s.window = SDL_CreateWindow("Quorvale", 0, 0, request.width, request.height, flags);
@@ -327,12 +364,14 @@ bool startAudioPlayback(const float* frames, std::uint32_t frameCount,
     a.waitingForLead = start.waitForLead;
     a.paused.store(false);
     a.silenceAfterEnd.store(0);
+    a.making = start.making;
+    if (a.making) startSongFeed(a.feed, frames, frameCount, framesReady, start);
     SDL_AudioSpec wanted{};
     wanted.freq = static_cast<int>(kAudioFrameRate);
     wanted.format = AUDIO_F32LSB;
     wanted.channels = 2;
     wanted.samples = 1024;
-    wanted.callback = feedAudio;
+    wanted.callback = a.making ? feedMakingAudio : feedAudio;
     wanted.userdata = &a;
     SDL_AudioSpec granted{};
     a.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &granted, 0);
@@ -345,6 +384,7 @@ bool startAudioPlayback(const float* frames, std::uint32_t frameCount,
 std::optional<std::uint32_t> audioPlayPosition() {
     SdlAudio& a = audio();
     if (a.device == 0) return std::nullopt;
+    if (a.making) return songFrameHeard(a.feed, heardOutputFrame(a));
     // A pending seek is where playback now stands, though the callback has not started there.
     const std::uint32_t seek = a.seekTarget.load(std::memory_order_acquire);
     if (seek != kNoSeek) return seek;
@@ -355,12 +395,17 @@ std::optional<std::uint32_t> audioPlayPosition() {
 void pauseAudioPlayback(bool paused) {
     SdlAudio& a = audio();
     if (a.device == 0) return;
+    if (a.making) askFeedPause(a.feed, paused);
     a.paused.store(paused, std::memory_order_release);
 }
 
 void seekAudioPlayback(std::uint32_t frame) {
     SdlAudio& a = audio();
     if (a.device == 0) return;
+    if (a.making) {
+        askFeedSeek(a.feed, frame);
+        return;
+    }
     const AudioLoop loop = clampedLoop(unpackLoop(a.loop.load(std::memory_order_relaxed)), a.frameCount);
     a.seekTarget.store(loopEntry(std::min(frame, a.frameCount), loop), std::memory_order_release);
 }
@@ -370,7 +415,14 @@ void seekAudioPlayback(std::uint32_t frame) {
 void setAudioLoop(AudioLoop loop) {
     SdlAudio& a = audio();
     if (a.device == 0) return;
+    if (a.making) askFeedLoop(a.feed, loop);
     a.loop.store(packLoop(loop), std::memory_order_release);
+}
+
+void moveAudioPlayback(std::int32_t frames) {
+    SdlAudio& a = audio();
+    if (a.device == 0 || !a.making) return;
+    askFeedMove(a.feed, frames);
 }
 
 void drainAudioOutput() {

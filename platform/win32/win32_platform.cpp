@@ -3,13 +3,16 @@
 #include "platform/platform.h"
 
 #include "platform/audio_feed.h"
+#include "platform/song_feed.h"
 
 #include <windows.h>
 #include <mmsystem.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <string>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -72,6 +75,29 @@ WaveOutput& wave() {
     return instance;
 }
 
+// Making mode streams instead: a thread of its own keeps a few short headers of the song feed's
+// output queued, filling each again as the device finishes it, so that every cut is faded in
+// the feed. The device's own sample count then says which output frame is being heard. The queue
+// (about 0.28 s) is what a cut waits behind; it is that long because a thread starved by the
+// drawing (wine on two busy cores) otherwise lets the device run dry.
+constexpr std::size_t kStreamHeaders = 6;
+constexpr std::uint32_t kStreamFrames = 2048;
+
+struct WaveStream {
+    bool running = false;
+    SongFeed feed;
+    HANDLE headerDone = nullptr;  // the device signals it as each header finishes
+    HANDLE thread = nullptr;
+    std::atomic<bool> stop{false};
+    std::array<WAVEHDR, kStreamHeaders> headers{};
+    std::array<std::vector<float>, kStreamHeaders> samples;
+};
+
+WaveStream& stream() {
+    static WaveStream instance;
+    return instance;
+}
+
 constexpr char kWindowClassName[] = "MYWINCLASS";
 
 Key keyOf(WPARAM virtualKey) {
@@ -80,6 +106,9 @@ Key keyOf(WPARAM virtualKey) {
         case VK_SPACE: return Key::Space;
         case VK_LEFT: return Key::Left;
         case VK_RIGHT: return Key::Right;
+        case VK_UP: return Key::Up;
+        case VK_DOWN: return Key::Down;
+        case 'P': return Key::P;
         case VK_PRIOR: return Key::PageUp;
         case VK_NEXT: return Key::PageDown;
         case VK_HOME: return Key::Home;
@@ -98,6 +127,12 @@ WindowEvent translate(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DESTROY: return {WindowEventKind::Destroy, Key::Other};
         case WM_CLOSE: return {WindowEventKind::Close, Key::Other};
         case WM_PAINT: return {WindowEventKind::Expose, Key::Other};
+        case WM_SIZE: {
+            WindowEvent event{WindowEventKind::Resize, Key::Other};
+            event.width = LOWORD(lParam);
+            event.height = HIWORD(lParam);
+            return event;
+        }
         case WM_KEYDOWN: {
             WindowEvent event{WindowEventKind::KeyDown, keyOf(wParam)};
             event.repeat = (lParam & (1 << 30)) != 0;  // the key was already down
@@ -250,6 +285,57 @@ void restartRun(WaveOutput& w, std::uint32_t frame) {
     queueRunWhenWritten(w);
 }
 
+// Fills header `index` from the feed and hands it to the device.
+void queueStreamHeader(HWAVEOUT device, WaveStream& st, std::size_t index) {
+    WAVEHDR& header = st.headers[index];
+    fillSongFeed(st.feed, st.samples[index].data(), kStreamFrames);
+    header.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
+    waveOutWrite(device, &header, sizeof(WAVEHDR));
+}
+
+DWORD WINAPI runStream(LPVOID) {
+    WaveStream& st = stream();
+    const HWAVEOUT device = wave().device;
+    while (!st.stop.load(std::memory_order_acquire)) {
+        WaitForSingleObject(st.headerDone, 50);
+        for (std::size_t i = 0; i < kStreamHeaders; ++i) {
+            if ((st.headers[i].dwFlags & WHDR_DONE) != 0 && !st.stop.load(std::memory_order_acquire)) {
+                queueStreamHeader(device, st, i);
+            }
+        }
+    }
+    return 0;
+}
+
+bool startStream(WaveOutput& w, const AudioStart& start) {
+    WaveStream& st = stream();
+    startSongFeed(st.feed, w.frames, w.frameCount, w.framesReady, start);
+    for (std::size_t i = 0; i < kStreamHeaders; ++i) {
+        st.samples[i].assign(static_cast<std::size_t>(kStreamFrames) * 2, 0.0f);
+        st.headers[i] = WAVEHDR{};
+        st.headers[i].lpData = reinterpret_cast<LPSTR>(st.samples[i].data());
+        st.headers[i].dwBufferLength = kStreamFrames * 8;
+        if (waveOutPrepareHeader(w.device, &st.headers[i], sizeof(WAVEHDR)) != MMSYSERR_NOERROR) return false;
+        queueStreamHeader(w.device, st, i);
+    }
+    st.thread = CreateThread(nullptr, 0, runStream, nullptr, 0, nullptr);
+    st.running = st.thread != nullptr;
+    if (st.running) SetThreadPriority(st.thread, THREAD_PRIORITY_TIME_CRITICAL);
+    return st.running;
+}
+
+// Stops the streaming thread before the device is reset and closed.
+void stopStream(HWAVEOUT device) {
+    WaveStream& st = stream();
+    if (!st.running) return;
+    st.stop.store(true, std::memory_order_release);
+    SetEvent(st.headerDone);
+    WaitForSingleObject(st.thread, INFINITE);
+    waveOutReset(device);
+    for (WAVEHDR& header : st.headers) waveOutUnprepareHeader(device, &header, sizeof(WAVEHDR));
+    st.running = false;
+}
+
 }  // namespace
 
 bool registerWindowClass() {
@@ -309,6 +395,7 @@ void restoreDesktopMode() {
 void exitProcess(int code) {
     WaveOutput& w = wave();
     if (w.device != nullptr) {
+        stopStream(w.device);
         waveOutReset(w.device);
         unprepareHeaders(w);
         waveOutClose(w.device);
@@ -329,7 +416,7 @@ bool createWindow(const WindowRequest& request) {
         style = WS_POPUP;
         extendedStyle = WS_EX_APPWINDOW | WS_EX_TOPMOST;
     } else {
-        style = WS_BORDER | WS_SYSMENU | WS_MINIMIZEBOX;
+        style = WS_BORDER | WS_SYSMENU | WS_MINIMIZEBOX | (request.resizable ? WS_THICKFRAME | WS_MAXIMIZEBOX : 0);
         extendedStyle = WS_EX_APPWINDOW;
         RECT rect{0, 0, request.width, request.height};
         AdjustWindowRectEx(&rect, style, FALSE, extendedStyle);
@@ -432,13 +519,18 @@ bool startAudioPlayback(const float* frames, std::uint32_t frameCount,
     format.nBlockAlign = 8;
     format.wBitsPerSample = 32;
     format.cbSize = 0;
-    if (waveOutOpen(&w.device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) {
+    WaveStream& st = stream();
+    if (start.making) st.headerDone = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    const DWORD_PTR callback = start.making ? reinterpret_cast<DWORD_PTR>(st.headerDone) : 0;
+    if (waveOutOpen(&w.device, WAVE_MAPPER, &format, callback, 0, start.making ? CALLBACK_EVENT : CALLBACK_NULL) !=
+        MMSYSERR_NOERROR) {
         w.device = nullptr;
         return false;
     }
     w.frames = frames;
     w.frameCount = frameCount;
     w.framesReady = framesReady;
+    if (start.making) return startStream(w, start);
     w.loop = clampedLoop(start.loop, frameCount);
     w.runStart = loopEntry(std::min(start.frame, frameCount), w.loop);
     w.paused = false;
@@ -457,6 +549,11 @@ bool startAudioPlayback(const float* frames, std::uint32_t frameCount,
 std::optional<std::uint32_t> audioPlayPosition() {
     WaveOutput& w = wave();
     if (w.device == nullptr) return std::nullopt;
+    // waveOut counts the samples it has played since it was opened: the output frame heard now.
+    if (stream().running) {
+        w.lastPlayed = deviceSamples(w, w.lastPlayed);
+        return songFrameHeard(stream().feed, w.lastPlayed);
+    }
     queueRunWhenWritten(w);
     requeueLoopPasses(w);
     if (!w.runQueued) return w.lastPosition;  // waiting for the render, or at the end
@@ -469,6 +566,10 @@ std::optional<std::uint32_t> audioPlayPosition() {
 void pauseAudioPlayback(bool paused) {
     WaveOutput& w = wave();
     if (w.device == nullptr) return;
+    if (stream().running) {
+        askFeedPause(stream().feed, paused);
+        return;
+    }
     w.paused = paused;
     if (paused) {
         waveOutPause(w.device);
@@ -481,7 +582,15 @@ void pauseAudioPlayback(bool paused) {
 void seekAudioPlayback(std::uint32_t frame) {
     WaveOutput& w = wave();
     if (w.device == nullptr) return;
+    if (stream().running) {
+        askFeedSeek(stream().feed, frame);
+        return;
+    }
     restartRun(w, frame);
+}
+
+void moveAudioPlayback(std::int32_t frames) {
+    if (wave().device != nullptr && stream().running) askFeedMove(stream().feed, frames);
 }
 
 // A new run from the frame now playing, so the device's queue holds the new loop's passes; what
@@ -489,6 +598,10 @@ void seekAudioPlayback(std::uint32_t frame) {
 void setAudioLoop(AudioLoop loop) {
     WaveOutput& w = wave();
     if (w.device == nullptr) return;
+    if (stream().running) {
+        askFeedLoop(stream().feed, loop);
+        return;
+    }
     const std::uint32_t now = audioPlayPosition().value_or(w.lastPosition);
     w.loop = clampedLoop(loop, w.frameCount);
     restartRun(w, now);

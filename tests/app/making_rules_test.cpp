@@ -42,13 +42,19 @@ TEST(MakingRulesTest, TheSongsEndHoldsUntilASeekAndSeeksLandInsideTheLoop) {
     EXPECT_EQ(play.showTime, 30.0) << "the clock plays the loop's end as its start";
 
     play.showTime = 31.0;
+    play.paused = true;
     EXPECT_TRUE(setLoopEndHere(play));
     EXPECT_EQ(play.loop->from, 30.0);
     EXPECT_EQ(play.loop->to, 31.0);
+    EXPECT_EQ(play.pendingSeek, 30.0) << "a held time at the new loop's end goes to its start";
+    followClock(play);
+    EXPECT_EQ(play.showTime, 30.0);
+    EXPECT_TRUE(play.paused) << "and stays held there";
     play.showTime = 40.0;
     EXPECT_TRUE(setLoopStartHere(play));
     EXPECT_EQ(play.loop->to, songEndSeconds()) << "a start past the end opens the loop to the show's end";
     play.showTime = 0.0;
+    play.pendingSeek.reset();
     play.loop.reset();
     EXPECT_FALSE(setLoopEndHere(play)) << "no loop ends at the show's start";
 }

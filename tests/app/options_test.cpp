@@ -1,6 +1,8 @@
 // The production's command line: what it accepts, and one clear message for everything else.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +47,23 @@ TEST(OptionsTest, EachOptionAloneOrTogetherInAnyOrderPutsItInMakingMode) {
     EXPECT_FALSE(parse({"--at", "0"}).error);
     EXPECT_FALSE(parse({"--at", "111.98984"}).error);
     EXPECT_FALSE(parse({"--loop", "0", "111.98984"}).error);
+}
+
+TEST(OptionsTest, TimesArePatternAndRowOrSecondsAndEveryReadoutTimeIsTakenBack) {
+    const ParsedOptions rows = parse({"--at", "12:3", "--loop", "12:0", "13:0"});
+    ASSERT_FALSE(rows.error) << *rows.error;
+    EXPECT_EQ(std::lround(*rows.options.at * 44100.0), (12 * 16 + 3) * 5512) << "rows of 5,512 frames, 16 a pattern";
+    EXPECT_EQ(std::lround(rows.options.loop->from * 44100.0), 12 * 16 * 5512);
+    EXPECT_EQ(std::lround(rows.options.loop->to * 44100.0), 13 * 16 * 5512);
+    const ParsedOptions end = parse({"--loop", "81.123", "111.990"});
+    ASSERT_FALSE(end.error) << "the readout shows the song's end as 111.990: " << *end.error;
+    EXPECT_EQ(end.options.loop->to, kShowEnd);
+    EXPECT_FALSE(parse({"--loop", "55:0", "56:0"}).error) << "the last pattern ends with the song";
+    for (const std::string_view bad : {"56:1", "3:16", "1:", ":2", "1:2:3", "-1:0"}) {
+        const ParsedOptions refused = parse({"--at", bad});
+        ASSERT_TRUE(refused.error) << bad;
+    }
+    EXPECT_TRUE(parse({"--at", "111.991"}).error) << "past the readout's rounding of the end";
 }
 
 // Each bad command line gives one line naming the problem, and no options.

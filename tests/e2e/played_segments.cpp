@@ -1,8 +1,13 @@
 // Describes a recording of the audio output as runs against the song: which song frames were
 // played where, and where silence was. Usage: played_segments PLAYED.raw SONG.raw
 // Prints one line per run: "song OFFSET LENGTH FIRST_SONG_FRAME", "silence OFFSET LENGTH" or
-// "other OFFSET LENGTH" (frames that are neither), offsets and lengths in frames.
+// "other OFFSET LENGTH" (frames that are neither), offsets and lengths in frames. A song frame
+// played at a lower gain (both channels scaled alike, as a fade does) counts as that song frame.
+// Then one line per cut between runs: "cut OFFSET STEP SONG_STEP", the largest difference between
+// neighbouring recorded samples within kCutReach frames of the cut, and the largest one the song
+// itself has within kCutReach frames of the song frames on either side.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -68,7 +73,60 @@ std::optional<std::size_t> findInSong(const SongIndex& index, const std::vector<
     return std::nullopt;
 }
 
+// A fade scales a song frame: both channels by one gain between 0 and 1.
+bool scaledFrom(const Frame& played, const Frame& song) {
+    if (silent(played)) return false;
+    const bool leftLarger = std::abs(song.left) >= std::abs(song.right);
+    const float reference = leftLarger ? song.left : song.right;
+    if (reference == 0.0f) return false;
+    const float gain = (leftLarger ? played.left : played.right) / reference;
+    if (!(gain > 0.0f && gain <= 1.0f)) return false;
+    const auto near = [gain](float p, float s) { return std::abs(p - gain * s) <= 1e-6f + 1e-5f * std::abs(s); };
+    return near(played.left, song.left) && near(played.right, song.right);
+}
+
 enum class Kind { Song, Silence, Other };
+
+struct Run {
+    Kind kind;
+    std::size_t start;
+    std::size_t length;
+    std::size_t first;  // song runs: the song frame played first
+};
+
+// Frames on either side of a cut where the fades lie.
+constexpr std::size_t kCutReach = 400;
+
+float largestStep(const std::vector<Frame>& frames, std::size_t from, std::size_t to) {
+    float largest = 0.0f;
+    to = std::min(to, frames.size());
+    for (std::size_t i = from + 1; i < to; ++i) {
+        largest = std::max({largest, std::abs(frames[i].left - frames[i - 1].left),
+                            std::abs(frames[i].right - frames[i - 1].right)});
+    }
+    return largest;
+}
+
+std::size_t before(std::size_t at, std::size_t reach) { return at > reach ? at - reach : 0; }
+
+// One line per boundary between two runs where at least one side is the song.
+void reportCuts(const std::vector<Run>& runs, const std::vector<Frame>& played, const std::vector<Frame>& song) {
+    for (std::size_t r = 1; r < runs.size(); ++r) {
+        const Run& a = runs[r - 1];
+        const Run& b = runs[r];
+        if (a.kind != Kind::Song && b.kind != Kind::Song) continue;
+        const std::size_t at = b.start;
+        float songStep = 0.0f;
+        if (a.kind == Kind::Song) {
+            const std::size_t last = a.first + a.length;
+            songStep = std::max(songStep, largestStep(song, before(last, kCutReach), last + kCutReach));
+        }
+        if (b.kind == Kind::Song) {
+            songStep = std::max(songStep, largestStep(song, before(b.first, kCutReach), b.first + kCutReach));
+        }
+        std::printf("cut %zu %.6f %.6f\n", at, largestStep(played, before(at, kCutReach), at + kCutReach), songStep);
+    }
+}
 
 }  // namespace
 
@@ -86,14 +144,17 @@ int main(int argc, char** argv) {
     const SongIndex index = indexSong(song);
     Kind kind = Kind::Other;
     std::size_t start = 0, next = 0, first = 0;
+    std::vector<Run> runs;
     const auto report = [&](std::size_t end) {
         if (end == start) return;
         if (kind == Kind::Song) std::printf("song %zu %zu %zu\n", start, end - start, first);
         if (kind == Kind::Silence) std::printf("silence %zu %zu\n", start, end - start);
         if (kind == Kind::Other) std::printf("other %zu %zu\n", start, end - start);
+        runs.push_back({kind, start, end - start, first});
     };
     for (std::size_t i = 0; i < played.size(); ++i) {
-        if (kind == Kind::Song && next < song.size() && same(played[i], song[next])) {
+        if (kind == Kind::Song && next < song.size() &&
+            (same(played[i], song[next]) || scaledFrom(played[i], song[next]))) {
             ++next;
             continue;
         }
@@ -101,11 +162,19 @@ int main(int argc, char** argv) {
         std::optional<std::size_t> found;
         if (now == Kind::Other) found = findInSong(index, song, played, i);
         if (found) {
-            report(i);
-            kind = Kind::Song;
-            start = i;
-            first = *found;
+            // A fade in before the first exact frame belongs to the same run.
+            std::size_t from = i;
+            if (kind == Kind::Other) {
+                while (from > start && *found >= i - from + 1 &&
+                       scaledFrom(played[from - 1], song[*found - (i - from + 1)])) {
+                    --from;
+                }
+            }
+            report(from);
+            start = from;
+            first = *found - (i - from);
             next = *found + 1;
+            kind = Kind::Song;
         } else if (now != kind) {
             report(i);
             kind = now;
@@ -113,5 +182,6 @@ int main(int argc, char** argv) {
         }
     }
     report(played.size());
+    reportCuts(runs, played, song);
     return 0;
 }

@@ -220,8 +220,17 @@ TEST_F(ShaderLibraryTest, KeepingWorkingProgramsABrokenSaveChangesNothingOnScree
     EXPECT_TRUE(isProgram(working));
     EXPECT_EQ(draw(*pass)[0], 1.0f) << "the last working program still draws";
     ASSERT_TRUE(library.buildProblem());
-    EXPECT_EQ(library.buildProblem()->rfind("scene.glsl: ", 0), 0u) << *library.buildProblem();
-    EXPECT_NE(library.buildProblem()->find("error"), std::string::npos) << *library.buildProblem();
+    // The error on line 3 as an editor jumps to it: the file's path, line and column.
+    const std::string expectedStart = (folder.path / "scene.glsl").string() + ":3:";
+    EXPECT_EQ(library.buildProblem()->rfind(expectedStart, 0), 0u) << *library.buildProblem();
+    EXPECT_NE(library.buildProblem()->find(": error"), std::string::npos) << *library.buildProblem();
+
+    write("scene.glsl", "");
+    settle();
+    EXPECT_EQ(pass->program, working) << "an empty save builds nothing";
+    ASSERT_TRUE(library.buildProblem());
+    EXPECT_NE(library.buildProblem()->find("scene.glsl: the file is empty"), std::string::npos)
+        << *library.buildProblem();
 
     write("scene.glsl", flatColor(0, 1, 0));
     ASSERT_TRUE(reloaded(pass));
@@ -229,6 +238,16 @@ TEST_F(ShaderLibraryTest, KeepingWorkingProgramsABrokenSaveChangesNothingOnScree
     EXPECT_FALSE(isProgram(working));
     EXPECT_FALSE(library.buildProblem()) << "fixed";
     EXPECT_TRUE(takeMessageBoxes().empty()) << "no box in making mode";
+}
+
+TEST(ShaderLogTest, TheDriversPositionsBecomeFileLineAndColumn) {
+    EXPECT_EQ(logAtFilePositions("resources/test.glsl",
+                                 "0:948(17): error: syntax error, unexpected '}'\n0:3(1): warning: x\nlinker said no"),
+              "resources/test.glsl:948:17: error: syntax error, unexpected '}'\n"
+              "resources/test.glsl:3:1: warning: x\nlinker said no");
+    for (const char* other : {"", "error: no position", "0:12: error: no column", "a:1(2): error: x", "0:1(2) error"}) {
+        EXPECT_EQ(logAtFilePositions("f.glsl", other), other);
+    }
 }
 
 TEST_F(ShaderLibraryTest, KeepingWorkingProgramsAFileBrokenFromTheStartHoldsItsFailedProgram) {
