@@ -63,11 +63,11 @@ int main(int argc, char** argv) {
     request.resizable = options.makingMode;
     request.eventEndsLoop = options.makingMode ? makingModeEventEndsLoop : windowEventEndsLoop;
     if (!platform::createWindow(request)) {
-        platform::showMessageBox("Can't create window", "Ulverror");
+        platform::showMessageBox("Can't create window", kErrorBoxTitle);
         endProduction(fullScreen);
     }
     if (!platform::createGlContext()) {
-        platform::showMessageBox("Can't create an OpenGL context", "Ulverror");
+        platform::showMessageBox("Can't create an OpenGL context", kErrorBoxTitle);
         endProduction(fullScreen);
     }
     // Where the mode switch happens only as the window appears, a refusal shows here: the window

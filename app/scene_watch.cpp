@@ -33,7 +33,10 @@ SceneReload reloadSceneIfChanged(SceneFileWatch& watch, std::chrono::steady_cloc
         std::optional<SceneFileWatch::Read> read = takeBackgroundResult(watch.reading);
         if (!read) return SceneReload::Unchanged;
         if (read->error) {
-            std::fprintf(stderr, "the scene did not load; the last one stays:\n%s\n", read->error->c_str());
+            // A file saved in two writes can fail twice alike: its message is printed once.
+            if (watch.problem != read->error) {
+                std::fprintf(stderr, "the scene did not load; the last one stays:\n%s\n", read->error->c_str());
+            }
             watch.problem = std::move(read->error);
             return SceneReload::Failed;
         }

@@ -7,6 +7,7 @@
 #include "scene/scene_loader.h"
 #include "show/director.h"
 #include "show/timeline.h"
+#include "platform/platform.h"
 #include "synth/song_constants.h"
 
 namespace {
@@ -16,7 +17,7 @@ namespace {
 // in its part. Each part starts where the durations before it add up, and the director is in it
 // just after that start.
 TEST(TimelineTest, PartsStartOnTheSongsPatternsAndTheSongEndsInTheLastPart) {
-    const double rowSeconds = static_cast<double>(synth::kSamplesPerRow) / synth::kSampleRate;
+    const double rowSeconds = static_cast<double>(synth::kSamplesPerRow) / platform::kAudioFrameRate;
     const double patternSeconds = synth::kRowsPerPattern * rowSeconds;
     double start = 0.0;
     for (std::size_t part = 0; part < timeline.size(); ++part) {
