@@ -72,8 +72,8 @@ struct Program {
     std::array<GLint, N> ints(const char* name) const { return ints<N>(location(name)); }
 };
 
-// Meshes 0..2 with offsets 10i+1..10i+6 and transform k translating by (k, 0, 0); camera 0
-// unused, camera 1 with 1000 frames of which frame 900 is set; lights 0 and 1.
+// Meshes 0..2 with offsets 10i+1..10i+7, tree root -(10i+8) and transform k translating by (k, 0, 0);
+// camera 0 unused, camera 1 with 1000 frames of which frame 900 is set; lights 0 and 1.
 Scene makeScene() {
     Scene scene;
     const float data[4] = {0.0f, 0.0f, 0.0f, 0.0f};
@@ -86,6 +86,8 @@ Scene makeScene() {
         mesh.face_count = 10 * i + 4;
         mesh.surface0_offset = 10 * i + 5;
         mesh.surface1_offset = 10 * i + 6;
+        mesh.tree_offset = 10 * i + 7;
+        mesh.tree_root = -(10 * i + 8);
         for (int k = 0; k < 3; ++k) {
             Matrix4 m = kIdentityMatrix;
             m[12] = static_cast<float>(k);
@@ -236,7 +238,7 @@ void main() { colour = imageLoad(meshes_image, ivec2(gl_FragCoord.xy)) + vec4(fr
     EXPECT_EQ(at(2, 4), (Vector4{2, 0, 0, 1}));
     EXPECT_EQ(at(0, 1), (Vector4{0, 1, 0, 0})) << "a mesh outside the part keeps the identity";
     EXPECT_EQ(at(0, 4), (Vector4{}));
-    EXPECT_EQ(at(2, 5), (Vector4{21, 22, 23, 24})) << "the mesh's info";
+    EXPECT_EQ(at(2, 5), (Vector4{21, 22, 27, -28})) << "the mesh's vertices, faces, trace tree and its root";
     EXPECT_EQ(at(1, 6), (Vector4{15, 16, 0, 0})) << "its surface values";
 
     // A later frame writes the same texture again: at frame 1 mesh 2 stands translated by 1.
