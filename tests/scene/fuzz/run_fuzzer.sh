@@ -22,6 +22,7 @@ mkdir -p "$workdir/corpus" "$workdir/artifacts"
   -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
   -I"$root" \
   "$here/scene_fuzzer.cpp" "$root/scene/scene_loader.cpp" "$root/scene/bvh.cpp" "$root/scene/scene_pack.cpp" \
+  "$root/scene/trace_tree.cpp" \
   -o "$workdir/scene_fuzzer"
 
 cp "$root"/tests/scene/corpus/*.vxs "$workdir/corpus/"
