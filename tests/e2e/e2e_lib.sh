@@ -134,3 +134,20 @@ press() { xdotool mousemove 20 20 key "$1"; }
 
 # True when $1 and $2 differ by at most $3.
 near() { awk -v a="$1" -v b="$2" -v d="$3" 'BEGIN { exit !((a - b) <= d && (b - a) <= d) }'; }
+
+# Records what the production plays with SDL's disk driver, into $WORK_DIR/played.raw.
+record_sound() {
+  export SDL_AUDIODRIVER=disk
+  export SDL_DISKAUDIOFILE="$WORK_DIR/played.raw"
+}
+
+# Reads the recording against the song rendered by qvtool song --raw: played_segments' lines go to
+# $WORK_DIR/segments.txt (song, silence and cut lines). Fails when it holds frames not of the song.
+read_played_segments() {
+  local qvtool=${QVTOOL:?path of qvtool} reader=${PLAYED_SEGMENTS:?path of played_segments}
+  "$qvtool" song --raw "$WORK_DIR/song.raw" 2>"$WORK_DIR/song.log" || fail "qvtool song: $(cat "$WORK_DIR/song.log")"
+  "$reader" "$WORK_DIR/played.raw" "$WORK_DIR/song.raw" >"$WORK_DIR/segments.txt"
+  if grep -q '^other' "$WORK_DIR/segments.txt"; then
+    fail "the recording holds frames that are not the song: $(head "$WORK_DIR/segments.txt")"
+  fi
+}

@@ -3,8 +3,7 @@
 # exit status 0 (the output is closed without waiting for the song). SDL's disk driver stands in
 # for a sound card. The ThreadSanitizer build runs this as its short real run of the playback path.
 source "$(dirname "$0")/e2e_lib.sh"
-export SDL_AUDIODRIVER=disk
-export SDL_DISKAUDIOFILE="$WORK_DIR/played.raw"
+record_sound
 wanted_bytes=$((44100 * 8 * ${QV_PLAY_SECONDS:-3}))
 start_show
 wait_for_window 60

@@ -6,10 +6,7 @@
 # song's own largest step there. Then, held, `]` after `[` and a seek puts the picture back at
 # the new loop's start.
 source "$(dirname "$0")/e2e_lib.sh"
-QVTOOL=${QVTOOL:?path of qvtool}
-PLAYED_SEGMENTS=${PLAYED_SEGMENTS:?path of played_segments}
-export SDL_AUDIODRIVER=disk
-export SDL_DISKAUDIOFILE="$WORK_DIR/played.raw"
+record_sound
 
 start_show --window 320x180 --at 62
 wait_for_title 'part 3 [^ ]+ (62\.[1-9]|6[3-9]\.[0-9]) s [^ ]+ [0-9.]+ fps' 180
@@ -41,9 +38,7 @@ echo "held ] at $target s: the picture went back to the loop's start $loop_start
 press Escape
 wait_for_exit 20
 
-"$QVTOOL" song --raw "$WORK_DIR/song.raw" 2>"$WORK_DIR/song.log" || fail "qvtool song: $(cat "$WORK_DIR/song.log")"
-"$PLAYED_SEGMENTS" "$WORK_DIR/played.raw" "$WORK_DIR/song.raw" >"$WORK_DIR/segments.txt"
-grep -q '^other' "$WORK_DIR/segments.txt" && fail "frames that are not the song: $(cat "$WORK_DIR/segments.txt")"
+read_played_segments
 mapfile -t runs < <(grep '^song' "$WORK_DIR/segments.txt")
 # The song from 62 s, the move, the pause's stop, the resume, the grain at the seek while held.
 [ "${#runs[@]}" -ge 3 ] || fail "expected at least three stretches of song: $(cat "$WORK_DIR/segments.txt")"

@@ -4,10 +4,7 @@
 # never at or past, round(101 x 44100), with no silence between the first and the last and no
 # frame of the song's opening before. The title's time stays inside the loop throughout.
 source "$(dirname "$0")/e2e_lib.sh"
-QVTOOL=${QVTOOL:?path of qvtool}
-PLAYED_SEGMENTS=${PLAYED_SEGMENTS:?path of played_segments}
-export SDL_AUDIODRIVER=disk
-export SDL_DISKAUDIOFILE="$WORK_DIR/played.raw"
+record_sound
 recorded() { stat -c %s "$SDL_DISKAUDIOFILE" 2>/dev/null || echo 0; }
 has_sound() { [ "$(tr -d '\000' <"$SDL_DISKAUDIOFILE" | head -c 1 | wc -c)" -gt 0 ]; }
 
@@ -31,9 +28,7 @@ press Escape
 wait_for_exit 20
 echo "title times:$seen"
 
-"$QVTOOL" song --raw "$WORK_DIR/song.raw" 2>"$WORK_DIR/song.log" || fail "qvtool song: $(cat "$WORK_DIR/song.log")"
-"$PLAYED_SEGMENTS" "$WORK_DIR/played.raw" "$WORK_DIR/song.raw" >"$WORK_DIR/segments.txt"
-grep -q '^other' "$WORK_DIR/segments.txt" && fail "frames that are not the song: $(head "$WORK_DIR/segments.txt")"
+read_played_segments
 # Runs of song: "song OFFSET LENGTH FIRST"; each must lie in [4410000, 4454100).
 awk '$1 == "song" && ($4 < 4410000 || $4 + $3 > 4454100) { bad = bad " " $0 } END { if (bad != "") { print bad; exit 1 } }' \
   "$WORK_DIR/segments.txt" || fail "song frames outside the loop: $(cat "$WORK_DIR/segments.txt")"

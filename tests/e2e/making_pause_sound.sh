@@ -2,8 +2,7 @@
 # Space holds the sound with the picture: SDL's disk driver goes on recording what the output
 # hands it, and while paused that is silence only; after the second Space the song comes back.
 source "$(dirname "$0")/e2e_lib.sh"
-export SDL_AUDIODRIVER=disk
-export SDL_DISKAUDIOFILE="$WORK_DIR/played.raw"
+record_sound
 recorded() { stat -c %s "$SDL_DISKAUDIOFILE" 2>/dev/null || echo 0; }
 
 # True when bytes [$1, $2) of the recording are all zero.

@@ -4,10 +4,7 @@
 # the picture's new time (within 1 ms). Compares SDL's disk-driver recording with the song rendered by qvtool song --raw, and
 # prints the distance between the picture's time and the sound after each seek.
 source "$(dirname "$0")/e2e_lib.sh"
-QVTOOL=${QVTOOL:?path of qvtool}
-PLAYED_SEGMENTS=${PLAYED_SEGMENTS:?path of played_segments}
-export SDL_AUDIODRIVER=disk
-export SDL_DISKAUDIOFILE="$WORK_DIR/played.raw"
+record_sound
 
 start_show --window 640x360 --at 62
 # The clock waits at 62 s until the song render, started with the production, has got there.
@@ -26,9 +23,7 @@ sleep 2
 press Escape
 wait_for_exit 20
 
-"$QVTOOL" song --raw "$WORK_DIR/song.raw" 2>"$WORK_DIR/song.log" || fail "qvtool song: $(cat "$WORK_DIR/song.log")"
-"$PLAYED_SEGMENTS" "$WORK_DIR/played.raw" "$WORK_DIR/song.raw" >"$WORK_DIR/segments.txt"
-grep -q '^other' "$WORK_DIR/segments.txt" && fail "the recording holds frames that are not the song: $(cat "$WORK_DIR/segments.txt")"
+read_played_segments
 # The output starts at the start time: not one frame of the song's opening comes before.
 mapfile -t runs < <(grep '^song' "$WORK_DIR/segments.txt")
 [ "${#runs[@]}" -eq 3 ] || fail "expected the song, a grain and the song again, found: $(cat "$WORK_DIR/segments.txt")"

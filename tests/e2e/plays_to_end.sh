@@ -6,8 +6,7 @@
 source "$(dirname "$0")/e2e_lib.sh"
 QVTOOL=${QVTOOL:?path of qvtool}
 COMPARE=${COMPARE_PLAYED_AUDIO:?path of compare_played_audio}
-export SDL_AUDIODRIVER=disk
-export SDL_DISKAUDIOFILE="$WORK_DIR/played.raw"
+record_sound
 song_bytes=39510016
 start_show
 wait_for_window 30
