@@ -14,7 +14,7 @@ bool makeMakingCanvas(MakingCanvas& canvas, int width, int height) {
     GLuint colour = 0;
     glApi.glGenRenderbuffers(1, &colour);
     glApi.glBindRenderbuffer(kGlRenderbuffer, colour);
-    glApi.glRenderbufferStorage(kGlRenderbuffer, kGlRGBA8, width, height);
+    glApi.glRenderbufferStorage(kGlRenderbuffer, kMakingCanvasFormat, width, height);
     GLuint framebuffer = 0;
     glApi.glGenFramebuffers(1, &framebuffer);
     glApi.glBindFramebuffer(kGlFramebuffer, framebuffer);

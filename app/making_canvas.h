@@ -5,6 +5,11 @@
 
 #include <cstdint>
 
+#include "gl/gl_base.h"
+
+// The canvas's internal format: 8-bit RGBA, as the window.
+inline constexpr GLenum kMakingCanvasFormat = kGlRGBA8;
+
 struct MakingCanvas {
     std::uint32_t framebuffer = 0;  // 0: none could be made; the show then draws to the window
     int width = 0;

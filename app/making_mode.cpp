@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include "app/making_canvas.h"
 #include "app/readout.h"
 #include "app/scene_watch.h"
+#include "app/shader_builds.h"
 #include "app/show_steps.h"
 #include "app/window_events.h"
 #include "gl/gl_api.h"
@@ -47,6 +49,10 @@ struct MakingSession {
     MakingCanvas canvas;
     bool canvasTried = false;
     SceneFileWatch sceneWatch;
+    ShaderBuilds shaderBuilds;
+    // QUORVALE_PICTURE_LOG names a file that gets one line per new picture shown: the steady
+    // clock in milliseconds and the picture's show time, for measuring gaps between pictures.
+    std::FILE* pictureLog = nullptr;
 };
 
 MakingSession& session() {
@@ -114,6 +120,13 @@ void drawShowPicture(MakingSession& s) {
     s.seeksDrawn = s.play.seeksDone;
     s.drawnOnce = true;
     s.drawnTime = s.play.showTime;
+}
+
+void logPicture(const MakingSession& s) {
+    if (s.pictureLog == nullptr) return;
+    const double milliseconds = std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
+    std::fprintf(s.pictureLog, "%.3f %.3f\n", milliseconds, s.play.showTime);
+    std::fflush(s.pictureLog);
 }
 
 }  // namespace
@@ -218,6 +231,10 @@ void startMakingMode(const ProductionOptions& options) {
     planAudioStart(timeOfMillisecond(start), options.loop);
     s.play.showTime = timeOfMillisecond(start);
     shaderLibrary.keepWorkingPrograms = true;
+    startShaderBuilds(s.shaderBuilds);
+    if (const char* logPath = std::getenv("QUORVALE_PICTURE_LOG"); logPath != nullptr && *logPath != '\0') {
+        s.pictureLog = std::fopen(logPath, "w");
+    }
     startSceneWatch(s.sceneWatch, std::filesystem::path(platform::NativeString(platform::kResourceFolder)) / "scene.vxs");
 }
 
@@ -251,7 +268,7 @@ void drawMakingFrame() {
     if (!firstTurn) followClock(s.play);
     const Clock::time_point now = Clock::now();
     const SceneReload scene = reloadSceneIfChanged(s.sceneWatch, now);
-    const bool rebuilt = shaderLibrary.reloadChanged() > 0;
+    const bool rebuilt = reloadShadersIfChanged(s.shaderBuilds, shaderLibrary);
     // The show is drawn only when its picture would change: an unchanged held or waiting picture
     // is shown again from the canvas, not drawn again.
     const bool jumped = s.play.seeksDone != s.seeksDrawn;
@@ -280,6 +297,7 @@ void drawMakingFrame() {
         drawOverlay(overlay, s.windowWidth, s.windowHeight);
         glViewport(0, 0, screenWidth, screenHeight);  // the show's passes draw at the start's size
         platform::swapBuffers();
+        if (redraw) logPicture(s);
         s.overlayShown = overlay;
         s.exposed = false;
     } else {

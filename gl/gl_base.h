@@ -26,6 +26,7 @@ inline constexpr GLenum kGlInfoLogLength = 0x8B84;
 inline constexpr GLenum kGlFramebuffer = 0x8D40;
 inline constexpr GLenum kGlColorAttachment0 = 0x8CE0;
 inline constexpr GLenum kGlTexture0 = 0x84C0;
+inline constexpr GLenum kGlActiveTexture = 0x84E0;
 inline constexpr GLenum kGlR32F = 0x822E;
 inline constexpr GLenum kGlRGBA32F = 0x8814;
 inline constexpr GLenum kGlReadOnly = 0x88B8;

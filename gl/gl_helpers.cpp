@@ -74,3 +74,24 @@ void drawFullScreenRect() {
     glFlush();
     glFinish();
 }
+
+TextureUnitBindings boundTextures() {
+    GLint active = 0;
+    glGetIntegerv(kGlActiveTexture, &active);
+    TextureUnitBindings bindings{};
+    for (int unit = 0; unit < kRecordedTextureUnits; ++unit) {
+        glApi.glActiveTexture(kGlTexture0 + static_cast<GLenum>(unit));
+        GLint name = 0;
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
+        bindings[static_cast<std::size_t>(unit)] = static_cast<std::uint32_t>(name);
+    }
+    glApi.glActiveTexture(static_cast<GLenum>(active));
+    return bindings;
+}
+
+void bindTextures(const TextureUnitBindings& bindings) {
+    for (int unit = kRecordedTextureUnits - 1; unit >= 0; --unit) {
+        glApi.glActiveTexture(kGlTexture0 + static_cast<GLenum>(unit));
+        glBindTexture(GL_TEXTURE_2D, bindings[static_cast<std::size_t>(unit)]);
+    }
+}

@@ -1,6 +1,7 @@
 // Owners of GPU objects and the small helpers every pass is built from.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 // Owns one OpenGL texture name; -1 owns nothing. Moved, never copied.
@@ -43,3 +44,15 @@ void makeRenderTarget(RenderTarget& target, std::uint32_t texture);
 
 // Draws one rectangle over the whole viewport with the current program and waits for the GPU.
 void drawFullScreenRect();
+
+// The 2D texture bound on each of the first units of the current context. A program's first draw
+// in another context of the same share group binds these too, so that the driver prepares the
+// program for the very textures the drawing context samples.
+inline constexpr int kRecordedTextureUnits = 8;
+using TextureUnitBindings = std::array<std::uint32_t, kRecordedTextureUnits>;
+
+// Reads the bindings; the active unit is left as it was.
+TextureUnitBindings boundTextures();
+
+// Binds each recorded texture on its unit; unit 0 is left active.
+void bindTextures(const TextureUnitBindings& bindings);

@@ -84,6 +84,21 @@ bool createWindow(const WindowRequest& request);
 // Creates an OpenGL compatibility context on the window and makes it current. False on failure.
 bool createGlContext();
 
+// Making mode: one more OpenGL context that shares the window context's objects (programs,
+// textures), so that a thread of its own can build a program, and draw with it once, while the
+// window's context goes on drawing. Made on the drawing thread after createGlContext, whose
+// context stays current there; true at once while one exists. False when the platform cannot.
+bool createWorkerGlContext();
+
+// Deletes the worker context, released by its thread, with everything the driver made for it
+// alone. On the drawing thread.
+void destroyWorkerGlContext();
+
+// On the thread doing the work: makes the worker context current there (true) or releases it
+// (false), so that the next job's thread can take it. One thread holds it at a time. False
+// when there is no worker context or the platform refused.
+bool holdWorkerGlContext(bool hold);
+
 // Looks up an OpenGL entry point in the current context; null when the driver lacks it.
 void* getGlProcAddress(const char* name);
 

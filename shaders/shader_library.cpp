@@ -70,8 +70,6 @@ platform::NativeString ShaderLibrary::pathOf(const platform::NativeString& name)
 
 namespace {
 
-// Making mode's build: a failure keeps `target`'s program, or is taken when there is none yet.
-// True when `target` now holds the new program.
 // The file as messages name it: the resource folder and the name, e.g. "resources/test.glsl".
 std::string messagePath(const ShaderLibrary& library, const platform::NativeString& name) {
     platform::NativeString folder = library.watcher.folder;
@@ -79,21 +77,21 @@ std::string messagePath(const ShaderLibrary& library, const platform::NativeStri
     return printableName(folder.empty() ? name : folder + platform::kPathSeparator + name);
 }
 
-bool buildKeepingWorking(ShaderLibrary& library, const platform::NativeString& name, const std::string& source,
-                         Shader& target) {
-    ShaderBuild build = buildShaderQuietly(kGlFragmentShader, source.c_str());
+// Making mode's rule for a finished build: a failure keeps `target`'s program, or is taken when
+// there is none yet.
+void installKeepingWorking(ShaderLibrary& library, const platform::NativeString& name, ShaderBuild build,
+                           Shader& target) {
     const std::string file = messagePath(library, name);
     const std::string log = logAtFilePositions(file, build.log);
     if (!build.linked) {
         std::fprintf(stderr, "%s did not build; the last working program stays:\n%s\n", file.c_str(), log.c_str());
         library.failedBuilds[name] = log.empty() ? file + ": did not build" : log;
-        if (target.program != Shader::kNoProgram) return false;
+        if (target.program != Shader::kNoProgram) return;
     } else {
         if (!log.empty()) std::fprintf(stderr, "%s built with messages:\n%s\n", file.c_str(), log.c_str());
         library.failedBuilds.erase(name);
     }
     target = std::move(build.shader);
-    return true;
 }
 
 // Making mode: a save that left the file empty (0 bytes) builds nothing; say so, once per save.
@@ -115,7 +113,7 @@ std::shared_ptr<Shader> ShaderLibrary::load(platform::NativeString name) {
     std::shared_ptr<Shader> shader;
     if (keepWorkingPrograms) {
         shader = std::make_shared<Shader>();
-        buildKeepingWorking(*this, name, *source, *shader);
+        installKeepingWorking(*this, name, buildShaderQuietly(kGlFragmentShader, source->c_str()), *shader);
     } else {
         shader = std::make_shared<Shader>(kGlFragmentShader, source->c_str());
     }
@@ -123,24 +121,35 @@ std::shared_ptr<Shader> ShaderLibrary::load(platform::NativeString name) {
     return shader;
 }
 
-int ShaderLibrary::reloadChanged() {
-    int built = 0;
+std::vector<ChangedSource> ShaderLibrary::takeChangedSources() {
+    std::vector<ChangedSource> changed;
     while (const std::optional<platform::NativeString> name = watcher.poll()) {
-        const auto entry = shaders.find(*name);
-        if (entry == shaders.end()) continue;
-        const std::optional<std::string> source = readFile(pathOf(*name));
+        if (!shaders.contains(*name)) continue;
+        std::optional<std::string> source = readFile(pathOf(*name));
         if (!source) {
             if (keepWorkingPrograms) reportEmptySave(*this, *name);
             continue;
         }
-        ++built;
+        changed.push_back({*name, std::move(*source)});
+    }
+    return changed;
+}
+
+void ShaderLibrary::installBuild(const platform::NativeString& name, ShaderBuild build) {
+    const auto entry = shaders.find(name);
+    if (entry != shaders.end()) installKeepingWorking(*this, name, std::move(build), *entry->second);
+}
+
+int ShaderLibrary::reloadChanged() {
+    const std::vector<ChangedSource> changed = takeChangedSources();
+    for (const ChangedSource& file : changed) {
         if (keepWorkingPrograms) {
-            buildKeepingWorking(*this, *name, *source, *entry->second);
+            installBuild(file.name, buildShaderQuietly(kGlFragmentShader, file.text.c_str()));
         } else {
-            *entry->second = Shader(kGlFragmentShader, source->c_str());
+            *shaders.at(file.name) = Shader(kGlFragmentShader, file.text.c_str());
         }
     }
-    return built;
+    return static_cast<int>(changed.size());
 }
 
 std::optional<std::string> ShaderLibrary::buildProblem() const {

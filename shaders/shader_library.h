@@ -7,10 +7,17 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/platform.h"
 #include "shaders/directory_watcher.h"
 #include "shaders/shader.h"
+
+// A loaded file that was saved, as read again.
+struct ChangedSource {
+    platform::NativeString name;
+    std::string text;
+};
 
 struct ShaderLibrary {
     DirectoryWatcher watcher;  // holds the folder text used to form file paths
@@ -37,6 +44,15 @@ struct ShaderLibrary {
     // build replaces the working program too (unless keepWorkingPrograms); a file that reads as
     // empty keeps the old one. Returns the number of files built, failed builds included.
     int reloadChanged();
+
+    // The first half of reloadChanged, for builds made elsewhere (making mode builds off the
+    // drawing thread): every loaded file reported as changed, read again. A file that reads as
+    // empty is left out (and reported, with keepWorkingPrograms).
+    std::vector<ChangedSource> takeChangedSources();
+
+    // The second half, with keepWorkingPrograms: puts a finished build of `name` into its entry,
+    // a failed one only where the entry holds no working program, and records or clears its log.
+    void installBuild(const platform::NativeString& name, ShaderBuild build);
 
     // Making mode: the log of a file whose last build failed (or that was saved empty), when
     // there is one, each compiler position written as "folder/name:LINE:COLUMN: ".

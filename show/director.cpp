@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "gl/framebuffer_blit.h"
 #include "gl/gl_api.h"
 #include "gl/gl_helpers.h"
 #include "gl/screen_size.h"
@@ -108,7 +109,10 @@ float steppedFlash(float t) {
 
 float directOpeningFlash(float t) { return cubed(std::max(2.0f * std::max(t - 21.5f, 20.5f - t), 0.0f)); }
 
-void drawFrame() { drawFrameAt(directorState, static_cast<float>(audioSeconds())); }
+void drawFrame() {
+    shaderLibrary.reloadChanged();
+    drawFrameAt(directorState, static_cast<float>(audioSeconds()));
+}
 
 void drawFrameAt(DirectorState& state, float now) {
     const float t = advanceTimeline(state, now);
@@ -116,7 +120,6 @@ void drawFrameAt(DirectorState& state, float now) {
     // shown once more at time 0.
     const ScenePart& part = timeline[static_cast<std::size_t>(state.currentPart)];
     theScene.flash = {1.0f, 1.0f, 1.0f, 0.0f};
-    shaderLibrary.reloadChanged();
 
     switch (framePathFor(part.camera, t)) {
         case FramePath::Direct:
@@ -146,4 +149,79 @@ void settleSceneAt(Scene& scene, float seconds) {
 void drawShowTime(float seconds) {
     DirectorState state = idealDirectorState(seconds);
     drawFrameAt(state, seconds);
+}
+
+ShowPass passDrawing(const Shader* shader) {
+    if (shader != nullptr && shader == shaderSlots.test.get()) return ShowPass::Scene;
+    if (shader != nullptr && shader == shaderSlots.dither.get()) return ShowPass::Dither;
+    return ShowPass::None;
+}
+
+PassBindings currentPassBindings() { return {boundTextures(), sceneTextureNames(theScene)}; }
+
+namespace {
+
+// The storage is shared and made once; the framebuffers belong to the context and are made in
+// each new one (0 after the caller reset them).
+void makeRehearsalTargets(RehearsalTargets& targets, std::uint32_t pictureFormat) {
+    const bool canMakeStorage = glApi.glGenRenderbuffers != nullptr && glApi.glBindRenderbuffer != nullptr &&
+                                glApi.glRenderbufferStorage != nullptr && glApi.glFramebufferRenderbuffer != nullptr;
+    if (targets.pictureStorage == 0 && canMakeStorage) {
+        glApi.glGenRenderbuffers(1, &targets.pictureStorage);
+        glApi.glBindRenderbuffer(kGlRenderbuffer, targets.pictureStorage);
+        glApi.glRenderbufferStorage(kGlRenderbuffer, pictureFormat, 1, 1);
+    }
+    if (targets.picture == 0 && targets.pictureStorage != 0) {
+        glApi.glGenFramebuffers(1, &targets.picture);
+        glApi.glBindFramebuffer(kGlFramebuffer, targets.picture);
+        glApi.glFramebufferRenderbuffer(kGlFramebuffer, kGlColorAttachment0, kGlRenderbuffer, targets.pictureStorage);
+    }
+    if (targets.offscreenTexture.id == -1) {
+        targets.offscreenTexture = createTexture(1, 1, kOffscreenPictureFormat, nullptr, true, 0);
+    }
+    if (targets.offscreen == 0) {
+        RenderTarget target;
+        makeRenderTarget(target, static_cast<std::uint32_t>(targets.offscreenTexture.id));
+        targets.offscreen = target.framebuffer;
+    }
+}
+
+void drawInto(std::uint32_t framebuffer) {
+    if (framebuffer == 0) return;
+    glApi.glBindFramebuffer(kGlFramebuffer, framebuffer);
+    drawFullScreenRect();
+}
+
+}  // namespace
+
+void rehearsePass(ShowPass pass, const Shader& program, const PassBindings& bindings, std::uint32_t pictureFormat,
+                  RehearsalTargets& targets) {
+    if (pass == ShowPass::None || program.program == Shader::kNoProgram) return;
+    makeRehearsalTargets(targets, pictureFormat);
+    glViewport(0, 0, 1, 1);
+    bindTextures(bindings.textures);
+    if (pass == ShowPass::Scene) {
+        bindSceneTextures(bindings.scene);
+        glApi.glUseProgram(program.program);
+        setSceneUnits(program);
+        drawInto(targets.picture);    // the picture outside the opening
+        drawInto(targets.offscreen);  // the opening, drawn off screen before its dither
+    } else {
+        bindTexture(kGlTexture0, showTextures.frameTextureA);
+        bindTexture(kGlTexture0 + 1, showTextures.paletteTexture2);
+        glApi.glUseProgram(program.program);
+        setDitherUniforms(program.program, 2.0f);
+        drawInto(targets.picture);
+    }
+}
+
+void endRehearsals(RehearsalTargets& targets) {
+    // Unbound is not yet let go: the context lets go of a program and textures at its next draw.
+    // Until then the drawing context's deleting them would leave them to be freed here, while the
+    // drawing context may use what they share, which the driver does not survive.
+    bindTextures(TextureUnitBindings{});
+    bindSceneTextures(SceneTextureNames{});
+    glApi.glUseProgram(0);
+    drawInto(targets.picture);
+    glApi.glBindFramebuffer(kGlFramebuffer, 0);
 }

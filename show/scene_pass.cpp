@@ -34,17 +34,9 @@ GLint uniformLocation(const Shader& shader, const char* name) {
 
 Vector4 point4(Vec3 p) { return {p.x, p.y, p.z, 1.0f}; }
 
-void bindSceneData(const Scene& scene) {
-    glApi.glActiveTexture(kGlTexture0 + kSceneDataUnit);
-    // -1 means no scene texture is held; bind none rather than an invented name.
-    const GLuint name = scene.texture.id == -1 ? 0u : static_cast<GLuint>(scene.texture.id);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glApi.glBindImageTexture(kSceneImageUnit, name, 0, GL_FALSE, 0, kGlReadOnly, kGlRGBA32F);
-}
-
-// Writes the frame's meshes' image into the scene's (made at its first frame, on a texture unit of
-// its own so that the scene data's stays bound) and binds it to its image unit.
-void bindMeshImage(Scene& scene, const MeshUniforms& meshes) {
+// Writes the frame's meshes' image into the scene's, made at its first frame on a texture unit of
+// its own so that the scene data's stays bound.
+void uploadMeshImage(Scene& scene, const MeshUniforms& meshes) {
     constexpr int kMeshImageTextureUnit = 4;
     glApi.glActiveTexture(kGlTexture0 + kMeshImageTextureUnit);
     const MeshImageTexels texels = meshImageTexels(meshes);
@@ -54,11 +46,32 @@ void bindMeshImage(Scene& scene, const MeshUniforms& meshes) {
         glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(scene.meshImage.id));
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, kMeshImageWidth, kMaxSceneMeshes, GL_RGBA, GL_FLOAT, texels.data());
     }
-    glApi.glBindImageTexture(kMeshImageUnit, static_cast<GLuint>(scene.meshImage.id), 0, GL_FALSE, 0, kGlReadOnly,
-                             kGlRGBA32F);
 }
 
+// A held texture's name; -1 (none held) binds none rather than an invented name.
+GLuint boundName(const Texture& texture) { return texture.id == -1 ? 0u : static_cast<GLuint>(texture.id); }
+
 }  // namespace
+
+SceneTextureNames sceneTextureNames(const Scene& scene) {
+    return {boundName(scene.texture), boundName(scene.meshImage)};
+}
+
+void bindSceneTextures(const SceneTextureNames& names) {
+    glApi.glActiveTexture(kGlTexture0 + kSceneDataUnit);
+    glBindTexture(GL_TEXTURE_2D, names.data);
+    glApi.glBindImageTexture(kSceneImageUnit, names.data, 0, GL_FALSE, 0, kGlReadOnly, kGlRGBA32F);
+    glApi.glBindImageTexture(kMeshImageUnit, names.meshImage, 0, GL_FALSE, 0, kGlReadOnly, kGlRGBA32F);
+}
+
+void setSceneUnits(const Shader& shader) {
+    for (int unit = 0; unit < 3; ++unit) {
+        if (shader.hasFixedLocation(unit + 1)) glApi.glUniform1i(unit + 1, unit);
+    }
+    glApi.glUniform1i(uniformLocation(shader, "scene_data"), kSceneDataUnit);
+    glApi.glUniform1i(uniformLocation(shader, "scene_image"), kSceneImageUnit);
+    glApi.glUniform1i(uniformLocation(shader, "meshes_image"), kMeshImageUnit);
+}
 
 std::int32_t sceneFrameIndex(float t) {
     const float frames = t * 60.0f;
@@ -226,19 +239,13 @@ bool setSceneUniforms(Scene& scene, const ScenePart& part, float t, const Shader
     const std::array<std::int32_t, 4> partValues = scenePartVector(part);
     const PartLights lights = partLights(scene, part, camera);
 
-    bindSceneData(scene);
     const MeshUniforms meshes = meshUniforms(scene, part);
-    bindMeshImage(scene, meshes);
-    glApi.glActiveTexture(kGlTexture0 + kSceneDataUnit);
+    uploadMeshImage(scene, meshes);
+    bindSceneTextures(sceneTextureNames(scene));
     glApi.glUseProgram(shader.program);
-    // The fixed locations only where the program has them: setting one it lacks is an error.
+    // The fixed location only where the program has it: setting one it lacks is an error.
     if (shader.hasFixedLocation(0)) glApi.glUniform4fv(0, 1, frameValues.data());
-    for (int unit = 0; unit < 3; ++unit) {
-        if (shader.hasFixedLocation(unit + 1)) glApi.glUniform1i(unit + 1, unit);
-    }
-    glApi.glUniform1i(uniformLocation(shader, "scene_data"), kSceneDataUnit);
-    glApi.glUniform1i(uniformLocation(shader, "scene_image"), kSceneImageUnit);
-    glApi.glUniform1i(uniformLocation(shader, "meshes_image"), kMeshImageUnit);
+    setSceneUnits(shader);
     glApi.glUniform4iv(uniformLocation(shader, "scene_part"), 1, partValues.data());
     glApi.glUniform4iv(uniformLocation(shader, "meshes_info"), meshCount, meshes.info[0].data());
     glApi.glUniform4iv(uniformLocation(shader, "meshes_surface"), meshCount, meshes.surface[0].data());

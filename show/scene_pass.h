@@ -68,6 +68,21 @@ struct PartLights {
     std::array<Vector4, 4> colors;
 };
 
+// The scene's textures as the scene pass binds them: the scene data on kSceneDataUnit and as the
+// image "scene_image", the meshes' image as "meshes_image" (0: none yet, as before the first frame).
+struct SceneTextureNames {
+    std::uint32_t data = 0;
+    std::uint32_t meshImage = 0;
+};
+SceneTextureNames sceneTextureNames(const Scene& scene);
+
+// Binds the names where the scene program reads them; leaves kSceneDataUnit active. Any context of
+// the share group that made them.
+void bindSceneTextures(const SceneTextureNames& names);
+
+// Points the program's samplers and images at their units (the program in use must be `shader`).
+void setSceneUnits(const Shader& shader);
+
 // Whole 1/60 s since the part began: t * 60 in single precision, truncated toward zero. Values
 // outside the 32-bit range (and NaN) saturate instead of overflowing.
 std::int32_t sceneFrameIndex(float t);

@@ -14,6 +14,9 @@ struct ShaderSlots {
     std::shared_ptr<Shader> blur;    // loaded and watched, drawn by no pass
 };
 
+// The format of the off-screen pictures (frameTextureA and B) the opening is drawn into.
+inline constexpr std::uint32_t kOffscreenPictureFormat = kTextureFormatRGBA32F;
+
 struct ShowTextures {
     Texture zeroTexture;    // 512 x 2 single-channel zeros, bound by no pass
     Texture imageTexture;   // the title image, bound by no pass

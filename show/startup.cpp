@@ -74,8 +74,8 @@ void createTextures(const Image& title) {
     showTextures.zeroTexture = createTexture(512, 2, kTextureFormatR32F, zeroBuffer.data(), false, 0);
     showTextures.imageTexture = createTexture(title.width, title.height, kTextureFormatRGBA32F,
                                               title.pixels.empty() ? nullptr : title.pixels.data(), true, 0);
-    showTextures.frameTextureA = createTexture(screenWidth, screenHeight, kTextureFormatRGBA32F, nullptr, true, 0);
-    showTextures.frameTextureB = createTexture(screenWidth, screenHeight, kTextureFormatRGBA32F, nullptr, true, 0);
+    showTextures.frameTextureA = createTexture(screenWidth, screenHeight, kOffscreenPictureFormat, nullptr, true, 0);
+    showTextures.frameTextureB = createTexture(screenWidth, screenHeight, kOffscreenPictureFormat, nullptr, true, 0);
     makeRenderTarget(showTextures.renderTargetA, static_cast<std::uint32_t>(showTextures.frameTextureA.id));
     makeRenderTarget(showTextures.renderTargetB, static_cast<std::uint32_t>(showTextures.frameTextureB.id));
 }

@@ -17,6 +17,7 @@ namespace {
 struct HeadlessState {
     EGLDisplay display = EGL_NO_DISPLAY;
     EGLContext context = EGL_NO_CONTEXT;
+    EGLContext workerContext = EGL_NO_CONTEXT;
     std::mutex messageMutex;
     std::vector<headless::CapturedMessageBox> messages;
 };
@@ -32,6 +33,12 @@ EGLDisplay openSurfacelessDisplay() {
     if (getPlatformDisplay == nullptr) return EGL_NO_DISPLAY;
     return getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
 }
+
+const EGLint kContextAttributes[] = {
+    EGL_CONTEXT_MAJOR_VERSION, 4,
+    EGL_CONTEXT_MINOR_VERSION, 5,
+    EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
+    EGL_NONE};
 
 }  // namespace
 
@@ -55,14 +62,32 @@ bool createGlContext() {
     EGLint major = 0, minor = 0;
     if (!eglInitialize(s.display, &major, &minor)) return false;
     if (!eglBindAPI(EGL_OPENGL_API)) return false;
-    const EGLint contextAttributes[] = {
-        EGL_CONTEXT_MAJOR_VERSION, 4,
-        EGL_CONTEXT_MINOR_VERSION, 5,
-        EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
-        EGL_NONE};
-    s.context = eglCreateContext(s.display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, contextAttributes);
+    s.context = eglCreateContext(s.display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, kContextAttributes);
     if (s.context == EGL_NO_CONTEXT) return false;
     return eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, s.context);
+}
+
+bool createWorkerGlContext() {
+    HeadlessState& s = state();
+    if (s.context == EGL_NO_CONTEXT) return false;
+    if (s.workerContext == EGL_NO_CONTEXT) {
+        s.workerContext = eglCreateContext(s.display, EGL_NO_CONFIG_KHR, s.context, kContextAttributes);
+    }
+    return s.workerContext != EGL_NO_CONTEXT;
+}
+
+void destroyWorkerGlContext() {
+    HeadlessState& s = state();
+    if (s.workerContext == EGL_NO_CONTEXT) return;
+    eglDestroyContext(s.display, s.workerContext);
+    s.workerContext = EGL_NO_CONTEXT;
+}
+
+bool holdWorkerGlContext(bool hold) {
+    HeadlessState& s = state();
+    if (s.workerContext == EGL_NO_CONTEXT) return false;
+    return hold ? eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, s.workerContext)
+                : eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
 }
 
 void* getGlProcAddress(const char* name) {

@@ -28,6 +28,10 @@ struct SdlState {
     int clientWidth = 0;
     int clientHeight = 0;
     SDL_GLContext context = nullptr;
+    // The worker context draws to nothing of its own, but SDL makes a context current only with a
+    // window; a hidden one keeps the shown window out of a second thread.
+    SDL_Window* workerWindow = nullptr;
+    SDL_GLContext workerContext = nullptr;
     bool (*eventEndsLoop)(const WindowEvent&) = nullptr;
     bool quitPosted = false;
     SDL_Event lastEvent{};
@@ -283,6 +287,35 @@ bool createGlContext() {
         s.context = SDL_GL_CreateContext(s.window);
     }
     return s.context != nullptr && SDL_GL_MakeCurrent(s.window, s.context) == 0;
+}
+
+bool createWorkerGlContext() {
+    SdlState& s = state();
+    if (s.context == nullptr) return false;
+    if (s.workerContext != nullptr) return true;
+    // The window's attributes still stand, so the hidden window gets the same pixel format.
+    if (s.workerWindow == nullptr) s.workerWindow = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (s.workerWindow == nullptr) return false;
+    SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
+    s.workerContext = SDL_GL_CreateContext(s.workerWindow);
+    SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
+    // Making a context makes it current: give the drawing thread its own back.
+    SDL_GL_MakeCurrent(s.window, s.context);
+    return s.workerContext != nullptr;
+}
+
+void destroyWorkerGlContext() {
+    SdlState& s = state();
+    if (s.workerContext == nullptr) return;
+    SDL_GL_DeleteContext(s.workerContext);
+    s.workerContext = nullptr;
+    SDL_GL_MakeCurrent(s.window, s.context);
+}
+
+bool holdWorkerGlContext(bool hold) {
+    SdlState& s = state();
+    if (s.workerContext == nullptr) return false;
+    return hold ? SDL_GL_MakeCurrent(s.workerWindow, s.workerContext) == 0 : SDL_GL_MakeCurrent(nullptr, nullptr) == 0;
 }
 
 void* getGlProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }

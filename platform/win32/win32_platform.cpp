@@ -26,6 +26,10 @@ struct Win32State {
     HWND window = nullptr;
     HDC windowDC = nullptr;
     HGLRC context = nullptr;
+    // The worker context's own hidden window, with the window's pixel format.
+    HWND workerWindow = nullptr;
+    HDC workerDC = nullptr;
+    HGLRC workerContext = nullptr;
     HMODULE openGlLibrary = nullptr;
     bool (*eventEndsLoop)(const WindowEvent&) = nullptr;
     MSG lastMessage{};
@@ -448,6 +452,46 @@ bool createGlContext() {
     s.context = wglCreateContext(s.windowDC);
     if (s.context == nullptr) return false;
     return wglMakeCurrent(s.windowDC, s.context) == TRUE;
+}
+
+bool createWorkerGlContext() {
+    Win32State& s = state();
+    if (s.context == nullptr) return false;
+    if (s.workerContext != nullptr) return true;
+    if (s.workerDC == nullptr) {
+        // A plain system class: the production's window procedure is for the one window only.
+        s.workerWindow = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, s.instance, nullptr);
+        if (s.workerWindow == nullptr) return false;
+        HDC workerDC = GetDC(s.workerWindow);
+        const int formatIndex = GetPixelFormat(s.windowDC);
+        PIXELFORMATDESCRIPTOR format{};
+        if (formatIndex == 0 || DescribePixelFormat(s.windowDC, formatIndex, sizeof format, &format) == 0 ||
+            SetPixelFormat(workerDC, formatIndex, &format) == FALSE) {
+            return false;
+        }
+        s.workerDC = workerDC;
+    }
+    s.workerContext = wglCreateContext(s.workerDC);
+    if (s.workerContext == nullptr) return false;
+    if (wglShareLists(s.context, s.workerContext) == FALSE) {
+        wglDeleteContext(s.workerContext);
+        s.workerContext = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void destroyWorkerGlContext() {
+    Win32State& s = state();
+    if (s.workerContext == nullptr) return;
+    wglDeleteContext(s.workerContext);
+    s.workerContext = nullptr;
+}
+
+bool holdWorkerGlContext(bool hold) {
+    Win32State& s = state();
+    if (s.workerContext == nullptr) return false;
+    return hold ? wglMakeCurrent(s.workerDC, s.workerContext) == TRUE : wglMakeCurrent(nullptr, nullptr) == TRUE;
 }
 
 void* getGlProcAddress(const char* name) {
