@@ -14,6 +14,7 @@ packages=(
   openssh-server openssh-client           # the farm tests' private sshd and the ssh GNU Parallel logs in with
   xvfb xauth                              # Xvfb and xvfb-run, which needs xauth
   xdotool imagemagick                     # the e2e tests press keys and read the screen (import, convert)
+  python3                                 # the e2e tests time the pictures making mode logs
   xfonts-base                             # X core fonts: without them SDL cannot open a message box
   g++-mingw-w64-x86-64 wine wine64        # the Windows cross build and wine, wineboot, wineserver
   zip unzip                               # make-release.sh packs the Windows release; its wine test unpacks it
