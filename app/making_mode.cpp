@@ -267,8 +267,12 @@ void drawMakingFrame() {
     const bool firstTurn = !s.drawnOnce;
     if (!firstTurn) followClock(s.play);
     const Clock::time_point now = Clock::now();
-    const SceneReload scene = reloadSceneIfChanged(s.sceneWatch, now);
     const bool rebuilt = reloadShadersIfChanged(s.shaderBuilds, shaderLibrary);
+    // A new scene replaces textures a shader job's worker context may have bound: it waits until
+    // the job is done and that context gone, so the drawing context alone has used what it frees.
+    // A job starts only after a picture drawn with the scene it binds.
+    const SceneReload scene =
+        shaderBuildRunning(s.shaderBuilds) ? SceneReload::Unchanged : reloadSceneIfChanged(s.sceneWatch, now);
     // The show is drawn only when its picture would change: an unchanged held or waiting picture
     // is shown again from the canvas, not drawn again.
     const bool jumped = s.play.seeksDone != s.seeksDrawn;

@@ -55,6 +55,8 @@ void startShaderBuilds(ShaderBuilds& builds) {
     platform::destroyWorkerGlContext();
 }
 
+bool shaderBuildRunning(const ShaderBuilds& builds) { return backgroundBusy(builds.building); }
+
 bool reloadShadersIfChanged(ShaderBuilds& builds, ShaderLibrary& library) {
     if (!builds.offThread) return library.reloadChanged() > 0;
     if (backgroundBusy(builds.building)) {

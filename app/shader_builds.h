@@ -35,6 +35,9 @@ struct ShaderBuilds {
 // first, the drawing context alone has used the program it deletes.
 void startShaderBuilds(ShaderBuilds& builds);
 
+// Whether a job is building (its worker context then lives).
+bool shaderBuildRunning(const ShaderBuilds& builds);
+
 // Once a turn, between two pictures, on the drawing thread: puts the programs of a finished job
 // into `library` (its rules with keepWorkingPrograms: a failed build keeps the working program)
 // and starts a job for files saved since. True when a job's builds were put in place, so the

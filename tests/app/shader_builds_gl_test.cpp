@@ -18,7 +18,7 @@
 
 namespace {
 
-// A scene program that paints one colour; `tint` (0 to 255) is its red.
+// A scene program that paints one colour, `red` (0 to 255) its red.
 std::string paintingProgram(int red) {
     char text[160];
     std::snprintf(text, sizeof text,
@@ -84,8 +84,8 @@ protected:
 
 TEST_F(ShaderBuildsTest, OldProgramDrawsUntilTheNewOneIsBuiltThenTheNewOneDraws) {
     ASSERT_EQ(drawnRed(), 10);
-    // Every save deletes the program before last, drawn in both contexts: a deletion from the
-    // drawing context crashed the worker context's third rehearsal.
+    // Every save deletes the program it replaces, linked in a worker context and drawn here: the
+    // driver crashed by the third save when that happened while the worker context lived.
     for (const int red : {60, 120, 180, 240}) {
         const int before = drawnRed();
         save(paintingProgram(red));
