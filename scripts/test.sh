@@ -27,12 +27,13 @@ timeout -s KILL 600 tests/tools/tools_under_sanitizers.sh build-sanitize/qvtool 
 
 echo "== threads under ThreadSanitizer"
 # The song render thread publishing its rows, the SDL audio callback and the audio clock, in the
-# unit tests whose names speak of audio, and a few seconds of the production's real playback
-# under Xvfb ended by Escape. Any report fails the run; only Mesa's own races are suppressed.
+# unit tests whose names speak of audio, making mode's shader builds on a thread of their own, and
+# a few seconds of the production's real playback under Xvfb ended by Escape. Any report fails the
+# run; only Mesa's own races are suppressed.
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_TSAN=ON >/dev/null
 cmake --build build-tsan -j "$jobs"
 TSAN_OPTIONS="halt_on_error=1:exitcode=66:second_deadlock_stack=1:suppressions=$PWD/tests/tsan_suppressions.txt" \
-  ctest --test-dir build-tsan --output-on-failure --no-tests=error -R 'audio|e2e_escape_during_playback'
+  ctest --test-dir build-tsan --output-on-failure --no-tests=error -R 'audio|shader_builds|e2e_escape_during_playback'
 
 echo "== the capture's encoder thread under ThreadSanitizer"
 TSAN_OPTIONS="halt_on_error=1:exitcode=66:second_deadlock_stack=1:suppressions=$PWD/tests/tsan_suppressions.txt" \
