@@ -13,7 +13,7 @@
 #include "show/director.h"
 
 struct ShaderBuilds {
-    bool offThread = false;  // a worker context exists
+    bool offThread = false;  // the platform makes worker contexts
     struct Built {
         platform::NativeString name;
         ShaderBuild build;

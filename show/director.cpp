@@ -216,9 +216,8 @@ void rehearsePass(ShowPass pass, const Shader& program, const PassBindings& bind
 }
 
 void endRehearsals(RehearsalTargets& targets) {
-    // Unbound is not yet let go: the context lets go of a program and textures at its next draw.
-    // Until then the drawing context's deleting them would leave them to be freed here, while the
-    // drawing context may use what they share, which the driver does not survive.
+    // Unbinding alone is not letting go: the context lets go of a program and its textures at its
+    // next draw, so one more draw follows.
     bindTextures(TextureUnitBindings{});
     bindSceneTextures(SceneTextureNames{});
     glApi.glUseProgram(0);

@@ -102,5 +102,6 @@ void rehearsePass(ShowPass pass, const Shader& program, const PassBindings& bind
                   RehearsalTargets& targets);
 
 // After the last rehearsal of a job: lets go of every program and texture the rehearsals used, so
-// that the drawing context alone holds what it may delete.
+// that the rehearsal programs are freed when deleted, on the rehearsing thread, and deleting the
+// context afterwards frees little.
 void endRehearsals(RehearsalTargets& targets);
