@@ -2,23 +2,15 @@
 
 #include "gl/framebuffer_blit.h"
 #include "gl/gl_api.h"
+#include "gl/gl_helpers.h"
 #include "gl/screen_size.h"
 
 bool makeMakingCanvas(MakingCanvas& canvas, int width, int height) {
-    if (glApi.glGenRenderbuffers == nullptr || glApi.glBindRenderbuffer == nullptr ||
-        glApi.glRenderbufferStorage == nullptr || glApi.glFramebufferRenderbuffer == nullptr ||
-        glApi.glCheckFramebufferStatus == nullptr || glBlitFramebufferEntry() == nullptr) {
-        return false;
-    }
+    if (glApi.glCheckFramebufferStatus == nullptr || glBlitFramebufferEntry() == nullptr) return false;
     // A renderbuffer, not a texture: making it binds nothing on the texture units the passes use.
-    GLuint colour = 0;
-    glApi.glGenRenderbuffers(1, &colour);
-    glApi.glBindRenderbuffer(kGlRenderbuffer, colour);
-    glApi.glRenderbufferStorage(kGlRenderbuffer, kMakingCanvasFormat, width, height);
-    GLuint framebuffer = 0;
-    glApi.glGenFramebuffers(1, &framebuffer);
-    glApi.glBindFramebuffer(kGlFramebuffer, framebuffer);
-    glApi.glFramebufferRenderbuffer(kGlFramebuffer, kGlColorAttachment0, kGlRenderbuffer, colour);
+    const GLuint colour = makeRenderbuffer(kMakingCanvasFormat, width, height);
+    if (colour == 0) return false;
+    const GLuint framebuffer = makeRenderbufferTarget(colour);
     const bool complete = glApi.glCheckFramebufferStatus(kGlFramebuffer) == kGlFramebufferComplete;
     glApi.glBindFramebuffer(kGlFramebuffer, 0);
     if (!complete) return false;

@@ -1,5 +1,6 @@
 #include "gl/gl_helpers.h"
 
+#include "gl/framebuffer_blit.h"
 #include "gl/gl_api.h"
 
 namespace {
@@ -67,6 +68,26 @@ void makeRenderTarget(RenderTarget& target, std::uint32_t texture) {
     glApi.glGenFramebuffers(1, &target.framebuffer);
     target.texture = texture;
     if (texture != 0) attachRenderTarget(target.framebuffer, texture, 0);
+}
+
+std::uint32_t makeRenderbuffer(std::uint32_t internalFormat, int width, int height) {
+    if (glApi.glGenRenderbuffers == nullptr || glApi.glBindRenderbuffer == nullptr ||
+        glApi.glRenderbufferStorage == nullptr || glApi.glFramebufferRenderbuffer == nullptr) {
+        return 0;
+    }
+    GLuint name = 0;
+    glApi.glGenRenderbuffers(1, &name);
+    glApi.glBindRenderbuffer(kGlRenderbuffer, name);
+    glApi.glRenderbufferStorage(kGlRenderbuffer, internalFormat, width, height);
+    return name;
+}
+
+std::uint32_t makeRenderbufferTarget(std::uint32_t renderbuffer) {
+    GLuint framebuffer = 0;
+    glApi.glGenFramebuffers(1, &framebuffer);
+    glApi.glBindFramebuffer(kGlFramebuffer, framebuffer);
+    glApi.glFramebufferRenderbuffer(kGlFramebuffer, kGlColorAttachment0, kGlRenderbuffer, renderbuffer);
+    return framebuffer;
 }
 
 void drawFullScreenRect() {

@@ -42,6 +42,13 @@ void attachRenderTarget(std::uint32_t framebuffer, std::uint32_t texture, int le
 // that already has a framebuffer is left untouched.
 void makeRenderTarget(RenderTarget& target, std::uint32_t texture);
 
+// A new renderbuffer of `internalFormat`, width x height; 0 when the driver lacks the entry points
+// (they are not among those the show needs).
+std::uint32_t makeRenderbuffer(std::uint32_t internalFormat, int width, int height);
+
+// A new framebuffer, left bound, with `renderbuffer` as colour attachment 0.
+std::uint32_t makeRenderbufferTarget(std::uint32_t renderbuffer);
+
 // Draws one rectangle over the whole viewport with the current program and waits for the GPU.
 void drawFullScreenRect();
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "gl/framebuffer_blit.h"
 #include "gl/gl_api.h"
 #include "gl/gl_helpers.h"
 #include "gl/screen_size.h"
@@ -164,18 +163,8 @@ namespace {
 // The storage is shared and made once; the framebuffers belong to the context and are made in
 // each new one (0 after the caller reset them).
 void makeRehearsalTargets(RehearsalTargets& targets, std::uint32_t pictureFormat) {
-    const bool canMakeStorage = glApi.glGenRenderbuffers != nullptr && glApi.glBindRenderbuffer != nullptr &&
-                                glApi.glRenderbufferStorage != nullptr && glApi.glFramebufferRenderbuffer != nullptr;
-    if (targets.pictureStorage == 0 && canMakeStorage) {
-        glApi.glGenRenderbuffers(1, &targets.pictureStorage);
-        glApi.glBindRenderbuffer(kGlRenderbuffer, targets.pictureStorage);
-        glApi.glRenderbufferStorage(kGlRenderbuffer, pictureFormat, 1, 1);
-    }
-    if (targets.picture == 0 && targets.pictureStorage != 0) {
-        glApi.glGenFramebuffers(1, &targets.picture);
-        glApi.glBindFramebuffer(kGlFramebuffer, targets.picture);
-        glApi.glFramebufferRenderbuffer(kGlFramebuffer, kGlColorAttachment0, kGlRenderbuffer, targets.pictureStorage);
-    }
+    if (targets.pictureStorage == 0) targets.pictureStorage = makeRenderbuffer(pictureFormat, 1, 1);
+    if (targets.picture == 0 && targets.pictureStorage != 0) targets.picture = makeRenderbufferTarget(targets.pictureStorage);
     if (targets.offscreenTexture.id == -1) {
         targets.offscreenTexture = createTexture(1, 1, kOffscreenPictureFormat, nullptr, true, 0);
     }

@@ -11,7 +11,6 @@
 
 #include "app/making_canvas.h"
 #include "app/shader_builds.h"
-#include "gl/framebuffer_blit.h"
 #include "show/show_resources.h"
 #include "tests/gl/gl_test_context.h"
 #include "tests/support/scratch_folder.h"
@@ -37,14 +36,10 @@ protected:
         library.watcher.arm();
         startShaderBuilds(builds);
         ASSERT_TRUE(builds.offThread) << "no worker context";
-        // The picture: a 1 x 1 canvas of the making canvas's format.
-        GLuint storage = 0;
-        glApi.glGenRenderbuffers(1, &storage);
-        glApi.glBindRenderbuffer(kGlRenderbuffer, storage);
-        glApi.glRenderbufferStorage(kGlRenderbuffer, kMakingCanvasFormat, 1, 1);
-        glApi.glGenFramebuffers(1, &canvas);
-        glApi.glBindFramebuffer(kGlFramebuffer, canvas);
-        glApi.glFramebufferRenderbuffer(kGlFramebuffer, kGlColorAttachment0, kGlRenderbuffer, storage);
+        // The picture: a 1 x 1 canvas, as making mode's.
+        MakingCanvas made;
+        ASSERT_TRUE(makeMakingCanvas(made, 1, 1));
+        canvas = made.framebuffer;
         glViewport(0, 0, 1, 1);
     }
     void TearDown() override { shaderSlots.test.reset(); }
